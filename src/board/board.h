@@ -1,0 +1,132 @@
+// VelmBoard: the engine's board.
+//
+// Holds the stones, and for every square its four line keys (the 8 cells
+// around it per direction, 2 bits each) and its pattern codes per side and
+// direction, read from linePattern by key. The keys and codes of a square are
+// exact while it is empty; when a stone lands on it they are frozen, and
+// because moves are undone strictly in reverse order they are exact again
+// when the stone is taken back.
+//
+// Derived state kept current by makeMove/undoMove, never recomputed:
+//  - counts.patCount[s][c]: (empty square, direction) pairs whose side-s code
+//    is c, relative to the empty board (entries for code 0 go negative);
+//  - counts.crossCount[s][k]: empty squares whose side-s cross code is k;
+//  - counts.fiveSq[s][0..1]: five squares of side s met by the last move;
+//  - the candidate flags (empty and within distance 2 of a stone);
+//  - the position key (VelmHash).
+// makeMove copies the whole count block into the undo record and undoMove
+// copies it back. Geometry (near, affected) is precomputed by init(), so a
+// move never tests board bounds. verifyBoard() recomputes everything derived
+// from the stones and compares; Debug builds call it after every make/undo.
+//
+// The pattern tables are built once by the constructor and only read after.
+#pragma once
+
+#include <cstdint>
+
+#include "board/hash.h"
+#include "board/patterns.h"
+
+namespace velm {
+
+constexpr int kNearMax = 24;      // squares of the 5x5 block around a square
+constexpr int kAffectedMax = 32;  // squares at distance 1..4 along the 4 lines
+constexpr int kUndoCapacity = kMaxSquares + 1;
+
+struct BoardSquare {
+  int stone;      // 0 or 1, or kCellEmpty
+  int key[kDirections];
+  int pat[2][kDirections];
+  bool candidate;
+};
+
+struct AffectedEntry {
+  int sq;     // the square whose key changes
+  int dir;    // the direction of that key
+  int mask;   // clears the 2 bits of the changing cell
+  int shift;  // bit position of that cell
+};
+
+struct CountBlock {
+  int patCount[2][kPatternCodes];
+  int crossCount[2][kCrossCodes];
+  int fiveSq[2][2];
+};
+
+struct KeyChange {
+  int sq;
+  int dir;
+  int oldKey;
+};
+
+struct UndoRecord {
+  int move;
+  int newCand[kNearMax + 1];
+  int newCandCount;
+  KeyChange keyChange[kAffectedMax];
+  int keyChangeCount;
+  CountBlock saved;
+};
+
+class VelmBoard : public VelmHash {
+ public:
+  VelmBoard();
+
+  int boardWidth = 0;
+  int boardHeight = 0;
+  int numSquares = 0;
+  int moveCount = 0;
+  BoardSquare squares[kMaxSquares];
+  BoardSquare* column[kMaxSide];
+  int sqMark[kMaxSquares];
+  int sideToMove = 0;
+  int sideOther = 1;
+  int sqIndex[kMaxSide][kMaxSide];
+  int sqX[kMaxSquares];
+  int sqY[kMaxSquares];
+
+  // Pattern tables (built by the constructor).
+  int linePattern[kLineKeys][2];
+  int lineDefence[kLineKeys][2][2];
+  int crossValue[kCrossEntries];
+  int crossCode[kCrossEntries];
+
+  int near[kMaxSquares][kNearMax];
+  int nearCount[kMaxSquares];
+  AffectedEntry affected[kMaxSquares][kAffectedMax];
+  int affectedCount[kMaxSquares];
+  UndoRecord undoStack[kUndoCapacity];
+  CountBlock counts;
+
+  void init(int width, int height);
+  void initAffected();
+  void makeMove(int sq);
+  void undoMove();
+
+  // Cross code / cross value of a square for one side, from its four codes.
+  int squareCross(const BoardSquare& s, int side) const {
+    return crossCode[crossIndex(s.pat[side][0], s.pat[side][1], s.pat[side][2], s.pat[side][3])];
+  }
+  int squareValue(const BoardSquare& s, int side) const {
+    return crossValue[crossIndex(s.pat[side][0], s.pat[side][1], s.pat[side][2], s.pat[side][3])];
+  }
+
+  // Recomputes keys, codes, counts, candidates and the position key from the
+  // stones and compares them with the incremental state. Returns true when
+  // they agree; on a mismatch writes what differs into `why` (if given).
+  bool verifyBoard(char* why = nullptr, int whySize = 0) const;
+
+  // Diagnostics, for developers (standard output is the protocol channel).
+  void printKey(int key) const;
+  void printLine(const int* line) const;
+  void printVec(const int* values, int n) const;
+  void printMoveSeq(const int* moves, int n) const;
+  void printInve() const;
+  void plotBoard() const;
+};
+
+// Draws a board as text: +1 a stone of side 0 ('o'), -1 side 1 ('x'), 0 an
+// empty square ('.'); entry [x * height + y]; coordinates on the edges.
+void plot_board(const int* cells, int width, int height);
+
+}  // namespace velm

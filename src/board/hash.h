@@ -1,0 +1,75 @@
+// VelmHash: position keys and the two direct-mapped result tables.
+//
+// `key` is the XOR of one random 64-bit number per stone (side, square); make
+// and undo keep it current with one XOR each, so every move order reaching a
+// position gives it the same key. `tt` holds search results (bounds, depths,
+// best move), `tt0` plain evaluation values. A slot is the low 22 bits of the
+// key; each slot holds one entry, the newest store wins, and the full key in
+// the entry tells whether it belongs to the probed position. initTT() draws
+// new numbers and clears both tables at the start of every game; it does not
+// reset `key`. Only the search thread touches any of this.
+#pragma once
+
+#include <cstdint>
+
+#include "board/patterns.h"
+
+namespace velm {
+
+constexpr int BOUND_EXACT = 0;
+constexpr int BOUND_UPPER = 1;
+constexpr int BOUND_LOWER = 2;
+
+constexpr int kTableBits = 22;
+constexpr std::uint32_t kTableSize = 1u << kTableBits;
+constexpr std::uint64_t kTableMask = kTableSize - 1;
+
+struct TTEntry {
+  std::uint64_t key;
+  int depth;
+  int bound;
+  int move;
+  int value;
+  int fullDepth;
+};
+
+struct TT0Entry {
+  std::uint64_t key;
+  int value;
+};
+
+class VelmHash {
+ public:
+  std::uint64_t key = 0;
+  std::uint64_t zobrist[2][kMaxSquares];
+  TTEntry tt[kTableSize];
+  TT0Entry tt0[kTableSize];
+
+  static std::uint64_t rand64();
+  void initTT();
+
+  void storeTT(int depth, int fullDepth, int value, int bound, int move) {
+    TTEntry& e = tt[key & kTableMask];
+    e.key = key;
+    e.depth = depth;
+    e.fullDepth = fullDepth;
+    e.value = value;
+    e.bound = bound;
+    e.move = move;
+  }
+  TTEntry* retriveTT() {
+    TTEntry* e = &tt[key & kTableMask];
+    return e->key == key ? e : nullptr;
+  }
+  void storeTT0(int value) {
+    TT0Entry& e = tt0[key & kTableMask];
+    e.key = key;
+    e.value = value;
+  }
+  int retriveTT0() const {
+    const TT0Entry& e = tt0[key & kTableMask];
+    return e.key == key ? e.value : NO_SCORE;
+  }
+};
+
+}  // namespace velm

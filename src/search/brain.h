@@ -1,0 +1,128 @@
+// VelmBrain: the engine object — the board with its keys and tables, the game
+// memory, the parameters set by the player, the time account and the root
+// move list of the search.
+//
+// One instance lives for the whole run (about 200 MB, allocated once by the
+// player); every game starts with init(), stones arrive through
+// makeGameMove() in the order of play, and thinkMove() decides the move of
+// the side to move without playing it. The parameters are stored by the
+// owner before init(); timeoutMatch, options bits 0 and 11, branchFactor and
+// dataPath take effect at init(), the others at every move.
+//
+// The search uses scratch lists owned by this object, so one object runs one
+// search at a time; the command loop's event hand-off guarantees that.
+#pragma once
+
+#include <cstdint>
+
+#include "board/board.h"
+#include "memo/memo.h"
+
+namespace velm {
+
+// Bits of `options`.
+constexpr unsigned kOptionMemory = 1u << 0;        // use the game memory
+constexpr unsigned kOptionRichEval = 1u << 1;      // leaves by boardValueRico
+constexpr unsigned kOptionRadiusReply = 1u << 2;   // radius rule for the 2nd stone
+constexpr unsigned kOptionFixedGrowth = 1u << 4;   // always stop rule factor 40
+constexpr unsigned kOptionThreatsOnly = 1u << 11;  // threat-only lists past horizon
+
+// Default engine parameters.
+constexpr int kDefaultTimeoutTurn = 30000;
+constexpr int kDefaultTimeoutMatch = 180000;
+constexpr int kDefaultBranchFactor = 8;
+constexpr int kDefaultMaxDepth = 20;
+constexpr int kDefaultMinDepth = 2;
+constexpr int kDefaultTimeMargin = 50;
+constexpr int kInitialMovesToGo = 15;
+constexpr int kDefaultCheckInterval = 1000;
+
+// Move-list sizes.
+constexpr int kFullWidth = 40;               // list size down to the full-width horizon
+constexpr int kMoveListCapacity = 2 * kMaxSquares + 3;  // forced lists may repeat a square
+
+struct ScoredMove {
+  int move;
+  int score;
+};
+
+class VelmBrain : public VelmBoard {
+ public:
+  VelmMemo memo;
+  unsigned options = 0;
+  int timeoutTurn = kDefaultTimeoutTurn;
+  int timeoutMatch = kDefaultTimeoutMatch;
+  int branchFactor = kDefaultBranchFactor;
+  int maxDepth = kDefaultMaxDepth;
+  int minDepth = kDefaultMinDepth;
+  char dataPath[kPathCapacity] = "./";
+  int timeMargin = kDefaultTimeMargin;
+  int hardLimit = 0;
+  int softLimit = 0;
+  int movesToGo = 50;
+  int timeLeft = 0;
+  int moveStart = 0;
+  int iterStart = 0;
+  int checkInterval = kDefaultCheckInterval;
+  int checkCountdown = kDefaultCheckInterval;
+  bool stopSearch = false;
+  int narrowWidth = 0;
+  ScoredMove rootMoves[kMaxSquares];
+  int rootCount = 0;
+
+  // The clock of the time account, in milliseconds; tests inject their own.
+  int (*clock)() = nullptr;
+  // Nodes entered since construction (alphaBetaPVS calls and root children).
+  std::uint64_t nodes = 0;
+
+  VelmBrain();
+
+  // Engine state and game moves.
+  void init(int width, int height);
+  void makeGameMove(int x, int y);
+  bool checkWin() const;
+
+  // Move decision.
+  void thinkMove(int& x, int& y);
+  bool openMove(int& x, int& y);
+  bool badPlace(int x, int y) const;
+
+  // Search.
+  int rootPVS(int depth, int fullDepth);
+  int alphaBetaPVS(int depth, int fullDepth, int alpha, int beta);
+
+  // Move generation.
+  int genMoves(int* list, int maxMoves, int& genFlag);
+  int moveValue(const BoardSquare* square) const;
+  static void sort(ScoredMove* list, int count);
+
+  // Time control.
+  void initTime();
+  void startTime();
+  void stopTime();
+  bool timeOut(int factor);
+  bool timeOver();
+  int elapsedTime() const;
+  int elapsedIte() const;
+
+  // Threats and defence.
+  int winAndForced(int* list, int& score);
+  static void patInve(const int* codes, int* fourList, int& fourCount, int* winList,
+                      int& winCount, int sq);
+  static bool attCheck(const int* codes);
+  void difeFind(int* out, int sq, int side) const;
+  void difeCalc(int* moves, int& count, const int* threats, int threatCount, int side);
+
+  // Evaluation.
+  int boardValueBase();
+  int boardValueRico(int depth);
+  int boardValue();
+
+  // Scratch storage of the search (one search at a time per object).
+  ScoredMove candScratch[kMaxSquares];
+  int s4x[kMoveListCapacity], dc4x[kMoveListCapacity];
+  int s4y[kMoveListCapacity], dc4y[kMoveListCapacity];
+  int forcedMoves[kMoveListCapacity];
+};
+
+}  // namespace velm
