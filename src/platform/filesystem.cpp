@@ -51,7 +51,9 @@ bool makeDirectories(const char* path) {
   return makeOneDirectory(full);
 }
 
-std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* openFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
 
 bool replaceFile(const char* from, const char* to) {
 #ifdef _WIN32
@@ -61,6 +63,8 @@ bool replaceFile(const char* from, const char* to) {
 #endif
 }
 
-void removeFile(const char* path) { std::remove(path); }
+void removeFile(const char* path) {
+  std::remove(path);
+}
 
 }  // namespace platform

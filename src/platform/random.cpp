@@ -8,7 +8,9 @@ std::uint32_t state = 1;
 
 }  // namespace
 
-void seedRandom(std::uint32_t seed) { state = seed; }
+void seedRandom(std::uint32_t seed) {
+  state = seed;
+}
 
 int nextRandom() {
   state = state * 214013u + 2531011u;

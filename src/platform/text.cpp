@@ -4,7 +4,9 @@ namespace platform {
 
 namespace {
 
-inline int lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+inline int lowerAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 }  // namespace
 

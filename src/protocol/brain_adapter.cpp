@@ -1,0 +1,168 @@
+#include "protocol/brain_adapter.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "log/log.h"
+#include "platform/filesystem.h"
+#include "platform/random.h"
+#include "player/player.h"
+#include "protocol/command_loop.h"
+#include "protocol/output.h"
+#include "protocol/settings.h"
+
+namespace {
+
+Velmaro_player* player = nullptr;
+int ready = 0;
+
+// The engine's fixed parameters: search depth and options (game memory on,
+// leaves valued by following forced lines).
+constexpr int kPlayerMaxDepth = 24;
+constexpr unsigned kPlayerOptions = 3;
+
+constexpr const char* kSubFolder = "velmaro";
+constexpr const char* kLogFile = "velmaro.log";
+
+// The data sub-folder: "<dataFolder><sep>velmaro". On Linux an empty folder
+// means the working directory (the root is not writable for ordinary users).
+std::string subFolderPath() {
+  std::string folder = gameSettings.dataFolder;
+#ifndef _WIN32
+  if (folder.empty()) return kSubFolder;
+#endif
+  return folder + platform::kPathSeparator + kSubFolder;
+}
+
+// The folder handed to the player and the log, with a trailing separator.
+std::string folderPath() {
+  return subFolderPath() + platform::kPathSeparator;
+}
+
+void brain_init_datapath() {
+  std::string logPath = folderPath() + kLogFile;
+  if (std::FILE* f = platform::openFile(logPath.c_str(), "r")) {
+    std::fclose(f);
+    return;
+  }
+  if (std::FILE* f = platform::openFile(logPath.c_str(), "w")) {
+    std::fclose(f);
+    return;
+  }
+  // Not reported here: log_init finds out whether the folder now exists.
+  platform::makeDirectories(subFolderPath().c_str());
+}
+
+void brain_create_player() {
+  pipeOut("MESSAGE creating player");
+  brain_init_datapath();
+  std::string folder = folderPath();
+  log_init(folder.c_str());
+  platform::seedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
+  player = new Velmaro_player(gameSettings.width, gameSettings.height,
+                              gameSettings.info_timeout_turn, gameSettings.info_timeout_match,
+                              kPlayerMaxDepth, kPlayerOptions, folder.c_str());
+  if (player->brain == nullptr) erro("Not enough memory for the engine");
+  player->newgame();
+}
+
+void ensurePlayer() {
+  if (ready == 0) {
+    brain_create_player();
+    ready = 1;
+  }
+}
+
+// Destroys the player: its game memory writes the memory file; the log
+// closes. The next game event creates a new player.
+void endPlayer() {
+  delete player;
+  player = nullptr;
+  ready = 0;
+  log_close();
+}
+
+}  // namespace
+
+bool brain_init() {
+  const GameSettings& s = gameSettings;
+  if (s.width < 5 || s.height < 5) {
+    pipeOut("ERROR size of the board");
+  } else if (s.info_timeout_turn < 0) {
+    pipeOut("ERROR time for one turn in milliseconds");
+  } else if (s.info_timeout_match < 0) {
+    pipeOut("ERROR total time for a game");
+  } else if (s.info_time_left < 0) {
+    pipeOut("ERROR remaining time for a game");
+  } else if (s.info_max_memory < 0) {
+    pipeOut("ERROR maximum memory in bytes, zero if unlimited");
+  } else if (static_cast<unsigned>(s.info_game_type) > 2) {
+    pipeOut("ERROR unsupported game type %d", s.info_game_type);
+  } else if (s.info_exact5 == 1) {
+    pipeOut("ERROR unsupported game type exact 5");
+  } else if (s.info_renju == 1) {
+    pipeOut("ERROR unsupported game type renju");
+  } else if (s.info_continuous == 1) {
+    pipeOut("ERROR unsupported game type continuous");
+  } else if (s.info_caro == 1) {
+    pipeOut("ERROR unsupported game type caro");
+  } else {
+    pipeOut("OK");
+    return true;
+  }
+  return false;
+}
+
+void brain_start_game() {
+  if (ready == 0) return;
+  if (player->size_x == gameSettings.width && player->size_y == gameSettings.height) {
+    player->newgame();
+  } else {
+    endPlayer();
+  }
+}
+
+void brain_restart() {
+  if (ready == 1) {
+    pipeOut("MESSAGE restarting player");
+    player->newgame();
+  }
+  pipeOut("OK");
+}
+
+void brain_turn(int requestMs) {
+  ensurePlayer();
+  int x = 0, y = 0;
+  player->think_move(x, y, requestMs);
+  do_mymove(x, y);
+}
+
+void brain_my(int x, int y) {
+  ensurePlayer();
+  player->move_my(x, y);
+}
+
+void brain_opponents(int x, int y) {
+  ensurePlayer();
+  player->move_oppo(x, y);
+}
+
+void brain_block(int, int) {
+  pipeOut("ERROR blocking not supported");
+}
+
+int brain_takeback(int, int) {
+  pipeOut("ERROR takeback not supported");
+  return 1;
+}
+
+void brain_end() {
+  if (ready == 0) {
+    pipeOut("ERROR ending a non inited player");
+    return;
+  }
+  endPlayer();
+  pipeOut("OK");
+}

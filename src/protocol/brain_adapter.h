@@ -1,0 +1,25 @@
+// The brain adapter: the callbacks behind the manager's commands.
+//
+// It validates the game settings, creates the one player lazily at the
+// first stone or move request (data sub-folder, log, random seed, engine),
+// passes stones and move requests to it, starts new games on it and ends
+// it. `player` and `ready` need no lock: the command loop's events keep the
+// main thread and the worker apart. brain_turn (and the brain_my it reaches)
+// run on the worker; everything else on the main thread.
+#pragma once
+
+// Validates the settings; writes "OK" or the first failing check's ERROR
+// line. Returns true when it wrote "OK".
+bool brain_init();
+// A START or RECTSTART accepted by brain_init: begins a new, empty game on an
+// existing player (or ends the player when the size changed).
+void brain_start_game();
+void brain_restart();
+// Decides and plays the engine's move. requestMs is the clock reading when
+// the manager's request arrived (time spent before the decision counts).
+void brain_turn(int requestMs);
+void brain_my(int x, int y);
+void brain_opponents(int x, int y);
+void brain_block(int x, int y);
+int brain_takeback(int x, int y);
+void brain_end();

@@ -1,0 +1,27 @@
+// The command loop: reads the manager's commands, keeps the game settings,
+// answers on standard output and hands every move request to the worker.
+//
+// Two events hand the engine between the threads: `event1` (auto-reset)
+// orders one computation; `event2` (manual-reset) is set while none runs.
+// Every command that touches the game first waits for `event2`, so the
+// engine is used by one thread at a time. INFO, ABOUT and unknown lines are
+// answered at once, also while the worker computes.
+#pragma once
+
+constexpr int kCommandCapacity = 256;  // one input line: 255 characters and NUL
+
+// Creates the events and starts the worker thread (once per process).
+void startCommandLoop();
+// Handles one input line (line ending removed). Returns true when the
+// process must end (END has been answered). arrivalMs is the clock reading
+// when the line arrived; a move request's time is measured from it.
+bool handleLine(const char* line, int arrivalMs);
+// Reads one line as the manager sends it: at most 255 characters kept, the
+// rest of the line dropped, a trailing CR removed. False at end of input.
+bool readLine(char* cmd);
+// The process: start-up message, the loop, the exit. Never returns.
+[[noreturn]] void runCommandLoop();
+// Plays the engine's chosen move and writes it ("x,y").
+void do_mymove(int x, int y);
+// Waits until no computation runs (for tests driving handleLine).
+void waitIdle();

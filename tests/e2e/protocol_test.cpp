@@ -1,0 +1,388 @@
+// The brain as a manager sees it: replies byte for byte, in order, over
+// pipes, from the real pbrain-velmaro executable.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "brain_driver.h"
+
+namespace {
+
+using testing_support::BrainDriver;
+using testing_support::fileExists;
+using testing_support::fileSize;
+using testing_support::readFile;
+using testing_support::TempFolder;
+
+constexpr const char* kAbout =
+    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
+    "www=\"https://velmaro.org\"";
+constexpr long kMemoryFileSize = 358540;
+
+// A brain started in a fresh folder, with its data folder there too.
+class Brain : public ::testing::Test {
+ protected:
+  TempFolder temp;
+  BrainDriver brain{VELMARO_BRAIN, temp.path()};
+
+  void useDataFolder() { brain.send("INFO folder " + temp.path()); }
+  std::string dataPath(const std::string& file) { return temp.path() + "/velmaro/" + file; }
+  // True when s is a move "x,y" on a board of the given size.
+  static bool isMove(const std::string& s, int size) {
+    int x, y;
+    char tail;
+    return std::sscanf(s.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 && x < size &&
+           y < size;
+  }
+};
+
+TEST_F(Brain, StartAcceptsSizesFromFiveAndRejectsTheRest) {
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("start 4");
+  EXPECT_EQ(brain.next(), "ERROR bad START parameter");
+  brain.send("START x");
+  EXPECT_EQ(brain.next(), "ERROR bad START parameter");
+  brain.send("START 25");  // no upper limit here: the engine refuses it later
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("RECTSTART 15 ,20");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("RECTSTART 15,4");
+  EXPECT_EQ(brain.next(), "ERROR bad RECTSTART parameters");
+  brain.send("RECTSTART 15");
+  EXPECT_EQ(brain.next(), "ERROR bad RECTSTART parameters");
+  brain.send("START 99999999999999999999");  // saturates, never overflows
+  EXPECT_EQ(brain.next(), "OK");
+}
+
+TEST_F(Brain, SettingsAreCheckedInOrderAndTheFirstFailureIsReported) {
+  brain.send("INFO timeout_turn -1");
+  brain.send("INFO timeout_match -1");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "ERROR time for one turn in milliseconds");
+  brain.send("INFO timeout_turn 5000");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "ERROR total time for a game");
+  brain.send("INFO timeout_match 100000");
+  brain.send("INFO time_left -5");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "ERROR remaining time for a game");
+  brain.send("INFO time_left 5");
+  brain.send("INFO max_memory -1");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "ERROR maximum memory in bytes, zero if unlimited");
+  brain.send("INFO max_memory 0");
+  brain.send("INFO game_type -1");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "ERROR unsupported game type -1");
+  for (int type : {0, 1, 2}) {
+    brain.send("INFO game_type " + std::to_string(type));
+    brain.send("START 15");
+    EXPECT_EQ(brain.next(), "OK") << "game type " << type;
+  }
+  const std::pair<int, const char*> rules[] = {
+      {1, "ERROR unsupported game type exact 5"}, {3, "ERROR unsupported game type exact 5"},
+      {6, "ERROR unsupported game type renju"},   {2, "ERROR unsupported game type continuous"},
+      {8, "ERROR unsupported game type caro"},    {0, "OK"}};
+  for (const auto& [rule, reply] : rules) {
+    brain.send("INFO rule " + std::to_string(rule));
+    brain.send("START 15");
+    EXPECT_EQ(brain.next(), reply) << "rule " << rule;
+  }
+}
+
+TEST_F(Brain, InfoAndUnknownLines) {
+  brain.send("INFO timeout_turn 5000");
+  brain.send("INFO TIMEOUT_TURN");
+  brain.send("INFO evaluate 3,4");
+  brain.send("info");
+  EXPECT_TRUE(brain.silentFor(200)) << "INFO is never answered";
+  brain.send("");
+  EXPECT_EQ(brain.next(), "UNKNOWN command");
+  brain.send("   ");
+  EXPECT_EQ(brain.next(), "UNKNOWN command");
+  brain.send("HELLO");
+  EXPECT_EQ(brain.next(), "UNKNOWN command");
+  for (const char* about : {"about", "About", "ABOUTX"}) {
+    brain.send(about);
+    EXPECT_EQ(brain.next(), kAbout);
+  }
+  // A long line is cut to 255 characters; the rest of it is dropped, not
+  // read as another command.
+  brain.send(std::string(255, 'a') + "ABOUT");
+  EXPECT_EQ(brain.next(), "UNKNOWN command");
+  brain.send("START 15" + std::string(292, ' '));
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_TRUE(brain.silentFor(200));
+}
+
+TEST_F(Brain, CarriageReturnsAreDropped) {
+  brain.send("START 15", "\r\n");
+  EXPECT_EQ(brain.next(), "OK");
+  useDataFolder();
+  brain.send("BOARD", "\r\n");
+  brain.send("DONE", "\r\n");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+}
+
+TEST_F(Brain, TurnWithoutStartPlaysOnTwentyByTwenty) {
+  useDataFolder();
+  brain.send("TURN 3,4");
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  std::string move = brain.next();
+  EXPECT_TRUE(isMove(move, 20)) << move;
+  EXPECT_NE(move, "3,4");
+  brain.send("TURN 19,19");
+  move = brain.next();
+  EXPECT_TRUE(isMove(move, 20)) << "no second creation message: " << move;
+}
+
+TEST_F(Brain, CoordinatesAreCheckedAgainstTheBoard) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  for (const char* bad : {"TURN 15,0", "TURN -1,3", "TURN 3 ,4", "TURN 3", "TURN", "PLAY 0,15"}) {
+    brain.send(bad);
+    EXPECT_EQ(brain.next(), "ERROR bad coordinates") << bad;
+  }
+  brain.send("PLAY 7,7");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  brain.send("TURN 14,14 and more");
+  EXPECT_TRUE(isMove(brain.next(), 15));
+  brain.send("TAKEBACK 1,1");
+  EXPECT_EQ(brain.next(), "ERROR takeback not supported");
+  EXPECT_EQ(brain.next(), "UNKNOWN");
+  brain.send("TAKEBACK 99,99");
+  EXPECT_EQ(brain.next(), "ERROR bad coordinates");
+}
+
+TEST_F(Brain, BoardPlaysStonesInOrderAndAsksForAMove) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BOARD");
+  brain.send("7,7,1");
+  brain.send("8,8,2");
+  brain.send("3,3,3");
+  brain.send("done");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "ERROR blocking not supported");
+  std::string move = brain.next();
+  EXPECT_TRUE(isMove(move, 15)) << move;
+  EXPECT_NE(move, "7,7");
+  EXPECT_NE(move, "8,8");
+}
+
+TEST_F(Brain, ABadBoardLineEndsTheBoardButNotTheMove) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BOARD");
+  brain.send("30,30,1");
+  brain.send("DONE");
+  EXPECT_EQ(brain.next(), "ERROR x,y,who or DONE expected after BOARD");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7") << "the board is still empty";
+  EXPECT_EQ(brain.next(), "UNKNOWN command") << "DONE is read as a command";
+}
+
+TEST_F(Brain, RestartBeginsAnEmptyGame) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("RESTART");
+  EXPECT_EQ(brain.next(), "OK") << "no player yet: nothing to restart";
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  brain.send("RESTART");
+  EXPECT_EQ(brain.next(), "MESSAGE restarting player");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "7,7") << "the centre is free again";
+}
+
+TEST_F(Brain, StartBeginsANewGameOnTheSamePlayer) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "7,7") << "START must not keep the last game's stones";
+  // Another size ends the player (its memory is written) and a new one
+  // is created for the next game.
+  brain.send("START 19");
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(fileSize(dataPath("velmDat.0")), kMemoryFileSize);
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "9,9");
+  brain.send("END");
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(brain.exitCode(), 0);
+}
+
+TEST_F(Brain, EndWritesTheMemoryAndExits) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  brain.send("END");
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(brain.next(), "<eof>");
+  EXPECT_EQ(brain.exitCode(), 0);
+  std::string memory = readFile(dataPath("velmDat.0"));
+  ASSERT_EQ(static_cast<long>(memory.size()), kMemoryFileSize);
+  EXPECT_EQ(memory.substr(0, 20),
+            std::string("\x0f\0\0\0\x14\0\0\0\x08\0\0\0\x1e\0\0\0\xe8\x03\0\0", 20));
+  EXPECT_EQ(readFile(dataPath("velmaro.log")), "") << "a normal run logs nothing";
+  EXPECT_FALSE(fileExists(dataPath("velmDat.0.tmp")));
+}
+
+TEST_F(Brain, EndBeforeAnyStone) {
+  brain.send("END");
+  EXPECT_EQ(brain.next(), "ERROR ending a non inited player");
+  EXPECT_EQ(brain.exitCode(), 0);
+}
+
+TEST_F(Brain, EndOfInputEndsAtOnceEvenInsideBoard) {
+  useDataFolder();
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BOARD");
+  brain.send("7,7,1");
+  brain.closeInput();
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "<eof>");
+  EXPECT_EQ(brain.exitCode(), 0);
+  EXPECT_FALSE(fileExists(dataPath("velmDat.0"))) << "only END writes the memory";
+}
+
+TEST_F(Brain, AboutAndInfoAreAnsweredWhileTheEngineThinks) {
+  useDataFolder();
+  brain.send("INFO timeout_turn 2000");
+  brain.send("START 20");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BOARD");
+  brain.send("10,10,2");
+  brain.send("11,11,1");
+  brain.send("9,11,2");
+  brain.send("12,10,1");
+  brain.send("done");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  brain.send("INFO time_left 100000");
+  brain.send("ABOUT");
+  EXPECT_EQ(brain.next(), kAbout) << "ABOUT must not wait for the move";
+  EXPECT_TRUE(isMove(brain.next(), 20));
+}
+
+TEST_F(Brain, EndOfInputWhileThinkingEndsAtOnce) {
+  useDataFolder();
+  brain.send("INFO timeout_turn 20000");
+  brain.send("START 20");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BOARD");
+  brain.send("10,10,2");
+  brain.send("11,11,1");
+  brain.send("9,11,2");
+  brain.send("done");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  brain.closeInput();
+  EXPECT_EQ(brain.exitCode(2000), 0);
+}
+
+TEST_F(Brain, FatalErrorsAreLoggedOldestFirst) {
+  useDataFolder();
+  brain.send("START 25");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "Error: Size");
+  EXPECT_EQ(brain.exitCode(), 0);
+
+  BrainDriver second(VELMARO_BRAIN, temp.path());
+  second.send("INFO folder " + temp.path());
+  second.send("RECTSTART 15,16");
+  EXPECT_EQ(second.next(), "OK");
+  second.send("TURN 1,1");
+  EXPECT_EQ(second.next(), "MESSAGE creating player");
+  EXPECT_EQ(second.next(), "Error: Memo only works for squared boards");
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(readFile(dataPath("velmaro.log")),
+            "Error: Size\nError: Memo only works for squared boards\n");
+}
+
+TEST_F(Brain, AFolderThatCannotBeCreatedIsFatal) {
+  std::string file = temp.path() + "/plain-file";
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  brain.send("INFO folder " + file);
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "Error: Non riesco ad aprire logfile");
+  EXPECT_EQ(brain.exitCode(), 0);
+}
+
+TEST_F(Brain, FolderNamesAreNeverInterpretedByAShell) {
+  std::string odd = temp.path() + "/deep/a b;touch pwned;$(touch pwned2)'\"";
+  brain.send("INFO folder " + odd);
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  EXPECT_TRUE(fileExists(odd + "/velmaro/velmaro.log"));
+  EXPECT_FALSE(fileExists(temp.path() + "/pwned"));
+  EXPECT_FALSE(fileExists(temp.path() + "/pwned2"));
+}
+
+TEST_F(Brain, TheLongestFolderNameFits) {
+  // "INFO folder " takes 12 of the 255 characters a line keeps, so 243 is the
+  // longest folder a manager can give; a longer line is cut at 255.
+  std::string folder = temp.path() + "/";
+  while (folder.size() < 243) folder += (folder.size() % 100 == 0) ? '/' : 'd';
+  brain.send("INFO folder " + folder + "ignored-tail");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  brain.send("END");
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(brain.exitCode(), 0);
+  EXPECT_EQ(fileSize(folder + "/velmaro/velmDat.0"), kMemoryFileSize);
+  EXPECT_EQ(fileSize(folder + "/velmaro/velmaro.log"), 0);
+}
+
+TEST_F(Brain, AnEmptyFolderMeansTheWorkingDirectory) {
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+  EXPECT_TRUE(fileExists(temp.path() + "/velmaro/velmaro.log"));
+}
+
+TEST_F(Brain, ARejectedStartDoesNotStopTheGame) {
+  useDataFolder();
+  brain.send("INFO game_type 7");
+  brain.send("START 15");
+  EXPECT_EQ(brain.next(), "ERROR unsupported game type 7");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_EQ(brain.next(), "7,7");
+}
+
+}  // namespace

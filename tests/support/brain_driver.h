@@ -1,0 +1,54 @@
+// BrainDriver: the real brain (or any program) started over pipes and talked
+// to as a manager does, for end-to-end tests. Every read has a time limit,
+// so a brain that stops answering fails the test instead of hanging it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+
+namespace testing_support {
+
+constexpr int kReplyTimeoutMs = 10000;
+
+class BrainDriver {
+ public:
+  // Starts the program in workDir (empty: the current folder).
+  explicit BrainDriver(const std::string& program, const std::string& workDir = "");
+
+  // Sends one line (LF ending by default; managers on Windows send CR LF).
+  void send(const std::string& line, const char* ending = "\n");
+  void sendRaw(const std::string& bytes);
+  void closeInput();
+
+  // The next line of output, or "<timeout>" / "<eof>".
+  std::string next(int timeoutMs = kReplyTimeoutMs);
+  // True when the brain writes nothing within timeoutMs.
+  bool silentFor(int timeoutMs);
+  // Exit code after the brain ended by itself (-1: did not end in time, or
+  // died from a signal).
+  int exitCode(int timeoutMs = kReplyTimeoutMs);
+
+  tools::ChildProcess process;
+};
+
+// A fresh empty folder under the system's temporary folder, removed (with
+// its contents) when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return folder; }
+
+ private:
+  std::string folder;
+};
+
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+long fileSize(const std::string& path);
+
+}  // namespace testing_support
