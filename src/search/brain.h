@@ -40,6 +40,9 @@ constexpr int kDefaultCheckInterval = 1000;
 // Move-list sizes.
 constexpr int kFullWidth = 40;               // list size down to the full-width horizon
 constexpr int kMoveListCapacity = 2 * kMaxSquares + 3;  // forced lists may repeat a square
+// A reply list of one search node or evaluation level: every own four square
+// plus at most three common defences.
+constexpr int kReplyListCapacity = kMaxSquares + 3;
 
 struct ScoredMove {
   int move;
@@ -63,6 +66,11 @@ class VelmBrain : public VelmBoard {
   int timeLeft = 0;
   int moveStart = 0;
   int iterStart = 0;
+  // When >= 0, the clock reading taken when the move request arrived:
+  // startTime() uses it as the start of the move so that time spent before
+  // thinkMove (creating the player) counts against the turn. The front end
+  // sets it before thinkMove and puts it back to -1 after the move.
+  int requestStart = -1;
   int checkInterval = kDefaultCheckInterval;
   int checkCountdown = kDefaultCheckInterval;
   bool stopSearch = false;
