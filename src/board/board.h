@@ -97,6 +97,9 @@ class VelmBoard : public VelmHash {
   int affectedCount[kMaxSquares];
   UndoRecord undoStack[kUndoCapacity];
   CountBlock counts;
+  // The position key when init() last ran: verifyBoard checks that `key` is
+  // this value XOR the numbers of the stones on the board.
+  std::uint64_t initKey = 0;
 
   void init(int width, int height);
   void initAffected();

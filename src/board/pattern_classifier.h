@@ -1,0 +1,30 @@
+// Lines and line keys, as the classifier and the pattern tables see them.
+//
+// A line is 9 cell codes for the offsets -4..+4 along one direction; index 4
+// is the square being classified and holds the classifying side's stone. A
+// line key packs the 8 other cells, 2 bits each (cells 0..3 in bits 0..7,
+// cells 5..8 in bits 8..15), exactly as a square's key along a direction.
+#pragma once
+
+#include "board/patterns.h"
+
+namespace velm {
+
+constexpr int kCentreCell = 4;  // index of the classified square in a line
+
+// Decodes a line key into 9 cells with `side` on the centre cell.
+inline void lineFromKey(int key, int side, int* line) {
+  for (int i = 0; i < kCentreCell; i++) line[i] = (key >> (2 * i)) & 3;
+  line[kCentreCell] = side;
+  for (int i = 0; i < kCentreCell; i++) line[kCentreCell + 1 + i] = (key >> (8 + 2 * i)) & 3;
+}
+
+// Packs the 8 outer cells of a line into its key.
+inline int lineKey(const int* line) {
+  int key = 0;
+  for (int i = 0; i < kCentreCell; i++) key |= line[i] << (2 * i);
+  for (int i = 0; i < kCentreCell; i++) key |= line[kCentreCell + 1 + i] << (8 + 2 * i);
+  return key;
+}
+
+}  // namespace velm

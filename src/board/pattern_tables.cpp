@@ -1,0 +1,88 @@
+// The pattern tables, built once when the engine object is constructed and
+// only read afterwards: the code and completion squares of every line key
+// for each side, and the static value and cross code of every quadruple of
+// direction codes.
+#include <cstring>
+
+#include "board/board.h"
+#include "board/patterns.h"
+
+namespace velm {
+
+namespace {
+
+constexpr int kCodeDigits = 10;  // direction codes 0..9 are the decimal digits of a cross index
+
+// How often each pattern code occurs among one side's four direction codes.
+struct CodeHistogram {
+  int n[kPatternCodes] = {};
+  CodeHistogram(int c0, int c1, int c2, int c3) {
+    n[c0]++;
+    n[c1]++;
+    n[c2]++;
+    n[c3]++;
+  }
+};
+
+}  // namespace
+
+VelmBoard::VelmBoard() {
+  // Step 1. The constant block is compile-time (board/patterns.h).
+  // Step 2. Position key and move stack.
+  key = 0;
+  initKey = 0;
+  moveCount = 0;
+
+  // Step 3. Line tables: every key for both sides, also keys that no board
+  // produces. Completion squares are written only for fours.
+  std::memset(lineDefence, 0, sizeof lineDefence);
+  for (int k = 0; k < kLineKeys; k++) {
+    for (int side = 0; side < 2; side++) {
+      linePattern[k][side] = findPatternKey(k, side, lineDefence[k][side]);
+    }
+  }
+
+  // Step 4. Cross values and cross codes of every quadruple.
+  for (int c0 = 0; c0 < kCodeDigits; c0++)
+    for (int c1 = 0; c1 < kCodeDigits; c1++)
+      for (int c2 = 0; c2 < kCodeDigits; c2++)
+        for (int c3 = 0; c3 < kCodeDigits; c3++)
+          crossValue[crossIndex(c0, c1, c2, c3)] = setPatternVal(c0, c1, c2, c3);
+  for (int c0 = 0; c0 < kCodeDigits; c0++)
+    for (int c1 = 0; c1 < kCodeDigits; c1++)
+      for (int c2 = 0; c2 < kCodeDigits; c2++)
+        for (int c3 = 0; c3 < kCodeDigits; c3++)
+          crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
+}
+
+int setPatternVal(int c0, int c1, int c2, int c3) {
+  const CodeHistogram h(c0, c1, c2, c3);
+  const int* n = h.n;
+  int value = 0;
+  for (int c = 1; c < kPatternCodes; c++) value += n[c] * patWeight[c];
+  // Unlike the cross code, every combination present adds its weight.
+  if (n[patFour] >= 2) value += crossWeight[crossDoubleFour];
+  if (n[patFour] >= 1 && n[patOpenThree] >= 1) value += crossWeight[crossFourOpenThree];
+  if (n[patFour] >= 1 && n[patThree] >= 1) value += crossWeight[crossFourThree];
+  if (n[patOpenThree] >= 2) value += crossWeight[crossDoubleOpenThree];
+  if (n[patOpenThree] >= 1 && n[patThree] >= 1) value += crossWeight[crossOpenThreeThree];
+  if (n[patThree] >= 2) value += crossWeight[crossDoubleThree];
+  return value;
+}
+
+int setPatternCross(int c0, int c1, int c2, int c3) {
+  const CodeHistogram h(c0, c1, c2, c3);
+  const int* n = h.n;
+  if (n[patFour] >= 2) return crossDoubleFour;
+  if (n[patFour] == 1) {
+    if (n[patOpenThree] >= 1) return crossFourOpenThree;
+    if (n[patThree] >= 1) return crossFourThree;
+    return 0;
+  }
+  if (n[patOpenThree] >= 2) return crossDoubleOpenThree;
+  if (n[patOpenThree] == 1 && n[patThree] >= 1) return crossOpenThreeThree;
+  if (n[patThree] >= 2) return crossDoubleThree;
+  return 0;
+}
+
+}  // namespace velm
