@@ -28,8 +28,8 @@ constexpr int kMemoBlockSize = 1000;
 constexpr int kMemoBlocks = kMemoMoves - kMemoFirstBlock;
 constexpr int kMemoSymmetries = 8;
 constexpr int kMemoHeaderInts = 5;
-constexpr long kMemoFileSize = kMemoHeaderInts * 4 + kMemoBlocks * kMemoBlockSize * 16 +
-                               kMemoMoves * 4 + 2 * kMaxSquares * 8;
+constexpr long kMemoFileSize =
+    kMemoHeaderInts * 4 + kMemoBlocks * kMemoBlockSize * 16 + kMemoMoves * 4 + 2 * kMaxSquares * 8;
 static_assert(kMemoFileSize == 358540);
 
 constexpr const char* kMemoFileName = "velmDat.0";
@@ -37,7 +37,7 @@ constexpr const char* kMemoFileName = "velmDat.0";
 constexpr int kPathCapacity = 512;
 
 struct MemoEntry {
-  std::uint64_t key;  // 0 marks a free slot
+  std::uint64_t key;   // 0 marks a free slot
   std::int32_t value;  // the side that won from this position
   std::int32_t unused;
 };
