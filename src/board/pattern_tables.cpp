@@ -28,10 +28,13 @@ struct CodeHistogram {
 
 VelmBoard::VelmBoard() {
   // Step 1. The constant block is compile-time (board/patterns.h).
-  // Step 2. Position key and move stack.
+  // Step 2. Position key, move stack and counts.
   key = 0;
   initKey = 0;
   moveCount = 0;
+  // init() clears the counts but keeps the five squares, which are read only
+  // together with a five count; start them defined all the same.
+  std::memset(&counts, 0, sizeof counts);
 
   // Step 3. Line tables: every key for both sides, also keys that no board
   // produces. Completion squares are written only for fours.

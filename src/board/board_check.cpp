@@ -1,0 +1,139 @@
+// verifyBoard: recomputes from the stones everything that makeMove/undoMove
+// keep incrementally and compares. Slow (a full pass over the board); Debug
+// builds run it after every make and undo, tests after chosen moves.
+//
+// What it checks:
+//  - sides and move stack: sideOther = 1 - sideToMove, sideToMove is the
+//    parity of moveCount, the k-th move of the stack holds a stone of side
+//    k % 2, and no other square holds a stone;
+//  - every empty square's four keys and both sides' codes;
+//  - the count block's pattern and cross counts, relative to the empty
+//    board (the code-0 entries are the recount minus the empty board's);
+//  - candidates: no stone is a candidate, and every empty square within
+//    Chebyshev distance 2 of a stone is one. An empty candidate far from all
+//    stones is accepted: undoing a move that was not made on a candidate
+//    leaves its square marked, and that is the intended behaviour;
+//  - the position key: the key at init XOR the numbers of the stones.
+// The five squares are not judged: they record the history of the last
+// moves, not a property of the position.
+#include <cstdarg>
+#include <cstdio>
+
+#include "board/board.h"
+
+namespace velm {
+
+namespace {
+
+constexpr int kLineReach = 4;
+constexpr int kNearReach = 2;
+
+// Writes the reason of a mismatch and returns false.
+bool mismatch(char* why, int whySize, const char* format, ...) {
+  if (why != nullptr && whySize > 0) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(why, static_cast<std::size_t>(whySize), format, args);
+    va_end(args);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool VelmBoard::verifyBoard(char* why, int whySize) const {
+  // Step 1. Sides and the move stack against the stones.
+  if (sideOther != 1 - sideToMove || sideToMove != moveCount % 2)
+    return mismatch(why, whySize, "sides %d/%d after %d moves", sideToMove, sideOther, moveCount);
+  if (moveCount < 0 || moveCount > numSquares)
+    return mismatch(why, whySize, "moveCount %d", moveCount);
+  for (int k = 0; k < moveCount; k++) {
+    const int sq = undoStack[k].move;
+    if (sq < 0 || sq >= numSquares || squares[sq].stone != k % 2)
+      return mismatch(why, whySize, "move %d on square %d has no stone of side %d", k, sq, k % 2);
+  }
+  int stones = 0;
+  std::uint64_t stoneKey = initKey;
+  for (int sq = 0; sq < numSquares; sq++) {
+    const int s = squares[sq].stone;
+    if (s == kCellEmpty) continue;
+    if (s != 0 && s != 1) return mismatch(why, whySize, "square %d holds %d", sq, s);
+    stones++;
+    stoneKey ^= zobrist[s][sq];
+  }
+  if (stones != moveCount)
+    return mismatch(why, whySize, "%d stones for %d moves", stones, moveCount);
+
+  // Step 2. Position key.
+  if (stoneKey != key) return mismatch(why, whySize, "position key differs from the stones'");
+
+  // Step 3. Keys and codes of the empty squares, and the recount.
+  CountBlock recount = {};
+  for (int side = 0; side < 2; side++) {
+    recount.patCount[side][0] = -kDirections * numSquares;
+    recount.crossCount[side][0] = -numSquares;
+  }
+  for (int x = 0; x < boardWidth; x++) {
+    for (int y = 0; y < boardHeight; y++) {
+      const int sq = sqIndex[x][y];
+      const BoardSquare& s = squares[sq];
+      if (s.stone != kCellEmpty) continue;
+      for (int d = 0; d < kDirections; d++) {
+        int expected = 0;
+        int bit = 0;
+        for (int k = -kLineReach; k <= kLineReach; k++) {
+          if (k == 0) continue;
+          const int nx = x + k * dirX[d];
+          const int ny = y + k * dirY[d];
+          const bool onBoard = nx >= 0 && nx < boardWidth && ny >= 0 && ny < boardHeight;
+          expected |= (onBoard ? squares[sqIndex[nx][ny]].stone : kCellOff) << bit;
+          bit += 2;
+        }
+        if (s.key[d] != expected)
+          return mismatch(why, whySize, "key of (%d,%d) dir %d is %04X, stones give %04X", x, y, d,
+                          s.key[d], expected);
+        for (int side = 0; side < 2; side++) {
+          if (s.pat[side][d] != linePattern[expected][side])
+            return mismatch(why, whySize, "code of (%d,%d) dir %d side %d is %d, table gives %d", x,
+                            y, d, side, s.pat[side][d], linePattern[expected][side]);
+          recount.patCount[side][s.pat[side][d]]++;
+        }
+      }
+      for (int side = 0; side < 2; side++) recount.crossCount[side][squareCross(s, side)]++;
+    }
+  }
+
+  // Step 4. The count block.
+  for (int side = 0; side < 2; side++) {
+    for (int c = 0; c < kPatternCodes; c++)
+      if (counts.patCount[side][c] != recount.patCount[side][c])
+        return mismatch(why, whySize, "patCount[%d][%d] is %d, recount %d", side, c,
+                        counts.patCount[side][c], recount.patCount[side][c]);
+    for (int c = 0; c < kCrossCodes; c++)
+      if (counts.crossCount[side][c] != recount.crossCount[side][c])
+        return mismatch(why, whySize, "crossCount[%d][%d] is %d, recount %d", side, c,
+                        counts.crossCount[side][c], recount.crossCount[side][c]);
+  }
+
+  // Step 5. Candidates.
+  for (int x = 0; x < boardWidth; x++) {
+    for (int y = 0; y < boardHeight; y++) {
+      const BoardSquare& s = squares[sqIndex[x][y]];
+      if (s.stone != kCellEmpty) {
+        if (s.candidate) return mismatch(why, whySize, "stone on (%d,%d) is a candidate", x, y);
+        continue;
+      }
+      bool nearStone = false;
+      for (int nx = x - kNearReach; nx <= x + kNearReach && !nearStone; nx++)
+        for (int ny = y - kNearReach; ny <= y + kNearReach && !nearStone; ny++)
+          if (nx >= 0 && nx < boardWidth && ny >= 0 && ny < boardHeight &&
+              squares[sqIndex[nx][ny]].stone != kCellEmpty)
+            nearStone = true;
+      if (nearStone && !s.candidate)
+        return mismatch(why, whySize, "(%d,%d) is near a stone but no candidate", x, y);
+    }
+  }
+  return true;
+}
+
+}  // namespace velm

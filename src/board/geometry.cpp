@@ -1,0 +1,134 @@
+// Board geometry: square indices, the empty board's line keys, and the
+// neighbourhood lists that let makeMove/undoMove run without bounds tests.
+#include "board/board.h"
+#include "board/patterns.h"
+#include "log/log.h"
+
+namespace velm {
+
+namespace {
+
+constexpr int kLineReach = 4;  // cells keyed on each side of a square
+constexpr int kNearReach = 2;  // half side of the candidate block
+constexpr int kCellBits = 2;
+
+// Bit position of the cell at offset k (-4..-1, +1..+4) in a line key.
+constexpr int cellShift(int k) {
+  return k < 0 ? kCellBits * (k + kLineReach) : kCellBits * (k + kLineReach - 1);
+}
+
+// Order in which affected lists visit the distances along one direction.
+constexpr int kAffectedOrder[2 * kLineReach] = {1, 2, 3, 4, -1, -2, -3, -4};
+
+}  // namespace
+
+void VelmBoard::init(int width, int height) {
+  // Step 1. Tables are sized for the largest board.
+  if (width > kMaxSide || height > kMaxSide) erro("Size");
+
+  // Step 2. Size and an empty move stack, side 0 to move.
+  boardWidth = width;
+  boardHeight = height;
+  numSquares = width * height;
+  moveCount = 0;
+  sideToMove = 0;
+  sideOther = 1;
+
+  // Step 3. Square indices: the squares of one x are contiguous.
+  for (int x = 0; x < width; x++) {
+    for (int y = 0; y < height; y++) {
+      const int sq = x * height + y;
+      sqIndex[x][y] = sq;
+      sqX[sq] = x;
+      sqY[sq] = y;
+    }
+  }
+
+  // Step 4. Empty squares with no pattern: the tables give code 0 for lines
+  // without stones, so these agree with all-zero counts.
+  for (int sq = 0; sq < numSquares; sq++) {
+    BoardSquare& s = squares[sq];
+    s.stone = kCellEmpty;
+    s.candidate = false;
+    for (int side = 0; side < 2; side++)
+      for (int d = 0; d < kDirections; d++) s.pat[side][d] = 0;
+    sqMark[sq] = 0;
+  }
+
+  // Step 5. Column pointers.
+  for (int x = 0; x < width; x++) column[x] = &squares[x * height];
+
+  // Step 6. Counts relative to the empty board. The five squares are only
+  // meaningful together with a five count, so they keep their values.
+  for (int side = 0; side < 2; side++) {
+    for (int c = 0; c < kPatternCodes; c++) counts.patCount[side][c] = 0;
+    for (int c = 0; c < kCrossCodes; c++) counts.crossCount[side][c] = 0;
+  }
+
+  // Step 7. Line keys of the empty board: empty on the board, off beyond it.
+  for (int x = 0; x < width; x++) {
+    for (int y = 0; y < height; y++) {
+      BoardSquare& s = squares[sqIndex[x][y]];
+      for (int d = 0; d < kDirections; d++) {
+        int lineKey = 0;
+        for (int k = -kLineReach; k <= kLineReach; k++) {
+          if (k == 0) continue;
+          const int nx = x + k * dirX[d];
+          const int ny = y + k * dirY[d];
+          const bool onBoard = nx >= 0 && nx < width && ny >= 0 && ny < height;
+          lineKey |= (onBoard ? kCellEmpty : kCellOff) << cellShift(k);
+        }
+        s.key[d] = lineKey;
+      }
+    }
+  }
+
+  // Step 8. Squares whose keys a stone changes.
+  initAffected();
+
+  // Step 9. The 5x5 block around each square, row by row.
+  for (int x = 0; x < width; x++) {
+    for (int y = 0; y < height; y++) {
+      const int sq = sqIndex[x][y];
+      int n = 0;
+      for (int nx = x - kNearReach; nx <= x + kNearReach; nx++) {
+        for (int ny = y - kNearReach; ny <= y + kNearReach; ny++) {
+          if (nx < 0 || nx >= width || ny < 0 || ny >= height) continue;
+          if (nx == x && ny == y) continue;
+          near[sq][n++] = sqIndex[nx][ny];
+        }
+      }
+      nearCount[sq] = n;
+    }
+  }
+
+  // Step 10. New random numbers and empty tables; the key carries over.
+  initKey = key;
+  initTT();
+}
+
+void VelmBoard::initAffected() {
+  for (int x = 0; x < boardWidth; x++) {
+    for (int y = 0; y < boardHeight; y++) {
+      const int sq = sqIndex[x][y];
+      int n = 0;
+      for (int d = 0; d < kDirections; d++) {
+        for (int k : kAffectedOrder) {
+          const int nx = x + k * dirX[d];
+          const int ny = y + k * dirY[d];
+          if (nx < 0 || nx >= boardWidth || ny < 0 || ny >= boardHeight) continue;
+          // Seen from the neighbour, this square sits at offset -k.
+          const int shift = cellShift(-k);
+          AffectedEntry& e = affected[sq][n++];
+          e.sq = sqIndex[nx][ny];
+          e.dir = d;
+          e.mask = ~(3 << shift);
+          e.shift = shift;
+        }
+      }
+      affectedCount[sq] = n;
+    }
+  }
+}
+
+}  // namespace velm

@@ -1,0 +1,149 @@
+// Playing and taking back one stone. Everything derived from the stones is
+// brought up to date in one pass over the precomputed lists; undo restores
+// the saved values instead of recomputing them.
+#include "board/board.h"
+
+#ifdef VELM_CHECK_BOARD
+#include <cstdio>
+#include <cstdlib>
+#endif
+
+namespace velm {
+
+namespace {
+
+#ifdef VELM_CHECK_BOARD
+constexpr int kWhySize = 256;
+
+void checkBoard(const VelmBoard& board, const char* after) {
+  char why[kWhySize];
+  if (board.verifyBoard(why, kWhySize)) return;
+  std::fprintf(stderr, "board check failed after %s: %s\n", after, why);
+  std::abort();
+}
+#endif
+
+// Takes a square's cross codes out of the counts (delta -1) or puts them in (+1).
+inline void countCross(VelmBoard& b, const BoardSquare& s, int delta) {
+  for (int side = 0; side < 2; side++) {
+    b.counts.crossCount[side][b.squareCross(s, side)] += delta;
+  }
+}
+
+}  // namespace
+
+void VelmBoard::makeMove(int sq) {
+  // Step 1. The undo record of this move.
+  UndoRecord& rec = undoStack[moveCount];
+  rec.move = sq;
+
+  // Step 2. The stone.
+  BoardSquare& played = squares[sq];
+  played.stone = sideToMove;
+  played.candidate = false;
+
+  // Step 3. Position key.
+  key ^= zobrist[sideToMove][sq];
+
+  // Step 4. The counts as they were, restored as a whole by undo.
+  rec.saved = counts;
+
+  // Step 5. New candidates around the stone.
+  int newCand = 0;
+  const int* nearList = near[sq];
+  for (int i = 0; i < nearCount[sq]; i++) {
+    BoardSquare& n = squares[nearList[i]];
+    if (n.stone == kCellEmpty && !n.candidate) {
+      n.candidate = true;
+      rec.newCand[newCand++] = nearList[i];
+    }
+  }
+  rec.newCandCount = newCand;
+
+  // Step 6. Keys and codes of the empty squares whose lines hold the stone.
+  int f0 = 0;
+  int f1 = 0;
+  int changes = 0;
+  const AffectedEntry* list = affected[sq];
+  for (int i = 0; i < affectedCount[sq]; i++) {
+    const AffectedEntry& a = list[i];
+    BoardSquare& n = squares[a.sq];
+    if (n.stone != kCellEmpty) continue;
+    const int d = a.dir;
+    const int oldKey = n.key[d];
+    const int newKey = (oldKey & a.mask) | (sideToMove << a.shift);
+    rec.keyChange[changes++] = {a.sq, d, oldKey};
+    n.key[d] = newKey;
+
+    counts.patCount[0][n.pat[0][d]]--;
+    counts.patCount[1][n.pat[1][d]]--;
+    countCross(*this, n, -1);
+    n.pat[0][d] = linePattern[newKey][0];
+    n.pat[1][d] = linePattern[newKey][1];
+    counts.patCount[0][n.pat[0][d]]++;
+    counts.patCount[1][n.pat[1][d]]++;
+    countCross(*this, n, +1);
+
+    if (n.pat[0][d] == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
+    if (n.pat[1][d] == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
+  }
+  rec.keyChangeCount = changes;
+
+  // Step 7. The played square leaves the counts; its keys and codes stay
+  // frozen in its record until the stone is taken back.
+  for (int d = 0; d < kDirections; d++) {
+    counts.patCount[0][played.pat[0][d]]--;
+    counts.patCount[1][played.pat[1][d]]--;
+  }
+  countCross(*this, played, -1);
+
+  // Step 8. A stone on the opponent's first five square blocks it.
+  int* oppFive = counts.fiveSq[sideOther];
+  if (oppFive[0] == sq) oppFive[0] = oppFive[1];
+
+  // Step 9. Pass the turn.
+  moveCount++;
+  sideToMove = sideOther;
+  sideOther = 1 - sideToMove;
+
+#ifdef VELM_CHECK_BOARD
+  checkBoard(*this, "makeMove");
+#endif
+}
+
+void VelmBoard::undoMove() {
+  // Step 1. Back to the side that made the move.
+  moveCount--;
+  sideOther = sideToMove;
+  sideToMove = 1 - sideOther;
+  const UndoRecord& rec = undoStack[moveCount];
+
+  // Step 2. All counts and five squares at once.
+  counts = rec.saved;
+
+  // Step 3. Old keys; their codes come from the table again.
+  for (int i = 0; i < rec.keyChangeCount; i++) {
+    const KeyChange& c = rec.keyChange[i];
+    BoardSquare& n = squares[c.sq];
+    n.key[c.dir] = c.oldKey;
+    n.pat[0][c.dir] = linePattern[c.oldKey][0];
+    n.pat[1][c.dir] = linePattern[c.oldKey][1];
+  }
+
+  // Step 4. Candidates created by the move.
+  for (int i = 0; i < rec.newCandCount; i++) squares[rec.newCand[i]].candidate = false;
+
+  // Step 5. The freed square is always left a candidate.
+  BoardSquare& freed = squares[rec.move];
+  freed.candidate = true;
+  freed.stone = kCellEmpty;
+
+  // Step 6. Position key.
+  key ^= zobrist[sideToMove][rec.move];
+
+#ifdef VELM_CHECK_BOARD
+  checkBoard(*this, "undoMove");
+#endif
+}
+
+}  // namespace velm
