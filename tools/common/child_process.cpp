@@ -27,6 +27,11 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::vector<std::string>& argv, const std::string& workDir) {
   if (argv.empty()) return false;
+  // Starting again (a restart) ends the previous program first.
+  if (running()) kill();
+  closeInput();
+  if (fromChild >= 0) close(fromChild);
+  fromChild = -1;
   int in[2], out[2];
   if (pipe(in) != 0) return false;
   if (pipe(out) != 0) {
@@ -39,6 +44,9 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
   pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
+    // Its own process group, so that kill() also reaches whatever the
+    // program starts in turn.
+    setpgid(0, 0);
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     close(in[0]);
@@ -52,6 +60,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
     execvp(args[0], args.data());
     _exit(127);
   }
+  setpgid(pid, pid);  // also here: the parent may signal before the child ran
   close(in[0]);
   close(out[1]);
   toChild = in[1];
@@ -152,6 +161,7 @@ bool ChildProcess::waitExit(int timeoutMs, int& exitCode) {
 
 void ChildProcess::kill() {
   if (pid <= 0 || reaped) return;
+  ::kill(-pid, SIGKILL);
   ::kill(pid, SIGKILL);
   int code;
   waitExit(5000, code);

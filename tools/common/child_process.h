@@ -19,6 +19,8 @@ class ChildProcess {
   // Starts argv[0] with the given arguments in folder `workDir` (empty: the
   // current folder). A command given as one string is run through the
   // shell (startShell), so a manager's "engine command" may carry arguments.
+  // The child gets a process group of its own, which kill() ends as a whole.
+  // Starting an object that still runs a program kills that program first.
   bool start(const std::vector<std::string>& argv, const std::string& workDir = "");
   bool startShell(const std::string& command, const std::string& workDir = "");
 

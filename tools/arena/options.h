@@ -1,0 +1,45 @@
+// ArenaOptions: the match as the command line describes it. Filled once by
+// parseOptions() before anything starts; read-only afterwards.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace arena {
+
+constexpr int kDefaultSize = 15;
+constexpr int kMinSize = 5;
+constexpr int kMaxSize = 26;  // SGF writes one letter per coordinate
+constexpr int kDefaultTurnMs = 5000;
+// Slack on top of the turn (and match) time before a late reply loses: it
+// absorbs the pipe round trip and the scheduler of a busy machine, and a
+// brain's one-off start-up work (allocating its tables) on its first move.
+constexpr int kDefaultToleranceMs = 1000;
+constexpr int kDefaultGamesWithoutOpenings = 2;
+// Sent as timeout_match and time_left when the match time is unlimited
+// (some brains read timeout_match 0 as "no time at all").
+constexpr int kUnlimitedMatchMs = 1000000000;
+
+struct ArenaOptions {
+  std::vector<std::string> engines;  // exactly two shell commands
+  int size = kDefaultSize;
+  int games = 0;  // 0: two per opening, or kDefaultGamesWithoutOpenings
+  int turnMs = kDefaultTurnMs;
+  int matchMs = 0;  // 0: no limit for the game
+  int toleranceMs = kDefaultToleranceMs;
+  long long maxMemory = 0;  // INFO max_memory; 0: no limit
+  std::string openingsFile;
+  std::string psqFolder;
+  std::string sgfFile;
+  std::string dataFolder;  // parent of the engines' data folders; empty: current folder
+  bool show = false;
+};
+
+// False with a message in `error` for an unknown option or a bad value.
+// `help` is set for --help.
+bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool& help,
+                  std::string& error);
+
+std::string usageText();
+
+}  // namespace arena

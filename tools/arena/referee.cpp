@@ -1,0 +1,171 @@
+#include "referee.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "display.h"
+#include "game_board.h"
+#include "options.h"
+
+namespace arena {
+
+namespace {
+
+std::string engineLabel(int engine) {
+  return "engine " + std::to_string(engine + 1);
+}
+
+std::string square(int x, int y) {
+  char text[32];
+  std::snprintf(text, sizeof text, "(%d,%d)", x, y);
+  return text;
+}
+
+void collectMessages(EngineSession& session, GameRecord& record) {
+  for (std::string& line : session.infoLines) {
+    record.messages.push_back({session.index, std::move(line)});
+  }
+  session.infoLines.clear();
+}
+
+void lose(GameRecord& record, int loser, EndReason reason, const std::string& detail) {
+  record.winner = 1 - loser;
+  record.reason = reason;
+  record.detail = engineLabel(loser) + " " + detail;
+}
+
+}  // namespace
+
+GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, const Opening* opening,
+                    const MatchRules& rules) {
+  GameRecord record;
+  record.number = number;
+  record.size = rules.size;
+  record.blackEngine = blackEngine;
+
+  // Step 1. Set the game up on both engines, black first.
+  GameSettings settings;
+  settings.size = rules.size;
+  settings.turnMs = rules.turnMs;
+  settings.matchMs = rules.matchMs > 0 ? rules.matchMs : kUnlimitedMatchMs;
+  settings.maxMemory = rules.maxMemory;
+  for (int e : {blackEngine, 1 - blackEngine}) {
+    SetupResult setup = engines[e]->prepareGame(settings);
+    collectMessages(*engines[e], record);
+    if (!setup.ok) {
+      record.names[0] = engines[0]->name;
+      record.names[1] = engines[1]->name;
+      lose(record, e, setup.reason, setup.detail);
+      return record;
+    }
+  }
+  record.names[0] = engines[0]->name;
+  record.names[1] = engines[1]->name;
+
+  // Step 2. Place the opening: stones alternate from black, centred.
+  GameBoard board(rules.size);
+  if (opening != nullptr) {
+    const int centre = rules.size / 2;
+    for (const Offset& o : opening->stones) {
+      RecordedMove m;
+      m.x = centre + o.dx;
+      m.y = centre + o.dy;
+      m.opening = true;
+      board.place(m.x, m.y, record.moves.size() % 2 == 0 ? kBlack : kWhite);
+      record.moves.push_back(m);
+    }
+    if (rules.show && !record.moves.empty()) {
+      std::printf("%s", boardText(board, record.moves.back().x, record.moves.back().y).c_str());
+    }
+  }
+
+  // Step 3. Ask for one stone after another and judge each reply.
+  long long used[2] = {0, 0};
+  for (;;) {
+    if (board.full()) {
+      record.winner = kNoWinner;
+      record.reason = EndReason::kBoardFull;
+      record.detail = "board full";
+      return record;
+    }
+    const std::size_t moveIndex = record.moves.size();
+    const int e = record.engineOfMove(moveIndex);
+    const int parity = static_cast<int>(moveIndex % 2);
+    long long limit = rules.turnMs;
+    long long timeLeft = kUnlimitedMatchMs;
+    bool matchBound = false;
+    if (rules.matchMs > 0) {
+      timeLeft = std::max(0LL, rules.matchMs - used[e]);
+      if (timeLeft < limit) {
+        limit = timeLeft;
+        matchBound = true;
+      }
+    }
+    EngineReply reply = engines[e]->requestMove(record.moves, parity, static_cast<int>(timeLeft),
+                                                static_cast<int>(limit + rules.toleranceMs));
+    collectMessages(*engines[e], record);
+    record.slowest[e] = std::max(record.slowest[e], reply.ms);
+    used[e] += reply.ms;
+
+    if (reply.status == ReplyStatus::kClosed) {
+      lose(record, e, EndReason::kCrash, "crashed (" + engines[e]->exitDescription() + ")");
+      return record;
+    }
+    if (reply.status == ReplyStatus::kTimeout) {
+      engines[e]->abandon();  // it may still answer later: start it afresh
+      lose(record, e, matchBound ? EndReason::kMatchTime : EndReason::kTurnTime,
+           std::string(matchBound ? "exceeded the match time" : "exceeded the turn time") +
+               " (no reply within " + std::to_string(limit + rules.toleranceMs) + " ms)");
+      return record;
+    }
+    if (isErrorLine(reply.text)) {
+      lose(record, e, EndReason::kErrorReply, "answered \"" + reply.text + "\"");
+      return record;
+    }
+    int x = 0, y = 0;
+    if (!parseMoveReply(reply.text, x, y)) {
+      lose(record, e, EndReason::kNotAMove, "answered \"" + reply.text + "\", which is not a move");
+      return record;
+    }
+    if (reply.ms > rules.turnMs + rules.toleranceMs) {
+      lose(record, e, EndReason::kTurnTime,
+           "exceeded the turn time (reply after " + std::to_string(reply.ms) + " ms)");
+      return record;
+    }
+    if (rules.matchMs > 0 && used[e] > rules.matchMs + rules.toleranceMs) {
+      lose(record, e, EndReason::kMatchTime,
+           "exceeded the match time (" + std::to_string(used[e]) + " ms used)");
+      return record;
+    }
+    if (!board.onBoard(x, y)) {
+      lose(record, e, EndReason::kIllegalMove, "played off the board " + square(x, y));
+      return record;
+    }
+    if (board.at(x, y) != kEmpty) {
+      lose(record, e, EndReason::kIllegalMove, "played on an occupied square " + square(x, y));
+      return record;
+    }
+
+    board.place(x, y, parity == 0 ? kBlack : kWhite);
+    RecordedMove m;
+    m.x = x;
+    m.y = y;
+    m.ms = reply.ms;
+    record.moves.push_back(m);
+    engines[e]->moveAccepted(static_cast<int>(record.moves.size()));
+    if (rules.show) {
+      std::printf("\nGame %d, move %zu: %s plays %d,%d (%lld ms)\n", number, record.moves.size(),
+                  parity == 0 ? "X" : "O", x, y, reply.ms);
+      std::printf("%s", boardText(board, x, y).c_str());
+      std::fflush(stdout);
+    }
+    if (board.makesFive(x, y)) {
+      record.winner = e;
+      record.reason = EndReason::kFive;
+      record.detail = "five in a row";
+      return record;
+    }
+  }
+}
+
+}  // namespace arena
