@@ -1,0 +1,37 @@
+// velmaro-bench [suite]: runs the named suite, or every suite when none is
+// named.
+#include <cstdio>
+#include <cstring>
+
+#include "bench.h"
+
+namespace {
+
+struct Suite {
+  const char* name;
+  void (*run)();
+};
+
+const Suite kSuites[] = {
+    {"board", runBoardBench},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* wanted = argc > 1 ? argv[1] : nullptr;
+  bool ran = false;
+  for (const Suite& s : kSuites) {
+    if (wanted != nullptr && std::strcmp(wanted, s.name) != 0) continue;
+    std::printf("== %s\n", s.name);
+    s.run();
+    ran = true;
+  }
+  if (!ran) {
+    std::fprintf(stderr, "unknown suite \"%s\"; suites:", wanted);
+    for (const Suite& s : kSuites) std::fprintf(stderr, " %s", s.name);
+    std::fprintf(stderr, "\n");
+    return 2;
+  }
+  return 0;
+}
