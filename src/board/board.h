@@ -29,6 +29,8 @@
 
 namespace velm {
 
+constexpr int kLineReach = 4;     // cells keyed on each side of a square in a line
+constexpr int kNearReach = 2;     // candidates lie within this Chebyshev distance of a stone
 constexpr int kNearMax = 24;      // squares of the 5x5 block around a square
 constexpr int kAffectedMax = 32;  // squares at distance 1..4 along the 4 lines
 constexpr int kUndoCapacity = kMaxSquares + 1;

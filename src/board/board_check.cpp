@@ -25,9 +25,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kLineReach = 4;
-constexpr int kNearReach = 2;
-
 // Writes the reason of a mismatch and returns false.
 bool mismatch(char* why, int whySize, const char* format, ...) {
   if (why != nullptr && whySize > 0) {

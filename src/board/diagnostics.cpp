@@ -8,8 +8,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kLineHalf = 4;  // cells on each side of a square in a line key
-
 // Symbol of a cell code, printed with a space after it.
 constexpr char kCellSymbol[4] = {'o', 'x', '.', '#'};
 
@@ -33,9 +31,9 @@ void printCounts(const int* values, int first, int last) {
 
 void VelmBoard::printKey(int lineKey) const {
   std::printf(" ");
-  for (int i = 0; i < kLineHalf; i++) printCell((lineKey >> (2 * i)) & 3);
+  for (int i = 0; i < kLineReach; i++) printCell((lineKey >> (2 * i)) & 3);
   printCell(kCellEmpty);
-  for (int i = 0; i < kLineHalf; i++) printCell((lineKey >> (8 + 2 * i)) & 3);
+  for (int i = 0; i < kLineReach; i++) printCell((lineKey >> (8 + 2 * i)) & 3);
 }
 
 void VelmBoard::printLine(const int* line) const {

@@ -8,8 +8,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kLineReach = 4;  // cells keyed on each side of a square
-constexpr int kNearReach = 2;  // half side of the candidate block
 constexpr int kCellBits = 2;
 
 // Bit position of the cell at offset k (-4..-1, +1..+4) in a line key.

@@ -14,6 +14,12 @@ constexpr int kWindows = 5;      // windows of five cells that hold the centre
 constexpr int kWindowLen = 5;    // cells per window
 constexpr int kCompletions = 2;  // completion slots of a four
 
+// Own stones in one window.
+constexpr int kTwoStones = 2;
+constexpr int kThreeStones = 3;
+constexpr int kFourStones = 4;
+constexpr int kFiveStones = 5;
+
 // Own stones in window `a` when it is free (no opponent stone, no off-board
 // cell), otherwise 0.
 inline int windowCount(const int* line, int side, int a) {
@@ -46,13 +52,13 @@ int findPatternLine(int* line, int side, int* out) {
     if (w[a] == best) ties++;
 
   // Step 3. Fewer than two own stones in every free window: nothing.
-  if (best < 2) return 0;
+  if (best < kTwoStones) return 0;
 
   // Step 4. Five (or more) in a row.
-  if (best == 5) return patFive;
+  if (best == kFiveStones) return patFive;
 
   // Step 5. A two is judged by the best three it can become.
-  if (best == 2) {
+  if (best == kTwoStones) {
     int m = patClosedThree;
     for (int c = 0; c < kLineCells; c++) {
       if (line[c] != kCellEmpty) continue;
@@ -96,22 +102,22 @@ int findPatternLine(int* line, int side, int* out) {
 
   // Step 7. No pair: a simple four or a closed three.
   if (pairs == 0) {
-    if (best == 4) {
+    if (best == kFourStones) {
       if (out != nullptr) {
         for (int a = 0; a < kWindows; a++) {
-          if (w[a] != 4) continue;
+          if (w[a] != kFourStones) continue;
           for (int c = a; c < a + kWindowLen; c++)
             if (line[c] == kCellEmpty) out[0] = c - kCentreCell;
         }
       }
       return patFour;
     }
-    if (best == 3) return patClosedThree;
+    if (best == kThreeStones) return patClosedThree;
     erro("Internal 88t7ydrg8erg");
   }
 
   // Step 8. Two completion squares: an open four.
-  if (best == 4) {
+  if (best == kFourStones) {
     if (out != nullptr) {
       int slot = 0;
       for (int c = 0; c < kLineCells && slot < kCompletions; c++)

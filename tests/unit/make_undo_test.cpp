@@ -22,8 +22,8 @@ using MakeUndo = test::BoardSuite;
     for (int y = 0; y < b.boardHeight; y++) {
       const BoardSquare& s = b.squares[b.sqIndex[x][y]];
       bool nearStone = false;
-      for (int nx = x - 2; nx <= x + 2; nx++)
-        for (int ny = y - 2; ny <= y + 2; ny++)
+      for (int nx = x - kNearReach; nx <= x + kNearReach; nx++)
+        for (int ny = y - kNearReach; ny <= y + kNearReach; ny++)
           if (nx >= 0 && nx < b.boardWidth && ny >= 0 && ny < b.boardHeight &&
               b.squares[b.sqIndex[nx][ny]].stone != kCellEmpty)
             nearStone = true;
