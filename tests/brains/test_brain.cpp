@@ -3,7 +3,8 @@
 // moves or the first empty square in index order (x * size + y), and can be
 // told to misbehave on one move request of every game:
 //
-//   --mode play|crash|exit|hang|occupied|offboard|error|garbage|starterror|norestart
+//   --mode play|crash|exit|hang|occupied|offboard|error|fatal|garbage|starterror|
+//          norestart
 //   --at N         the move request of each game (1-based) that misbehaves
 //   --moves "x,y x,y ..."   the replies to the first requests of each game
 //   --messages     write MESSAGE and DEBUG lines before every move
@@ -104,6 +105,10 @@ void move() {
     if (m == "exit") std::exit(3);
     if (m == "hang") std::this_thread::sleep_for(std::chrono::seconds(30));
     if (m == "error") return reply("ERROR something went wrong");
+    if (m == "fatal") {
+      reply("Error: Internal test");
+      std::exit(0);
+    }
     if (m == "garbage") return reply("hello there");
     if (m == "offboard") return reply(std::to_string(size) + ",0");
     if (m == "occupied") {

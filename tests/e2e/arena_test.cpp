@@ -100,6 +100,7 @@ int countOf(const std::string& text, const std::string& what) {
 // Faults: each loses the game with its reason, and the match goes on.
 
 struct Fault {
+  const char* name;    // the test's name
   const char* args;    // test brain arguments for engine 1
   const char* reason;  // the reason in both progress lines
   int endCode;         // in the .psq record
@@ -129,16 +130,22 @@ TEST_P(ArenaFault, LosesBothGamesWithTheReasonAndTheMatchGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     ArenaFaults, ArenaFault,
     ::testing::Values(
-        Fault{"--mode crash --at 2", "engine 1 crashed (signal 6)", 2, 2},
-        Fault{"--mode exit --at 1", "engine 1 crashed (exit code 3)", 2, 2},
-        Fault{"--mode hang --at 2", "engine 1 exceeded the turn time (no reply within 300 ms)", 3,
-              2},
-        Fault{"--mode occupied --at 2", "engine 1 played on an occupied square (0,0)", 5, 1},
-        Fault{"--mode offboard --at 1", "engine 1 played off the board (7,0)", 5, 1},
-        Fault{"--mode error --at 2", "engine 1 answered \"ERROR something went wrong\"", 6, 1},
-        Fault{"--mode garbage --at 1", "engine 1 answered \"hello there\", which is not a move", 7,
+        Fault{"Crash", "--mode crash --at 2", "engine 1 crashed (signal 6)", 2, 2},
+        Fault{"Exit", "--mode exit --at 1", "engine 1 crashed (exit code 3)", 2, 2},
+        Fault{"Hang", "--mode hang --at 2",
+              "engine 1 exceeded the turn time (no reply within 300 ms)", 3, 2},
+        Fault{"Occupied", "--mode occupied --at 2", "engine 1 played on an occupied square (0,0)",
+              5, 1},
+        Fault{"OffBoard", "--mode offboard --at 1", "engine 1 played off the board (7,0)", 5, 1},
+        Fault{"Error", "--mode error --at 2", "engine 1 answered \"ERROR something went wrong\"", 6,
               1},
-        Fault{"--mode starterror", "engine 1 answered START with \"ERROR start refused\"", 8, 1}));
+        // The brain's fatal-error line, followed by its exit: restarted.
+        Fault{"Fatal", "--mode fatal --at 2", "engine 1 answered \"Error: Internal test\"", 6, 2},
+        Fault{"NotAMove", "--mode garbage --at 1",
+              "engine 1 answered \"hello there\", which is not a move", 7, 1},
+        Fault{"StartRefused", "--mode starterror",
+              "engine 1 answered START with \"ERROR start refused\"", 8, 1}),
+    [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 TEST_F(Arena, RunningOutOfMatchTimeLosesAndTimeLeftIsSent) {
   // 200 ms a move against a 500 ms game: the third reply comes too late.

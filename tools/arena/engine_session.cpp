@@ -109,7 +109,14 @@ EngineReply EngineSession::awaitReply(int waitMs, long long since) {
 }
 
 bool EngineSession::ensureRunning() {
-  if (process.running() && !broken) return true;
+  // A brain may have ended after its last reply (a fatal error is written
+  // as a line and followed by exit): that one is started afresh too.
+  int code = 0;
+  if (process.running() && !broken && !process.waitExit(0, code)) {
+    startedNow = false;
+    return true;
+  }
+  startedNow = true;
   broken = false;
   playedGame = false;
   known = 0;
@@ -165,6 +172,12 @@ SetupResult EngineSession::prepareGame(const GameSettings& settings) {
     return result;
   }
   result = sendStart(settings);
+  if (!result.ok && result.reason == EndReason::kCrash && !startedNow) {
+    // It died between games, perhaps just after its last reply: once more
+    // with a fresh process.
+    if (!ensureRunning()) return result;
+    result = sendStart(settings);
+  }
   if (!result.ok) return result;
   if (playedGame) {
     // A brain keeps its board across START; RESTART clears it. A brain

@@ -92,6 +92,7 @@ class EngineSession {
   tools::ChildProcess process;
   bool show;
   bool launchedOnce = false;
+  bool startedNow = false;  // the last ensureRunning() started the process
   bool playedGame = false;  // a game was started in the current process
   bool broken = false;      // writes failed: the brain is gone
   int known = 0;
