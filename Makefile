@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all configure test play bench clean format
+.PHONY: all configure test play bench clean format windows test-windows
 
 all: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -22,5 +22,17 @@ bench: all
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# The Windows brain, cross-built with MinGW-w64: build-windows/pbrain-velmaro.exe
+windows:
+	@test -f build-windows/CMakeCache.txt || cmake -S . -B build-windows \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DVELMARO_TESTS=OFF
+	cmake --build build-windows -j$(JOBS) --target pbrain-velmaro
+
+# The end-to-end tests against the Windows brain under Wine.
+test-windows: windows configure
+	cmake -S . -B $(BUILD) -DVELMARO_WINDOWS_EXE=$(CURDIR)/build-windows/pbrain-velmaro.exe
+	cmake --build $(BUILD) -j$(JOBS) --target velmaro-e2e-wine
+	cd $(BUILD) && ctest --output-on-failure -L windows
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-windows
