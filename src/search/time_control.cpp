@@ -1,0 +1,60 @@
+// Time control: the engine's own account of the game time, the soft limit
+// that decides whether another iteration starts, and the hard limit at which
+// a running search is cut off. All readings come from `clock`.
+#include "search/brain.h"
+
+namespace velm {
+
+// The hard limit is a fifth of the time left; the soft limit spreads the time
+// left over movesToGo moves, which never falls below this floor.
+constexpr int kHardLimitDivisor = 5;
+constexpr int kMovesToGoFloor = 5;
+
+void VelmBrain::initTime() {
+  timeLeft = timeoutMatch;
+  timeMargin = kDefaultTimeMargin;
+  movesToGo = kInitialMovesToGo;
+  checkInterval = kDefaultCheckInterval;
+  checkCountdown = kDefaultCheckInterval;
+}
+
+void VelmBrain::startTime() {
+  // Step 1. The move starts when the request arrived, if the front end noted it.
+  const int t = requestStart >= 0 ? requestStart : clock();
+  moveStart = t;
+  iterStart = t;
+  // Step 2. Soft limit.
+  softLimit = timeLeft / movesToGo;
+  if (softLimit > timeoutTurn) softLimit = timeoutTurn;
+  // Step 3. Hard limit.
+  hardLimit = timeLeft / kHardLimitDivisor;
+  if (hardLimit > timeoutTurn) hardLimit = timeoutTurn;
+}
+
+void VelmBrain::stopTime() {
+  timeLeft -= clock() - moveStart;
+  if (movesToGo > kMovesToGoFloor) movesToGo--;
+}
+
+bool VelmBrain::timeOut(int factor) {
+  const int spent = elapsedTime();
+  const int iteration = elapsedIte();
+  iterStart = clock();
+  return spent + factor * iteration > softLimit;
+}
+
+bool VelmBrain::timeOver() {
+  if (--checkCountdown > 0) return false;
+  checkCountdown = checkInterval;
+  return clock() - moveStart + timeMargin >= hardLimit;
+}
+
+int VelmBrain::elapsedTime() const {
+  return clock() - moveStart;
+}
+
+int VelmBrain::elapsedIte() const {
+  return clock() - iterStart;
+}
+
+}  // namespace velm
