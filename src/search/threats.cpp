@@ -1,0 +1,97 @@
+// Threat detection: fives, and squares where either side makes an open four
+// or two fours at once, with the forced replies they leave.
+#include "log/log.h"
+#include "search/brain.h"
+
+namespace velm {
+
+namespace {
+
+// How often each pattern code occurs among a square's four direction codes.
+struct CodeHistogram {
+  int n[kPatternCodes] = {};
+  explicit CodeHistogram(const int* codes) {
+    for (int d = 0; d < kDirections; d++) n[codes[d]]++;
+  }
+};
+
+}  // namespace
+
+int VelmBrain::winAndForced(int* list, int& score) {
+  const int x = sideToMove;
+  const int y = sideOther;
+  const CountBlock& c = counts;
+
+  // Step 1. Five for the side to move.
+  if (c.patCount[x][patFive] >= 1) {
+    list[0] = c.fiveSq[x][0];
+    score = winScore;
+    return 1;
+  }
+  // Step 2. Two or more opponent five completions: lost.
+  const int f = c.patCount[y][patFive];
+  if (f >= 2) {
+    list[0] = c.fiveSq[y][0];
+    score = -winScore;
+    return 1;
+  }
+  // Step 3. One opponent five completion: the forced block.
+  if (f == 1) {
+    list[0] = c.fiveSq[y][0];
+    score = 0;
+    return 1;
+  }
+  // Step 4. No unstoppable four square on either side: quiet.
+  if (c.patCount[x][patOpenFour] <= 0 && c.patCount[y][patOpenFour] <= 0 &&
+      c.crossCount[x][crossDoubleFour] <= 0 && c.crossCount[y][crossDoubleFour] <= 0) {
+    score = 0;
+    return 0;
+  }
+  // Step 5. Scan the candidate squares for fours of both sides.
+  if (numSquares <= 0) erro("Internal 9d8r89dsr8g");
+  int s4xCount = 0, dc4xCount = 0, s4yCount = 0, dc4yCount = 0;
+  for (int sq = 0; sq < numSquares; sq++) {
+    const BoardSquare& s = squares[sq];
+    if (!s.candidate) continue;
+    patInve(s.pat[x], s4x, s4xCount, dc4x, dc4xCount, sq);
+    patInve(s.pat[y], s4y, s4yCount, dc4y, dc4yCount, sq);
+  }
+  // Step 6. The side to move makes the first unstoppable four.
+  if (dc4xCount > 0) {
+    list[0] = dc4x[0];
+    score = winScore;
+    return 1;
+  }
+  // Step 7. The counts promised a threat that the scan did not find.
+  if (dc4yCount == 0) erro("Internal 9d8r89dsr8g");
+  // Step 8. Own fours are counter-threats.
+  int count = 0;
+  for (int i = 0; i < s4xCount; i++) forcedMoves[count++] = s4x[i];
+  // Step 9. Squares that answer every opponent threat.
+  difeCalc(forcedMoves, count, dc4y, dc4yCount, y);
+  // Step 10. Replies found.
+  if (count > 0) {
+    for (int i = 0; i < count; i++) list[i] = forcedMoves[i];
+    score = 0;
+    return count;
+  }
+  // Step 11. Nothing helps.
+  list[0] = dc4y[0];
+  score = -winScore;
+  return 1;
+}
+
+void VelmBrain::patInve(const int* codes, int* fourList, int& fourCount, int* winList,
+                        int& winCount, int sq) {
+  const CodeHistogram h(codes);
+  if (h.n[patFour] > 0) fourList[fourCount++] = sq;
+  if (h.n[patOpenFour] > 0) winList[winCount++] = sq;
+  if (h.n[patFour] >= 2) winList[winCount++] = sq;
+}
+
+bool VelmBrain::attCheck(const int* codes) {
+  const CodeHistogram h(codes);
+  return h.n[patFour] > 0 || h.n[patOpenThree] > 0 || h.n[patThree] > 0;
+}
+
+}  // namespace velm
