@@ -74,6 +74,9 @@ class VelmBrain : public VelmBoard {
   int checkInterval = kDefaultCheckInterval;
   int checkCountdown = kDefaultCheckInterval;
   bool stopSearch = false;
+  // True while a decision's deepening runs: the forced-line evaluation then
+  // shares the nodes' time checks and yields to the hard limit.
+  bool searching = false;
   int narrowWidth = 0;
   ScoredMove rootMoves[kMaxSquares];
   int rootCount = 0;
@@ -125,6 +128,8 @@ class VelmBrain : public VelmBoard {
   int boardValueBase();
   int boardValueRico(int depth);
   int boardValue();
+  int quietValue() const;
+  bool forcedLineStopped();
 
   // Scratch storage of the search (one search at a time per object).
   ScoredMove candScratch[kMaxSquares];

@@ -1,0 +1,103 @@
+// Static evaluation of a search leaf, from the side to move's view: the
+// plain weighted count (boardValueBase) or the forced-line evaluation
+// (boardValueRico), which follows every forced reply list to its end.
+#include "search/brain.h"
+
+namespace velm {
+
+namespace {
+
+// Weighted sum of one side's line patterns (codes 1..8; fives are settled
+// before any weighting) and pattern crossings.
+int weighedCounts(const CountBlock& c, int side, const int* patW, const int* crossW) {
+  int sum = 0;
+  for (int code = patClosedTwo; code <= patOpenFour; code++)
+    sum += c.patCount[side][code] * patW[code];
+  for (int k = crossDoubleThree; k <= crossDoubleFour; k++)
+    sum += c.crossCount[side][k] * crossW[k];
+  return sum;
+}
+
+int own(const CountBlock& c, int side) {
+  return weighedCounts(c, side, patWeight, crossWeight);
+}
+int opp(const CountBlock& c, int side) {
+  return weighedCounts(c, side, patWeightOpp, crossWeightOpp);
+}
+
+}  // namespace
+
+int VelmBrain::boardValueBase() {
+  const int x = sideToMove;
+  const int y = sideOther;
+  // Step 1. Five now.
+  if (counts.patCount[x][patFive] >= 1) return winScore;
+  // Step 2. Two opponent fives cannot both be blocked.
+  if (counts.patCount[y][patFive] >= 2) return -winScore;
+  // Step 3. One opponent five: value after the forced block.
+  if (counts.patCount[y][patFive] == 1) {
+    makeMove(counts.fiveSq[y][0]);
+    const int v = boardValueBase();
+    undoMove();
+    return -v;
+  }
+  // Step 4. An own unstoppable four.
+  if (counts.patCount[x][patOpenFour] >= 1 || counts.crossCount[x][crossDoubleFour] >= 1)
+    return winScore;
+  // Step 5. Weighted counts.
+  return own(counts, x) - opp(counts, y);
+}
+
+// The side to move counts twice.
+int VelmBrain::quietValue() const {
+  return 2 * own(counts, sideToMove) - own(counts, sideOther);
+}
+
+bool VelmBrain::forcedLineStopped() {
+  if (!searching) return false;
+  if (!stopSearch && timeOver()) stopSearch = true;
+  return stopSearch;
+}
+
+int VelmBrain::boardValueRico(int depth) {
+  // Step 1. Cached.
+  int v = retriveTT0();
+  if (v != NO_SCORE) return v;
+  // Step 2. Threats; this level's replies live in this frame.
+  int replies[kReplyListCapacity];
+  int score = 0;
+  const int n = winAndForced(replies, score);
+  if (n == 0) {
+    // Step 3. Quiet.
+    v = quietValue();
+  } else if (score == winScore || score == -winScore) {
+    // Step 4. Proven.
+    v = score;
+  } else {
+    // Step 5. Follow every forced reply. In sharp positions the forced lines
+    // branch into millions of positions, so within a decision each reply
+    // counts against the time checks as a node does; a stopped line returns
+    // its static value, unstored (the search discards it).
+    v = NO_SCORE;
+    for (int i = 0; i < n; i++) {
+      if (forcedLineStopped()) return quietValue();
+      makeMove(replies[i]);
+      const int w = boardValueRico(depth - 1);
+      undoMove();
+      if (searching && stopSearch) return quietValue();
+      if (-w > v) v = -w;
+      if (v >= winScore) break;
+    }
+  }
+  // Step 6. Cache.
+  storeTT0(v);
+  // Step 7. A proven result holds at every search depth.
+  if (v == winScore || v == -winScore) storeTT(UNLIMITED, UNLIMITED, v, BOUND_EXACT, -1);
+  return v;
+}
+
+int VelmBrain::boardValue() {
+  return (options & kOptionRichEval) ? boardValueRico(0) : boardValueBase();
+}
+
+}  // namespace velm
