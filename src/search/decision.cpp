@@ -1,0 +1,131 @@
+// Move decision: the opening rules, a forced single answer, or the iterative
+// deepening of the principal variation search under the time budget.
+#include "log/log.h"
+#include "platform/random.h"
+#include "search/brain.h"
+
+namespace velm {
+
+// The iteration stop rule predicts the next full-width iteration at this many
+// times the last one; the deepening steps by two plies.
+constexpr int kFullWidthGrowth = 40;
+constexpr int kDepthStep = 2;
+// The diagonal rule gives up after this many unusable tries; the radius rule
+// starts with a 7x7 window and widens after this many tries at one radius.
+constexpr int kDiagonalTries = 5000;
+constexpr int kRadiusTries = 5000;
+constexpr int kFirstRadius = 3;
+
+void VelmBrain::thinkMove(int& x, int& y) {
+  // Step 1. Note the start of the move and set the limits.
+  startTime();
+  // Step 2. Nothing left to play.
+  if (moveCount >= numSquares) erro("Game over");
+  // Step 3. Opening rules.
+  if (openMove(x, y)) {
+    stopTime();
+    return;
+  }
+  // Step 4. Full-width root list (or a forced list).
+  int list[kReplyListCapacity];
+  int genFlag = 0;
+  const int n = genMoves(list, kFullWidth, genFlag);
+  rootCount = n;
+  // Step 5. A single move is played without search; a proven loss is
+  // remembered.
+  if (n == 1) {
+    x = sqX[list[0]];
+    y = sqY[list[0]];
+    if ((options & kOptionMemory) && genFlag == -winScore) memo.saveGame(sideOther, moveCount);
+    return;
+  }
+  // Step 6. Root list.
+  for (int i = 0; i < n; i++) rootMoves[i] = {list[i], 0};
+  // Step 7. Deepening state.
+  stopSearch = false;
+  int depth = minDepth;
+  int fullDepth = UNLIMITED;
+  int best = list[0];
+  searching = true;
+  // Step 8. Iterative deepening.
+  while (depth <= maxDepth) {
+    // Step 8.1. One iteration.
+    const int i = rootPVS(depth, fullDepth);
+    best = rootMoves[i].move;
+    // Step 8.2. Time out, a win, or every move lost.
+    if (stopSearch) break;
+    // Step 8.3. Fixed growth factor.
+    if (options & kOptionFixedGrowth) {
+      if (timeOut(kFullWidthGrowth)) break;
+      depth += kDepthStep;
+      continue;
+    }
+    // Step 8.4. No time for another full-width iteration: narrow the tail.
+    if (fullDepth == UNLIMITED && timeOut(kFullWidthGrowth)) {
+      fullDepth = depth;
+      depth += kDepthStep;
+      continue;
+    }
+    // Step 8.5. No time for another iteration at all.
+    if (timeOut(branchFactor)) break;
+    // Step 8.6. Next depth.
+    depth += kDepthStep;
+  }
+  searching = false;
+  // Step 9. Charge the time.
+  stopTime();
+  // Step 10. Answer.
+  x = sqX[best];
+  y = sqY[best];
+}
+
+bool VelmBrain::openMove(int& x, int& y) {
+  if (moveCount == 0) {
+    x = boardWidth / 2;
+    y = boardHeight / 2;
+    return true;
+  }
+  const bool radiusReply = moveCount == 2 || (moveCount == 1 && (options & kOptionRadiusReply));
+  if (moveCount != 1 && !radiusReply) return false;
+  const int first = undoStack[0].move;
+  const int x0 = sqX[first];
+  const int y0 = sqY[first];
+  if (!radiusReply) {
+    // Diagonal rule: one of the four diagonal neighbours of the first stone.
+    for (int tries = 1;; tries++) {
+      if (tries == kDiagonalTries + 1) erro("Internal 385346786");
+      const int d = (platform::nextRandom() & 1) ? -1 : 1;
+      x = x0 + d;
+      y = (platform::nextRandom() & 1) ? y0 - d : y0 + d;
+      if (!badPlace(x, y)) return true;
+    }
+  }
+  // Radius rule: a random square near the first stone, next to some stone.
+  int radius = kFirstRadius;
+  int window = 2 * radius + 1;
+  for (int tries = 1;; tries++) {
+    x = x0 + platform::nextRandom() % window - radius;
+    y = y0 + platform::nextRandom() % window - radius;
+    if (tries == kRadiusTries + 1) {
+      radius++;
+      window = 2 * radius + 1;
+      tries = 0;
+    }
+    if (!badPlace(x, y)) return true;
+  }
+}
+
+bool VelmBrain::badPlace(int x, int y) const {
+  if (x < 0 || y < 0 || x >= boardWidth || y >= boardHeight) return true;
+  if (column[x][y].stone != kCellEmpty) return true;
+  for (int nx = x - 1; nx <= x + 1; nx++) {
+    for (int ny = y - 1; ny <= y + 1; ny++) {
+      if (nx == x && ny == y) continue;
+      if (nx < 0 || ny < 0 || nx >= boardWidth || ny >= boardHeight) continue;
+      if (column[nx][ny].stone != kCellEmpty) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace velm

@@ -1,0 +1,194 @@
+// Principal variation search: the root iteration over rootMoves and the
+// negamax alpha-beta node with null-window re-search, table moves first.
+#include "log/log.h"
+#include "search/brain.h"
+
+namespace velm {
+
+namespace {
+
+// Marks a node's list as not generated yet: only the table move is known.
+constexpr int kListPending = UNLIMITED;
+
+}  // namespace
+
+int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
+  nodes++;
+  // Entry 1. Hard time limit.
+  if (timeOver()) {
+    stopSearch = true;
+    return alpha;
+  }
+  // Entry 2. The move that led here made five: the side to move has lost.
+  if (checkWin()) return -winScore;
+
+  // Step 1. Leaf.
+  if (depth <= 0) return (options & kOptionRichEval) ? boardValueRico(0) : boardValueBase();
+
+  // A full board has no move left: a draw.
+  if (moveCount >= numSquares) return 0;
+
+  int list[kReplyListCapacity];
+  int n = 0;
+  int genFlag = 0;
+  bool rememberMove = false;
+  const int maxMoves = fullDepth > 0 ? kFullWidth : narrowWidth;
+
+  // Step 2. Table.
+  int firstMove = -1;
+  if (const TTEntry* e = retriveTT()) {
+    if (e->depth >= depth && e->fullDepth >= fullDepth) {
+      const int v = e->value;
+      if (v == winScore || v == -winScore) return v;
+      if (e->bound == BOUND_EXACT) return v;
+      if (e->bound == BOUND_UPPER && v <= alpha) return v;
+      if (e->bound == BOUND_LOWER && v >= beta) return v;
+    }
+    // The stored move is a candidate of this very position; the test only
+    // guards against a 64-bit key collision.
+    if (e->move >= 0 && squares[e->move].candidate) {
+      firstMove = e->move;
+      n = kListPending;
+      rememberMove = true;
+    }
+  }
+
+  // Step 3. Generation.
+  if (firstMove < 0) {
+    n = genMoves(list, maxMoves, genFlag);
+    if (genFlag == winScore || genFlag == -winScore) return genFlag;
+    if (n == 0) {
+      // A quiet position has no threat-only move: it is valued as a leaf.
+      if (maxMoves == 0) return (options & kOptionRichEval) ? boardValueRico(0) : boardValueBase();
+      erro("Internal 348trar89djhddf");
+    }
+    firstMove = list[0];
+    rememberMove = genFlag == 2;
+  }
+
+  // Step 4. Move loop.
+  int best = NO_SCORE;
+  int bestMove = firstMove;
+  int bound = BOUND_UPPER;
+  int next = 0;  // next list entry
+  for (bool first = true;; first = false) {
+    int m;
+    if (first) {
+      m = firstMove;
+      if (n != kListPending) next = 1;
+    } else {
+      if (next >= n) break;
+      m = list[next++];
+      if (m == firstMove) continue;
+    }
+    // Step 4.1. Enter the child.
+    makeMove(m);
+    // Step 4.2. Score it: full window first, null window after.
+    int score;
+    if (first) {
+      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
+    } else if (beta > alpha + 1) {
+      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -alpha - 1, -alpha);
+      if (alpha < score && score < beta)
+        score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
+    } else {
+      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
+    }
+    // Step 4.3. Leave it.
+    undoMove();
+    // Step 4.4. Cut-off.
+    if (score >= beta) {
+      storeTT(depth, fullDepth, score, BOUND_LOWER, rememberMove ? m : -1);
+      return score;
+    }
+    // Step 4.5. New best.
+    if (score > best) {
+      best = score;
+      bestMove = m;
+      if (score > alpha) {
+        alpha = score;
+        bound = BOUND_EXACT;
+      }
+    }
+    // Step 4.6. Stopped: unwind without storing.
+    if (stopSearch) return best;
+    // Step 4.7. Only the table move was searched: generate the list now.
+    if (n == kListPending) {
+      n = genMoves(list, maxMoves, genFlag);
+      rememberMove = genFlag == 2;
+      if (n == 0 && maxMoves != 0) erro("Internal 348trar89djhddf");
+      next = 0;
+    }
+  }
+
+  // Step 5. End of the list.
+  storeTT(depth, fullDepth, best, bound, rememberMove ? bestMove : -1);
+  return best;
+}
+
+int VelmBrain::rootPVS(int depth, int fullDepth) {
+  // Step 1. Order.
+  if (depth != minDepth) {
+    // The previous iteration's best move goes first; the others keep order.
+    int top = 0;
+    for (int i = 1; i < rootCount; i++) {
+      if (rootMoves[i].score > rootMoves[top].score) top = i;
+    }
+    const ScoredMove moved = rootMoves[top];
+    for (int i = top; i > 0; i--) rootMoves[i] = rootMoves[i - 1];
+    rootMoves[0] = moved;
+  } else if (options & kOptionMemory) {
+    // Moves into positions remembered as lost are excluded, unless all are.
+    int marked = 0;
+    for (int i = 0; i < rootCount; i++) {
+      int winner = 0;
+      const int sq = rootMoves[i].move;
+      if (memo.checkMove(sqX[sq], sqY[sq], sideToMove, winner) && winner != sideToMove) {
+        rootMoves[i].score = -winScore;
+        marked++;
+      }
+    }
+    if (marked == rootCount) {
+      for (int i = 0; i < rootCount; i++) rootMoves[i].score = 0;
+    }
+  }
+
+  // Step 2. Search the root moves.
+  int best = NO_SCORE;
+  int bestIndex = 0;
+  for (int i = 0; i < rootCount; i++) {
+    // Step 2.1. Proven lost, or remembered as lost.
+    if (rootMoves[i].score <= -winScore) continue;
+    // Step 2.2. Enter the child.
+    makeMove(rootMoves[i].move);
+    // Step 2.3. Score it within (best, winScore).
+    int score;
+    if (i == 0 || best + 1 >= winScore) {
+      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -winScore, -best);
+    } else {
+      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -best - 1, -best);
+      if (best < score && score < winScore)
+        score = -alphaBetaPVS(depth - 1, fullDepth - 1, -winScore, -best);
+    }
+    // Step 2.4. Leave it.
+    undoMove();
+    // Step 2.5. Stopped: the interrupted move's score is discarded.
+    if (stopSearch) return bestIndex;
+    // Step 2.6. Record.
+    rootMoves[i].score = score;
+    if (score > best) {
+      best = score;
+      bestIndex = i;
+    }
+    // Step 2.7. A win ends the deepening.
+    if (score >= winScore) {
+      stopSearch = true;
+      return bestIndex;
+    }
+  }
+  // Step 3. Every searched move loses (or none was searched).
+  if (best <= -winScore) stopSearch = true;
+  return bestIndex;
+}
+
+}  // namespace velm
