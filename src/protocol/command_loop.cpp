@@ -32,6 +32,8 @@ platform::Event* event1 = nullptr;  // start: auto-reset, created not signalled
 platform::Event* event2 = nullptr;  // done: manual-reset, created signalled
 int requestMs = 0;                  // arrival of the pending move request
 bool readingBoard = false;          // the lines after BOARD are stones
+int boardArrivalMs = 0;             // arrival of the BOARD line
+bool synchronousTurns = false;      // harnesses: compute inside handleLine
 
 void threadLoop() {
   event1->wait();
@@ -41,12 +43,20 @@ void threadLoop() {
 
 void startTurn(int arrivalMs) {
   requestMs = arrivalMs;
+  if (synchronousTurns) {
+    brain_turn(requestMs);
+    return;
+  }
   event2->reset();
   event1->set();
 }
 
+void waitDone() {
+  if (!synchronousTurns) event2->wait();
+}
+
 void awaitIdle() {
-  event2->wait();
+  waitDone();
   if (gameSettings.width == 0) {
     gameSettings.width = gameSettings.height = kImplicitSide;
     brain_init();
@@ -171,7 +181,7 @@ void handleRectStart(const char* param) {
 }
 
 // One line of a BOARD block: a stone, or the end of the block.
-void handleBoardLine(const char* line, int arrivalMs) {
+void handleBoardLine(const char* line) {
   int stone[3];  // x, y, who
   int x = 0, y = 0;
   bool read = parseNumberList(line, stone, 3) == 3 && parseCoordinates(line, x, y);
@@ -193,7 +203,9 @@ void handleBoardLine(const char* line, int arrivalMs) {
   readingBoard = false;
   if (platform::compareNoCase(line, "done") != 0)
     pipeOut("ERROR x,y,who or DONE expected after BOARD");
-  startTurn(arrivalMs);
+  // The manager sends the block at once: the turn began with its first line
+  // (playing the stones may have created the player, which takes time).
+  startTurn(boardArrivalMs);
 }
 
 }  // namespace
@@ -211,12 +223,24 @@ void startCommandLoop() {
 }
 
 void waitIdle() {
-  event2->wait();
+  waitDone();
+}
+
+void setSynchronousTurns(bool on) {
+  synchronousTurns = on;
+}
+
+void resetCommandLoop() {
+  waitDone();
+  brain_reset();
+  gameSettings = GameSettings{};
+  requestMs = 0;
+  readingBoard = false;
 }
 
 bool handleLine(const char* line, int arrivalMs) {
   if (readingBoard) {
-    handleBoardLine(line, arrivalMs);
+    handleBoardLine(line);
     return false;
   }
   const char* param;
@@ -252,12 +276,13 @@ bool handleLine(const char* line, int arrivalMs) {
   } else if (matches(line, "about", param)) {
     pipeOut("%s", kInfoText);
   } else if (matches(line, "end", param)) {
-    event2->wait();
+    waitDone();
     brain_end();
     return true;
   } else if (matches(line, "board", param)) {
     awaitIdle();
     readingBoard = true;
+    boardArrivalMs = arrivalMs;
   } else if (matches(line, "takeback", param)) {
     awaitIdle();
     int r = parseCoordinates(param, x, y) ? brain_takeback(x, y) : -1;
@@ -275,17 +300,12 @@ bool handleLine(const char* line, int arrivalMs) {
 }
 
 bool readLine(char* cmd) {
-  int stored = 0;
+  LineSplitter splitter;
   for (;;) {
     int c = std::fgetc(stdin);
     if (c == EOF) return false;
-    if (stored < kCommandCapacity) cmd[stored++] = static_cast<char>(c);
-    if (c == '\n') break;
+    if (splitter.add(static_cast<char>(c), cmd)) return true;
   }
-  cmd[stored - 1] = '\0';
-  std::size_t n = std::strlen(cmd);
-  if (n > 0 && cmd[n - 1] == '\r') cmd[n - 1] = '\0';
-  return true;
 }
 
 void runCommandLoop() {
