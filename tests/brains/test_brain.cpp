@@ -3,8 +3,7 @@
 // moves or the first empty square in index order (x * size + y), and can be
 // told to misbehave on one move request of every game:
 //
-//   --mode play|crash|exit|hang|occupied|offboard|error|fatal|garbage|starterror|
-//          norestart
+//   --mode play|crash|exit|hang|occupied|offboard|error|fatal|garbage|starterror
 //   --at N         the move request of each game (1-based) that misbehaves
 //   --moves "x,y x,y ..."   the replies to the first requests of each game
 //   --messages     write MESSAGE and DEBUG lines before every move
@@ -191,12 +190,8 @@ int main(int argc, char** argv) {
         reply("OK");
       }
     } else if (startsWith(line, "RESTART")) {
-      if (config.mode == "norestart") {
-        reply("UNKNOWN command");
-      } else {
-        newGame(size);
-        reply("OK");
-      }
+      newGame(size);
+      reply("OK");
     } else if (startsWith(line, "INFO")) {
       // settings are not used
     } else if (startsWith(line, "BEGIN")) {

@@ -236,7 +236,7 @@ TEST_F(Arena, ScriptedMatchWritesExactRecordsAndTranscript) {
             "# start\nABOUT\r\nSTART 9\r\n" + settings + left + "BEGIN\r\n" + left +
                 "TURN 4,5\r\n" + left + "TURN 5,5\r\n" + left + "TURN 6,5\r\n" + left +
                 "TURN 7,5\r\n"
-                "START 9\r\nRESTART\r\n" +
+                "START 9\r\n" +
                 settings + left + "BOARD\r\n4,5,2\r\nDONE\r\n" + left + "TURN 5,5\r\n" + left +
                 "TURN 6,5\r\n" + left + "TURN 7,5\r\n" + left + "TURN 0,0\r\nEND\r\n");
   EXPECT_EQ(boardBlocks(readFile(path("two.log"))), std::vector<std::string>{"4,4,2\r\n"});
@@ -319,16 +319,6 @@ TEST_F(Arena, BadOpeningFileStopsBeforeAnyGame) {
   EXPECT_EQ(r.exitCode, 2);
 }
 
-TEST_F(Arena, BrainWithoutRestartGetsAFreshProcess) {
-  ArenaRun r = run({"--engine", brain("--mode norestart", "one.log"), "--engine", brain(""),
-                    "--size", "7", "--games", "2", "--turn", "1000"});
-  ASSERT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.count(" wins, five in a row;"), 2) << r.all();
-  std::string log = readFile(path("one.log"));
-  EXPECT_EQ(countOf(log, "# start\n"), 2);
-  EXPECT_NE(log.find("RESTART\r\n# start\nSTART 7\r\nINFO"), std::string::npos) << log;
-}
-
 // ---------------------------------------------------------------------------
 // The real brain: one process for the whole match, a fresh game each time.
 
@@ -344,9 +334,9 @@ TEST_F(Arena, RealBrainAnswersTheCentreToBeginInEveryGame) {
     std::string psq = readFile(path("psq/") + game);
     EXPECT_EQ(psq.substr(psq.find('\n') + 1, 4), "8,8,") << game;
   }
-  // One process: the player is created once and restarted for games 2, 3.
+  // One process: the player is created once; START alone began games 2, 3.
   EXPECT_EQ(r.count("[engine 1] MESSAGE creating player"), 1) << r.all();
-  EXPECT_EQ(r.count("[engine 1] MESSAGE restarting player"), 2);
+  EXPECT_EQ(r.count("[engine 1] MESSAGE restarting player"), 0);
   EXPECT_TRUE(fileExists(path("data/arena-engine1/velmaro/velmaro.log")));
 }
 

@@ -118,7 +118,6 @@ bool EngineSession::ensureRunning() {
   }
   startedNow = true;
   broken = false;
-  playedGame = false;
   known = 0;
   if (!process.startShell(command)) {
     broken = true;
@@ -179,28 +178,6 @@ SetupResult EngineSession::prepareGame(const GameSettings& settings) {
     result = sendStart(settings);
   }
   if (!result.ok) return result;
-  if (playedGame) {
-    // A brain keeps its board across START; RESTART clears it. A brain
-    // that does not know RESTART gets a fresh process instead.
-    bool restarted = false;
-    if (send("RESTART")) {
-      EngineReply reply = awaitReply(kSetupReplyMs, tools::nowMs());
-      restarted =
-          reply.status == ReplyStatus::kLine && strcasecmp(trimmed(reply.text).c_str(), "OK") == 0;
-    }
-    if (!restarted) {
-      abandon();
-      if (!ensureRunning()) {
-        result.ok = false;
-        result.reason = EndReason::kCrash;
-        result.detail = "could not be started again";
-        return result;
-      }
-      result = sendStart(settings);
-      if (!result.ok) return result;
-    }
-  }
-  playedGame = true;
   send("INFO timeout_turn " + std::to_string(settings.turnMs));
   send("INFO timeout_match " + std::to_string(settings.matchMs));
   send("INFO max_memory " + std::to_string(settings.maxMemory));

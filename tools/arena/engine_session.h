@@ -16,7 +16,7 @@
 
 namespace arena {
 
-// Time allowed for the replies to ABOUT, START and RESTART.
+// Time allowed for the replies to ABOUT and START.
 constexpr int kSetupReplyMs = 10000;
 // Time a brain gets to exit after END before it is killed.
 constexpr int kEndGraceMs = 3000;
@@ -62,7 +62,7 @@ class EngineSession {
 
   // Starts the brain unless it runs. The first start asks ABOUT for its name.
   bool ensureRunning();
-  // START n (RESTART after a game in the same process), then the INFO lines.
+  // START n (which begins a new, empty game), then the INFO lines.
   SetupResult prepareGame(const GameSettings& settings);
   // Sends INFO time_left and the request for a move given all stones of the
   // game so far; `ownParity` is 0 when the brain plays black. Waits waitMs.
@@ -86,14 +86,12 @@ class EngineSession {
  private:
   bool send(const std::string& line);
   EngineReply awaitReply(int waitMs, long long since);
-  SetupResult restartAndStart(const GameSettings& settings);
   SetupResult sendStart(const GameSettings& settings);
 
   tools::ChildProcess process;
   bool show;
   bool launchedOnce = false;
   bool startedNow = false;  // the last ensureRunning() started the process
-  bool playedGame = false;  // a game was started in the current process
   bool broken = false;      // writes failed: the brain is gone
   int known = 0;
 };

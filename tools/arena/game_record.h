@@ -21,7 +21,7 @@ enum class EndReason {
   kIllegalMove = 5,  // a stone off the board or on an occupied square
   kErrorReply = 6,   // the engine answered a request with ERROR
   kNotAMove = 7,     // the engine answered with a line that is not a move
-  kSetupFailed = 8,  // START (or RESTART) was not answered with OK
+  kSetupFailed = 8,  // START was not answered with OK
 };
 
 inline int endCode(EndReason reason) {
