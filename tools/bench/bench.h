@@ -5,3 +5,7 @@
 
 // Engine construction, first inits, make/undo cost, peak memory.
 void runBoardBench();
+// Fixed-depth searches of recorded positions; prints per-position figures,
+// the total nodes and the "signature:" line (the total, the same on every run
+// of one build).
+void runSearchBench();

@@ -14,6 +14,7 @@ struct Suite {
 
 const Suite kSuites[] = {
     {"board", runBoardBench},
+    {"search", runSearchBench},
 };
 
 }  // namespace

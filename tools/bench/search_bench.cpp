@@ -1,0 +1,144 @@
+// The search suite: positions from self-played games, each decided by
+// thinkMove to a fixed depth. The time rules never stop these searches, and
+// every position starts from the same seed, so the node counts depend only on
+// the engine's code: their sum is the signature of the build. A change that
+// alters it changes the search, and tools/bench/signature.txt must follow.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "bench.h"
+#include "platform/random.h"
+#include "search/brain.h"
+
+namespace {
+
+struct BenchPosition {
+  const char* name;
+  int size;
+  int maxDepth;
+  const char* moves;  // "x,y" of each stone in the order of play
+};
+
+// Move lists recorded from the engine's own games (side 0 first).
+const BenchPosition kPositions[] = {
+    {"opening", 15, 6, "7,7 8,8 8,7 6,7"},
+    {"opening", 20, 6, "10,10 9,9 9,8 10,7"},
+    {"opening", 15, 4, "7,7 8,6 6,7 7,5"},
+    {"opening, second player to move", 20, 6, "10,10 11,9 11,10 9,10 12,10 10,11 8,9"},
+    {"middle game", 15, 6, "7,7 8,8 8,7 6,7 9,7 6,8 9,8 6,6 6,5 7,6 9,6 9,5"},
+    {"middle game", 20, 4, "10,10 9,9 9,8 10,7 11,9 11,7 10,8 9,7 8,7 11,8 10,9 11,10"},
+    {"middle game", 15, 4, "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10"},
+    {"middle game", 15, 4,
+     "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10 10,9 11,9 8,7 7,6 11,7 8,10"},
+    {"middle game", 20, 4,
+     "10,10 11,11 12,11 13,10 11,9 13,9 12,10 12,8 13,11 10,8 12,12 12,13 13,12 14,12 11,10 10,9 "
+     "14,10 11,13"},
+    {"middle game", 15, 4, "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7"},
+    {"middle game", 15, 4,
+     "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7 8,11 9,11 9,9 6,12 6,11 8,12"},
+    {"middle game", 20, 4,
+     "10,10 9,11 9,12 10,13 11,10 11,13 12,10 9,10 10,12 9,13 12,13 8,13 7,13 12,11 11,12 12,12 "
+     "13,11 13,10"},
+    {"forced defence", 15, 6,
+     "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7 8,11 9,11 9,9 6,12 6,11 8,12 8,6 7,5 9,5 "
+     "10,4 11,7 10,8 9,7 9,8 10,7 8,7 9,6 8,4 6,6 7,6"},
+    {"endgame, won", 15, 6,
+     "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10 10,9 11,9 8,7 7,6 11,7 8,10 11,10 12,11 "
+     "8,5 8,4 9,3 5,7 12,6 13,5 11,5 10,4 11,4 11,6 10,5 7,8 12,3 9,6 4,8 7,4 7,3 5,6 13,2 14,1 "
+     "6,4 4,6 8,9 6,5 7,9 6,9 4,7"},
+    {"endgame", 15, 6,
+     "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7 8,11 9,11 9,9 6,12 6,11 8,12 8,6 7,5 9,5 "
+     "10,4 11,7 10,8 9,7 9,8 10,7 8,7 9,6 8,4 6,6 7,6 6,5 10,9 11,10 11,8 12,8 12,7 13,6 6,4 5,6 "
+     "4,5 7,4 8,3 10,6 13,9 11,6 12,6 11,5 8,5 12,4 13,3 11,3 11,4 5,9 6,8 13,5 10,2"},
+    {"endgame, lost", 15, 6,
+     "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7 8,11 9,11 9,9 6,12 6,11 8,12 8,6 7,5 9,5 "
+     "10,4 11,7 10,8 9,7 9,8 10,7 8,7 9,6 8,4 6,6 7,6 6,5 10,9 11,10 11,8 12,8 12,7 13,6 6,4 5,6 "
+     "4,5 7,4 8,3 10,6 13,9 11,6 12,6 11,5 8,5 12,4 13,3 11,3 11,4 5,9 6,8 13,5 10,2 12,5 10,5 "
+     "13,4 14,3 13,8 13,7 4,7 3,8 10,3 9,3 11,1 5,3 8,1 3,5"},
+    {"endgame", 20, 4,
+     "10,10 9,11 9,12 10,13 11,10 11,13 12,10 9,10 10,12 9,13 12,13 8,13 7,13 12,11 11,12 12,12 "
+     "13,11 13,10 11,9 10,8 12,9 11,11 10,11 13,8 12,8 12,7 10,9 9,9 13,14 14,15 7,12 8,12 7,11 "
+     "7,14 14,12 15,13 14,9 13,9 13,7 14,6 14,11 14,10 13,13 9,8 9,7 13,15 15,11 16,10 15,10 13,12 "
+     "15,9 15,8 7,9 7,10 8,8 6,10 11,5 10,6 16,11 17,11 12,6 14,8"},
+    {"endgame, forced replies", 20, 6,
+     "10,10 9,11 9,12 10,13 11,10 11,13 12,10 9,10 10,12 9,13 12,13 8,13 7,13 12,11 11,12 12,12 "
+     "13,11 13,10 11,9 10,8 12,9 11,11 10,11 13,8 12,8 12,7 10,9 9,9 13,14 14,15 7,12 8,12 7,11 "
+     "7,14 14,12 15,13 14,9 13,9 13,7 14,6 14,11 14,10 13,13 9,8 9,7 13,15 15,11 16,10 15,10 13,12 "
+     "15,9 15,8 7,9 7,10 8,8 6,10 11,5 10,6 16,11 17,11 12,6 14,8 10,4 9,3 11,15 12,14 17,12 18,13 "
+     "8,10 6,11 8,9"},
+    {"endgame, won", 20, 6,
+     "10,10 11,11 12,11 13,10 11,9 13,9 12,10 12,8 13,11 10,8 12,12 12,13 13,12 14,12 11,10 10,9 "
+     "14,10 11,13 11,8 11,7 14,13 15,14 9,9 8,10 9,11 10,7 10,6 12,7 9,7 12,6 12,5 13,7 14,7 13,8 "
+     "13,6 13,5 14,4 11,4 11,5 8,8 13,3 12,4 14,6 14,5 9,8 9,10 15,5 16,6 9,5 9,6 12,2 11,1 8,12 "
+     "7,13 16,11 15,9 16,9 15,8 14,11 15,11 15,10 17,8 16,10 16,8 14,8 14,9"},
+};
+
+// Long enough that neither the turn nor the match limit ever ends a search.
+constexpr int kUnlimitedMs = 2000000000;
+constexpr std::uint32_t kBenchSeed = 1;
+
+int playMoves(velm::VelmBrain& b, const char* moves) {
+  int count = 0;
+  const char* p = moves;
+  while (*p != '\0') {
+    char* end = nullptr;
+    const long x = std::strtol(p, &end, 10);
+    const long y = std::strtol(end + 1, &end, 10);
+    b.makeGameMove(static_cast<int>(x), static_cast<int>(y));
+    count++;
+    p = end;
+    while (*p == ' ') p++;
+  }
+  return count;
+}
+
+}  // namespace
+
+void runSearchBench() {
+  using Clock = std::chrono::steady_clock;
+  auto brain = std::make_unique<velm::VelmBrain>();
+  velm::VelmBrain& b = *brain;
+  std::uint64_t totalNodes = 0;
+  double totalMs = 0;
+  int index = 0;
+  for (const BenchPosition& pos : kPositions) {
+    index++;
+    // The game memory is off: the bench reads and writes no file.
+    platform::seedRandom(kBenchSeed);
+    b.options = velm::kOptionRichEval;
+    b.timeoutTurn = kUnlimitedMs;
+    b.timeoutMatch = kUnlimitedMs;
+    b.minDepth = velm::kDefaultMinDepth;
+    b.maxDepth = pos.maxDepth;
+    b.init(pos.size, pos.size);
+    const int stones = playMoves(b, pos.moves);
+
+    const std::uint64_t nodesBefore = b.nodes;
+    const Clock::time_point start = Clock::now();
+    int x = -1, y = -1;
+    b.thinkMove(x, y);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const std::uint64_t nodes = b.nodes - nodesBefore;
+
+    // A single forced answer is played unsearched: no score.
+    int score = 0;
+    for (int i = 0; b.rootCount > 1 && i < b.rootCount; i++) {
+      if (b.rootMoves[i].move == b.sqIndex[x][y]) score = b.rootMoves[i].score;
+    }
+    std::printf(
+        "position %2d (%s, %dx%d, %d stones, depth %d): best %d,%d score %d nodes %llu time %.0f "
+        "ms\n",
+        index, pos.name, pos.size, pos.size, stones, pos.maxDepth, x, y, score,
+        static_cast<unsigned long long>(nodes), ms);
+    totalNodes += nodes;
+    totalMs += ms;
+  }
+  std::printf("search nodes: %llu\n", static_cast<unsigned long long>(totalNodes));
+  std::printf("search time: %.0f ms\n", totalMs);
+  std::printf("search speed: %.0f nodes/s\n", totalMs > 0 ? totalNodes * 1000.0 / totalMs : 0.0);
+  std::printf("signature: %llu\n", static_cast<unsigned long long>(totalNodes));
+}
