@@ -15,6 +15,8 @@ std::FILE* fp_log = nullptr;
 constexpr const char* kLogFileName = "velmaro.log";
 constexpr const char* kErrorPrefix = "Error: ";
 
+FatalExitHook fatalExit = platform::exitProcess;
+
 }  // namespace
 
 void log_init(const char* folder) {
@@ -45,5 +47,14 @@ void erro(const char* message) {
   log_write(line.c_str());
   platform::writeOutputLine(line.c_str());
   log_close();
+  if (fatalExit != platform::exitProcess) {
+    // A harness's hook may return into the harness instead of ending.
+    once->unlock();
+    fatalExit();
+  }
   platform::exitProcess();
+}
+
+void setFatalExitHook(FatalExitHook hook) {
+  fatalExit = hook != nullptr ? hook : platform::exitProcess;
 }
