@@ -6,10 +6,14 @@
 
 #include "search/brain.h"
 
-Velmaro_player::Velmaro_player(int width, int height, int timeoutTurn, int timeoutMatch,
-                               int maxDepth, unsigned int options, const char* dataPath)
+Velmaro_player::Velmaro_player(int width, int height)
     : size_x(width), size_y(height), color(0), num_moves(0), brain(nullptr) {
   std::snprintf(name, sizeof name, "%s", "Velmaro Player");
+}
+
+Velmaro_player::Velmaro_player(int width, int height, int timeoutTurn, int timeoutMatch,
+                               int maxDepth, unsigned int options, const char* dataPath)
+    : Velmaro_player(width, height) {
   brain = new (std::nothrow) velm::VelmBrain;
   if (brain == nullptr) return;
   brain->timeoutTurn = timeoutTurn;

@@ -35,4 +35,11 @@ class Velmaro_player {
   void think_move(int& x, int& y, int requestMs = -1);
   void move_my(int& x, int& y);
   void move_oppo(int& x, int& y);
+
+ private:
+  // The plain object without an engine. The public constructor delegates to
+  // it, so the object is complete before the engine initialises: if a fatal
+  // error's hook unwinds out of that initialisation (test harnesses), the
+  // destructor still runs and frees the engine.
+  Velmaro_player(int width, int height);
 };
