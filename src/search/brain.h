@@ -85,6 +85,12 @@ class VelmBrain : public VelmBoard {
   int (*clock)() = nullptr;
   // Nodes entered since construction (alphaBetaPVS calls and root children).
   std::uint64_t nodes = 0;
+  // A work budget per decision, 0 for none: every timeOver() call (search
+  // nodes and forced-line steps alike) spends one unit, and a spent budget
+  // stops the decision as the hard time limit does. Harnesses set it to get
+  // decisions of bounded work whatever the clock says.
+  std::uint64_t nodeLimit = 0;
+  std::uint64_t nodeBudgetUsed = 0;  // units spent in this decision
 
   VelmBrain();
 

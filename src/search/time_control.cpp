@@ -23,6 +23,7 @@ void VelmBrain::startTime() {
   const int t = requestStart >= 0 ? requestStart : clock();
   moveStart = t;
   iterStart = t;
+  nodeBudgetUsed = 0;
   // Step 2. Soft limit.
   softLimit = timeLeft / movesToGo;
   if (softLimit > timeoutTurn) softLimit = timeoutTurn;
@@ -44,6 +45,7 @@ bool VelmBrain::timeOut(int factor) {
 }
 
 bool VelmBrain::timeOver() {
+  if (nodeLimit != 0 && ++nodeBudgetUsed >= nodeLimit) return true;
   if (--checkCountdown > 0) return false;
   checkCountdown = checkInterval;
   return clock() - moveStart + timeMargin >= hardLimit;
