@@ -12,11 +12,13 @@
 #include "protocol/command_loop.h"
 #include "protocol/output.h"
 #include "protocol/settings.h"
+#include "search/brain.h"
 
 namespace {
 
 Velmaro_player* player = nullptr;
 int ready = 0;
+unsigned long long nodeLimit = 0;  // given to each new engine; 0: none
 
 // The engine's fixed parameters: search depth and options (game memory on,
 // leaves valued by following forced lines).
@@ -65,6 +67,7 @@ void brain_create_player() {
                               gameSettings.info_timeout_turn, gameSettings.info_timeout_match,
                               kPlayerMaxDepth, kPlayerOptions, folder.c_str());
   if (player->brain == nullptr) erro("Not enough memory for the engine");
+  player->brain->nodeLimit = nodeLimit;
   player->newgame();
 }
 
@@ -165,4 +168,12 @@ void brain_end() {
   }
   endPlayer();
   pipeOut("OK");
+}
+
+void brain_reset() {
+  endPlayer();
+}
+
+void brain_set_node_limit(unsigned long long nodes) {
+  nodeLimit = nodes;
 }

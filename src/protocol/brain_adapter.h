@@ -23,3 +23,9 @@ void brain_opponents(int x, int y);
 void brain_block(int x, int y);
 int brain_takeback(int x, int y);
 void brain_end();
+// Harnesses: destroys any player, even one whose creation a fatal error
+// cut short, so that the next game event creates a new one.
+void brain_reset();
+// Harnesses: a node budget for the engines of players created from now on
+// (0: none), so that a decision stops within it whatever the time limits.
+void brain_set_node_limit(unsigned long long nodes);

@@ -6,9 +6,13 @@
 // Every command that touches the game first waits for `event2`, so the
 // engine is used by one thread at a time. INFO, ABOUT and unknown lines are
 // answered at once, also while the worker computes.
+//
+// For in-process harnesses the computation can instead run synchronously,
+// inside handleLine on the calling thread, and resetCommandLoop() puts the
+// protocol back to its start-up state (no player, default settings).
 #pragma once
 
-constexpr int kCommandCapacity = 256;  // one input line: 255 characters and NUL
+#include "protocol/line_splitter.h"
 
 // Creates the events and starts the worker thread (once per process).
 void startCommandLoop();
@@ -25,3 +29,9 @@ bool readLine(char* cmd);
 void do_mymove(int x, int y);
 // Waits until no computation runs (for tests driving handleLine).
 void waitIdle();
+// On: every move computation runs inside handleLine on the calling thread;
+// no worker or event is used, so startCommandLoop() is not needed.
+void setSynchronousTurns(bool on);
+// Back to the state at start-up: player destroyed, settings at their
+// defaults, not inside a BOARD block. No computation may be running.
+void resetCommandLoop();
