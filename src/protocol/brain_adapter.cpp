@@ -152,6 +152,12 @@ void brain_opponents(int x, int y) {
   player->move_oppo(x, y);
 }
 
+bool brain_square_free(int x, int y) {
+  if (ready == 0) return true;
+  const velm::VelmBrain& engine = *player->brain;
+  return engine.squares[engine.sqIndex[x][y]].stone == velm::kCellEmpty;
+}
+
 void brain_block(int, int) {
   pipeOut("ERROR blocking not supported");
 }

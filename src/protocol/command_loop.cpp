@@ -107,6 +107,11 @@ bool parseCoordinates(const char* param, int& x, int& y) {
   return x >= 0 && y >= 0 && x < gameSettings.width && y < gameSettings.height;
 }
 
+// The square of a stone: on the board and not taken.
+bool parseStone(const char* param, int& x, int& y) {
+  return parseCoordinates(param, x, y) && brain_square_free(x, y);
+}
+
 const char* skipSpace(const char* p) {
   while (std::isspace(static_cast<unsigned char>(*p))) p++;
   return p;
@@ -187,11 +192,12 @@ void handleBoardLine(const char* line) {
   bool read = parseNumberList(line, stone, 3) == 3 && parseCoordinates(line, x, y);
   if (read) {
     int who = stone[2];
-    if (who == 1) {
+    const bool free = (who == 1 || who == 2) && brain_square_free(x, y);
+    if (who == 1 && free) {
       brain_my(x, y);
       return;
     }
-    if (who == 2) {
+    if (who == 2 && free) {
       brain_opponents(x, y);
       return;
     }
@@ -256,7 +262,7 @@ bool handleLine(const char* line, int arrivalMs) {
     brain_restart();
   } else if (matches(line, "turn", param)) {
     awaitIdle();
-    if (parseCoordinates(param, x, y)) {
+    if (parseStone(param, x, y)) {
       brain_opponents(x, y);
       startTurn(arrivalMs);
     } else {
@@ -264,7 +270,7 @@ bool handleLine(const char* line, int arrivalMs) {
     }
   } else if (matches(line, "play", param)) {
     awaitIdle();
-    if (parseCoordinates(param, x, y)) {
+    if (parseStone(param, x, y)) {
       brain_my(x, y);
       pipeOut("%d,%d", x, y);
     } else {
