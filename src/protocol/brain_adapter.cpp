@@ -154,6 +154,7 @@ void brain_opponents(int x, int y) {
 
 bool brain_square_free(int x, int y) {
   if (ready == 0) return true;
+  if (x >= player->size_x || y >= player->size_y) return false;
   const velm::VelmBrain& engine = *player->brain;
   return engine.squares[engine.sqIndex[x][y]].stone == velm::kCellEmpty;
 }

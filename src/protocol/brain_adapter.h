@@ -22,10 +22,12 @@ void brain_my(int x, int y);
 void brain_opponents(int x, int y);
 void brain_block(int x, int y);
 // True when a stone may go on (x, y), a square inside the board settings:
-// there is no player yet, or the square is empty on the player's board. A
-// manager never sends anything else, but the engine must not play over a
+// there is no player yet, or the square is on the player's board and empty.
+// A manager never sends anything else, but the engine must not play over a
 // stone (its records of the game would break, and enough such stones would
-// overrun them).
+// overrun them), nor off its board: the player keeps the size it was created
+// with, while a rejected START or the implicit 20x20 start after one changes
+// the settings alone.
 bool brain_square_free(int x, int y);
 int brain_takeback(int x, int y);
 void brain_end();

@@ -75,4 +75,26 @@ TEST_F(BadStones, ABoardLineOnATakenSquareEndsTheBoard) {
   EXPECT_EQ(unknown, 2);  // 4,4,2 and done
 }
 
+TEST_F(BadStones, StonesOffThePlayersBoardAreRefusedAfterARejectedStart) {
+  start("15");
+  brain.send("TURN 1,1");
+  EXPECT_EQ(brain.next(), "MESSAGE creating player");
+  EXPECT_TRUE(isMove(brain.next(), 15));
+  // The rejected START clears the size; the next TURN then validates the
+  // implicit 20x20 settings, but the player still plays on 15x15.
+  brain.send("START 4");
+  EXPECT_EQ(brain.next(), "ERROR bad START parameter");
+  brain.send("TURN 19,19");
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(brain.next(), "ERROR bad coordinates");
+  // A START refused by the game type keeps its size in the settings only.
+  brain.send("INFO rule 1");
+  brain.send("START 20");
+  EXPECT_EQ(brain.next(), "ERROR unsupported game type exact 5");
+  brain.send("PLAY 15,3");
+  EXPECT_EQ(brain.next(), "ERROR bad coordinates");
+  brain.send("TURN 14,14");
+  EXPECT_TRUE(isMove(brain.next(), 15)) << "the game on 15x15 goes on";
+}
+
 }  // namespace
