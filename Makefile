@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all configure test play bench clean format windows test-windows
+.PHONY: all configure test play bench clean format windows test-windows test-asan test-tsan fuzz
 
 all: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -34,5 +34,19 @@ test-windows: windows configure
 	cmake --build $(BUILD) -j$(JOBS) --target velmaro-e2e-wine
 	cd $(BUILD) && ctest --output-on-failure -L windows
 
+# The suites under sanitizers, each in its own build folder: ASan + UBSan
+# (build-asan, every suite) and TSan (build-tsan, the end-to-end suite). Any
+# sanitizer report fails the target.
+test-asan:
+	JOBS=$(JOBS) tests/sanitizers/run.sh address
+
+test-tsan:
+	JOBS=$(JOBS) tests/sanitizers/run.sh thread
+
+# The libFuzzer harnesses (clang, build-fuzz), FUZZ_SECONDS each.
+FUZZ_SECONDS ?= 60
+fuzz:
+	JOBS=$(JOBS) tests/fuzz/run.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) build-windows
+	rm -rf $(BUILD) build-windows build-asan build-tsan build-fuzz

@@ -1,0 +1,109 @@
+// Fuzzing move decisions: positions decoded from the bytes, then one
+// decision with a small node budget.
+//
+// Byte 0 picks the board side (5 to 20), byte 1 the engine's options, and
+// every following pair of bytes a square for the next stone, sides
+// alternating. A square that is taken, or on which the side to move would
+// make five, is moved on to the next one that is neither; the decoding
+// stops when no such square is left or one empty square remains. So every
+// position is one that a game can reach, with no five on the board and at
+// least one empty square.
+//
+// The engine's clock stands still and the decision is held to a node budget,
+// so each decision is bounded and repeatable. The answer must be an empty
+// square of the board, and the board must be exactly as before the decision.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "fuzz_support.h"
+#include "search/brain.h"
+
+namespace {
+
+constexpr int kMinSide = 5;
+constexpr int kSides = velm::kMaxSide - kMinSide + 1;
+constexpr std::uint64_t kNodeBudget = 2000;
+// As the protocol front end creates the engine.
+constexpr int kPlayerMaxDepth = 24;
+
+velm::VelmBrain* brain = nullptr;
+
+int stoppedClock() {
+  return 0;
+}
+
+// The options that the input may vary, on top of the game memory.
+unsigned pickOptions(std::uint8_t b) {
+  unsigned options = velm::kOptionMemory;
+  if (b & 1) options |= velm::kOptionRichEval;
+  if (b & 2) options |= velm::kOptionRadiusReply;
+  if (b & 4) options |= velm::kOptionFixedGrowth;
+  if (b & 8) options |= velm::kOptionThreatsOnly;
+  return options;
+}
+
+bool makesFive(int sq) {
+  const velm::BoardSquare& s = brain->squares[sq];
+  for (int d = 0; d < velm::kDirections; d++)
+    if (s.pat[brain->sideToMove][d] == velm::patFive) return true;
+  return false;
+}
+
+bool playable(int sq) {
+  return brain->squares[sq].stone == velm::kCellEmpty && !makesFive(sq);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzzing::installFatalHook();
+  brain = new velm::VelmBrain;
+  std::string folder = fuzzing::makeTempFolder("fuzz-positions") + "/";
+  std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", folder.c_str());
+  brain->maxDepth = kPlayerMaxDepth;
+  brain->timeoutTurn = 1000000000;
+  brain->timeoutMatch = 1000000000;
+  brain->clock = stoppedClock;
+  brain->nodeLimit = kNodeBudget;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const int side = kMinSide + data[0] % kSides;
+  brain->options = pickOptions(data[1]);
+  brain->init(side, side);
+  const int squares = side * side;
+
+  // Step 1. The position.
+  for (std::size_t i = 2; i + 1 < size && brain->moveCount < squares - 1; i += 2) {
+    const int start = ((data[i] << 8) | data[i + 1]) % squares;
+    int sq = start;
+    while (!playable(sq)) {
+      sq = (sq + 1) % squares;
+      if (sq == start) break;
+    }
+    if (!playable(sq)) break;
+    brain->makeGameMove(brain->sqX[sq], brain->sqY[sq]);
+  }
+  const int movesBefore = brain->moveCount;
+  const std::uint64_t keyBefore = brain->key;
+
+  // Step 2. The decision.
+  int x = -1, y = -1;
+  brain->thinkMove(x, y);
+  FUZZ_CHECK(x >= 0 && x < side && y >= 0 && y < side);
+  FUZZ_CHECK(brain->squares[brain->sqIndex[x][y]].stone == velm::kCellEmpty);
+
+  // Step 3. The search undid everything it played.
+  FUZZ_CHECK(brain->moveCount == movesBefore);
+  FUZZ_CHECK(brain->key == keyBefore);
+  char why[256] = "";
+  if (!brain->verifyBoard(why, sizeof why)) {
+    std::fprintf(stderr, "board differs after the decision: %s\n", why);
+    FUZZ_CHECK(false);
+  }
+  return 0;
+}

@@ -1,0 +1,111 @@
+// Fuzzing the manager's command stream: arbitrary bytes are cut into lines
+// exactly as the brain reads standard input (LineSplitter) and handed to
+// handleLine, with a real engine behind it.
+//
+// Every input starts from a brain just started: no player, default
+// settings, an empty data folder. The move computation runs synchronously in
+// handleLine, and each decision is held to a small node budget whatever
+// INFO timeout_turn says. END, and the legitimate fatal errors (a side over
+// 20, a board that is not square, a move request on a full board, a folder
+// that cannot be created), would end the brain; here the harness resets the
+// protocol state and goes on with the rest of the input as a new brain.
+//
+// INFO folder may name any path. So that the engine only ever writes inside
+// the harness's temporary folder, a changed data folder is replaced by one
+// of a few folders in it, picked by the length of what the input named:
+// short names, a name as long as a data folder can be, and a plain file
+// (where the data sub-folder cannot be made). An empty name, which means the
+// working folder, is kept out too: the working folder is where libFuzzer
+// writes its findings.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "fuzz_support.h"
+#include "platform/clock.h"
+#include "protocol/brain_adapter.h"
+#include "protocol/command_loop.h"
+#include "protocol/settings.h"
+
+namespace {
+
+// Work units (search nodes and forced-line steps) per move decision.
+constexpr unsigned long long kNodeBudget = 3000;
+constexpr const char* kPlainFile = "plain-file";
+// No data folder set yet: no INFO line can name this (lines have no LF).
+constexpr const char* kUnconfined = "\n";
+
+std::string workFolder;  // the harness's temporary folder
+
+std::string mappedFolder(const char* named) {
+  const std::size_t length = std::strlen(named);
+  if (length == 0) return workFolder + "/empty";
+  switch (length % 4) {
+    case 0:
+      return workFolder + "/" + kPlainFile;
+    case 1:
+      return workFolder + "/a";
+    case 2:
+      return workFolder + "/b b";
+    default: {
+      // As long as the data folder can hold.
+      const std::size_t room = kDataFolderCapacity - 1 - workFolder.size() - 1;
+      return workFolder + "/" + std::string(room, 'x');
+    }
+  }
+}
+
+// Keeps the engine's files inside workFolder (see the note above).
+void confineDataFolder(std::string& lastFolder) {
+  if (lastFolder == gameSettings.dataFolder) return;
+  std::string mapped = mappedFolder(gameSettings.dataFolder);
+  std::snprintf(gameSettings.dataFolder, sizeof gameSettings.dataFolder, "%s", mapped.c_str());
+  lastFolder = gameSettings.dataFolder;
+}
+
+void freshWorkFolder() {
+  fuzzing::clearFolder(workFolder);
+  std::FILE* f = std::fopen((workFolder + "/" + kPlainFile).c_str(), "w");
+  FUZZ_CHECK(f != nullptr);
+  std::fclose(f);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The brain's replies are not needed; libFuzzer reports on standard error.
+  FUZZ_CHECK(std::freopen("/dev/null", "w", stdout) != nullptr);
+  workFolder = fuzzing::makeTempFolder("fuzz-protocol");
+  fuzzing::installFatalHook();
+  setSynchronousTurns(true);
+  brain_set_node_limit(kNodeBudget);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  freshWorkFolder();
+  resetCommandLoop();
+  std::string lastFolder = kUnconfined;
+  confineDataFolder(lastFolder);
+  LineSplitter splitter;
+  char cmd[kCommandCapacity];
+  for (std::size_t i = 0; i < size; i++) {
+    if (!splitter.add(static_cast<char>(data[i]), cmd)) continue;
+    bool ended = true;
+    try {
+      ended = handleLine(cmd, platform::monotonicMs());
+    } catch (const fuzzing::FatalExit&) {
+      // The brain would have ended here with exit code 0.
+    }
+    if (ended) {
+      resetCommandLoop();
+      lastFolder = kUnconfined;
+    }
+    confineDataFolder(lastFolder);
+  }
+  // End of input: the brain would exit without writing anything.
+  resetCommandLoop();
+  return 0;
+}
