@@ -1,0 +1,111 @@
+// The command loop while the worker computes a move: INFO, ABOUT and unknown
+// lines are answered at once; TURN, START and END wait for the move and are
+// answered after it; end of input ends the brain at once. Run under
+// ThreadSanitizer too, these are the tests that make both threads busy.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "brain_driver.h"
+
+namespace {
+
+using testing_support::BrainDriver;
+using testing_support::fileSize;
+using testing_support::TempFolder;
+
+constexpr const char* kAbout =
+    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
+    "www=\"https://velmaro.org\"";
+
+bool isMove(const std::string& s) {
+  int x, y;
+  char tail;
+  return std::sscanf(s.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 && x < 20 &&
+         y < 20;
+}
+
+class BusyWorker : public ::testing::Test {
+ protected:
+  TempFolder temp;
+  BrainDriver brain{VELMARO_BRAIN, temp.path()};
+
+  // Sends a middle-game position and leaves the worker searching for up to
+  // turnMs (the position has no forced answer, so the search runs).
+  void startThinking(int turnMs) {
+    brain.send("INFO folder " + temp.path());
+    brain.send("INFO timeout_turn " + std::to_string(turnMs));
+    brain.send("START 20");
+    ASSERT_EQ(brain.next(), "OK");
+    sendPosition();
+    ASSERT_EQ(brain.next(), "MESSAGE creating player");
+  }
+  void sendPosition() {
+    brain.send("BOARD");
+    brain.send("10,10,2");
+    brain.send("11,11,1");
+    brain.send("9,11,2");
+    brain.send("12,10,1");
+    brain.send("done");
+  }
+};
+
+TEST_F(BusyWorker, InfoAboutAndUnknownLinesAreAnsweredBeforeTheMove) {
+  startThinking(1500);
+  brain.send("INFO time_left 100000");
+  brain.send("HELLO");
+  EXPECT_EQ(brain.next(), "UNKNOWN command");
+  brain.send("INFO timeout_turn 100");
+  brain.send("about");
+  EXPECT_EQ(brain.next(), kAbout);
+  brain.send("");
+  EXPECT_EQ(brain.next(), "UNKNOWN command");
+  EXPECT_TRUE(isMove(brain.next()));
+}
+
+TEST_F(BusyWorker, TurnWaitsForTheMoveAndIsAnsweredAfterIt) {
+  startThinking(800);
+  brain.send("TURN 0,19");  // far from the stones: not the engine's answer
+  const std::string first = brain.next();
+  EXPECT_TRUE(isMove(first)) << first;
+  EXPECT_NE(first, "0,19");
+  const std::string second = brain.next();
+  EXPECT_TRUE(isMove(second)) << second;
+  EXPECT_NE(second, first);
+}
+
+TEST_F(BusyWorker, StartWaitsForTheMoveThenBeginsANewGame) {
+  startThinking(800);
+  brain.send("START 20");
+  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_EQ(brain.next(), "OK");
+  brain.send("BEGIN");
+  EXPECT_EQ(brain.next(), "10,10") << "the new game starts on an empty board";
+}
+
+TEST_F(BusyWorker, RestartWaitsForTheMove) {
+  startThinking(800);
+  brain.send("RESTART");
+  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_EQ(brain.next(), "MESSAGE restarting player");
+  EXPECT_EQ(brain.next(), "OK");
+}
+
+TEST_F(BusyWorker, EndWaitsForTheMoveThenWritesTheMemory) {
+  startThinking(800);
+  brain.send("END");
+  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_EQ(brain.next(), "OK");
+  EXPECT_EQ(brain.next(), "<eof>");
+  EXPECT_EQ(brain.exitCode(), 0);
+  EXPECT_EQ(fileSize(temp.path() + "/velmaro/velmDat.0"), 358540);
+}
+
+TEST_F(BusyWorker, EndOfInputEndsAtOnce) {
+  startThinking(20000);
+  brain.closeInput();
+  EXPECT_EQ(brain.exitCode(3000), 0);
+}
+
+}  // namespace
