@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Soak test of the brain, run by hand (it takes hours): velmaro against itself
+# in velmaro-arena, from the shipped openings, on boards of 7, 10, 15 and 20.
+#
+#   tools/soak.sh [BUILD_FOLDER]          (default build)
+#
+# Phases: FAST_GAMES games with FAST_MS turns, then SLOW_GAMES with SLOW_MS,
+# each split evenly over the SIZES (defaults 500 x 200 ms, 100 x 1000 ms,
+# sizes "7 10 15 20"). Everything goes to OUT (default a new folder under
+# /tmp): the arena logs, the brains' data folders and an RSS sample file per
+# match. At the end it checks, and prints, per match and in total:
+#   - forfeits: every game must end by five in a row or a full board;
+#   - error lines: the brains' logs must be empty, and no "Error" line may
+#     reach the arena's output;
+#   - leaks: the resident memory (VmRSS) of each brain process at the last
+#     sample of the match must be within 1% of the first sample taken after
+#     its first game;
+#   - time: the slowest reply of all games as a fraction of the turn limit,
+#     the first move (player creation, 200 MB of tables) included; it must
+#     stay below 1.0.
+# Exit code 0 when every check passed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+FAST_GAMES=${FAST_GAMES:-500}
+FAST_MS=${FAST_MS:-200}
+SLOW_GAMES=${SLOW_GAMES:-100}
+SLOW_MS=${SLOW_MS:-1000}
+SIZES=${SIZES:-"7 10 15 20"}
+OUT=${OUT:-$(mktemp -d /tmp/velmaro-soak-XXXXXX)}
+arena="$build/velmaro-arena"
+brain="$PWD/$build/pbrain-velmaro"
+openings="$PWD/tools/arena/openings15.txt"
+mkdir -p "$OUT"
+[ -x "$arena" ] && [ -x "$brain" ] || { echo "build $arena and $brain first" >&2; exit 2; }
+echo "soak output: $OUT"
+
+# Samples the VmRSS (kB) of the arena's brain processes once a second while
+# the arena runs: "seconds pid rss games_finished".
+sample() {
+  local arenaPid=$1 log=$2 samples=$3 t0=$SECONDS
+  while kill -0 "$arenaPid" 2>/dev/null; do
+    local done_games
+    done_games=$(grep -c '^Game ' "$log" 2>/dev/null || true)
+    for pid in $(pgrep -P "$arenaPid" -x pbrain-velmaro); do
+      local rss
+      rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null)
+      [ -n "$rss" ] && echo "$((SECONDS - t0)) $pid $rss $done_games" >>"$samples"
+    done
+    sleep 1
+  done
+}
+
+failed=0
+slowest_fraction=0
+total_games=0
+report() { echo "$*" | tee -a "$OUT/summary.txt"; }
+
+run_match() {
+  local size=$1 turn=$2 games=$3
+  local tag="s${size}-t${turn}"
+  local log="$OUT/arena-$tag.log" samples="$OUT/rss-$tag.txt"
+  mkdir -p "$OUT/data-$tag"
+  : >"$samples"
+  "$arena" --engine "$brain" --engine "$brain" --size "$size" --turn "$turn" --games "$games" \
+    --openings "$openings" --folder "$OUT/data-$tag" --psq "$OUT/games-$tag" >"$log" 2>&1 &
+  local arenaPid=$!
+  sample "$arenaPid" "$log" "$samples" &
+  local samplerPid=$!
+  wait "$arenaPid"
+  local status=$?
+  wait "$samplerPid"
+
+  local played forfeits errors logs slow
+  played=$(grep -c '^Game ' "$log")
+  forfeits=$(grep '^Game ' "$log" | grep -v -e ', five in a row;' -e ', board full;' | wc -l)
+  errors=$(grep -c 'Error' "$log")
+  logs=$(find "$OUT/data-$tag" -name velmaro.log -size +0 | wc -l)
+  slow=$(grep -o 'slowest reply [0-9]* ms (engine 1), [0-9]* ms' "$log" |
+    awk '{a=$3; b=$7; if (a>m) m=a; if (b>m) m=b} END {print m+0}')
+  local fraction
+  fraction=$(awk -v s="$slow" -v t="$turn" 'BEGIN {printf "%.3f", s / t}')
+  # Memory: per brain process, the first sample after its first finished game
+  # against its last sample.
+  local rss
+  rss=$(awk '$4 >= 1 { if (!($2 in first)) first[$2] = $3; last[$2] = $3 }
+    END { worst = 0; out = "";
+      for (p in first) { d = (last[p] - first[p]) / first[p] * 100;
+        out = out sprintf(" pid %s %d->%d kB (%+.2f%%)", p, first[p], last[p], d);
+        if (d > worst) worst = d; if (-d > worst) worst = -d }
+      printf "%.2f%s", worst, out }' "$samples")
+  local drift=${rss%% *}
+  report "size $size turn $turn ms: $played/$games games, exit $status, forfeits $forfeits," \
+    "error lines $errors, non-empty logs $logs, slowest reply $slow ms ($fraction of the turn)," \
+    "RSS drift ${drift}%:${rss#* }"
+  total_games=$((total_games + played))
+  if [ "$status" -ne 0 ] || [ "$played" -ne "$games" ] || [ "$forfeits" -ne 0 ] ||
+    [ "$errors" -ne 0 ] || [ "$logs" -ne 0 ] ||
+    awk -v f="$fraction" -v d="$drift" 'BEGIN {exit !(f >= 1.0 || d > 1.0)}'; then
+    report "  FAILED"
+    failed=1
+  fi
+  slowest_fraction=$(awk -v a="$slowest_fraction" -v b="$fraction" 'BEGIN {print (b > a) ? b : a}')
+}
+
+count=$(wc -w <<<"$SIZES")
+for phase in "$FAST_MS $FAST_GAMES" "$SLOW_MS $SLOW_GAMES"; do
+  read -r turn games <<<"$phase"
+  per=$((games / count))
+  [ "$per" -gt 0 ] || continue
+  for size in $SIZES; do run_match "$size" "$turn" "$per"; done
+done
+report "total: $total_games games; slowest reply $slowest_fraction of the turn limit;" \
+  "$([ $failed -eq 0 ] && echo passed || echo FAILED)"
+exit $failed
