@@ -30,8 +30,8 @@ constexpr const char* kLogFile = "velmaro.log";
 
 // The data sub-folder: "<dataFolder><sep>velmaro". On Linux an empty folder
 // means the working directory (the root is not writable for ordinary users).
-std::string subFolderPath() {
-  std::string folder = gameSettings.dataFolder;
+std::string subFolderPath(const GameSettings& settings) {
+  std::string folder = settings.dataFolder;
 #ifndef _WIN32
   if (folder.empty()) return kSubFolder;
 #endif
@@ -39,12 +39,12 @@ std::string subFolderPath() {
 }
 
 // The folder handed to the player and the log, with a trailing separator.
-std::string folderPath() {
-  return subFolderPath() + platform::kPathSeparator;
+std::string folderPath(const GameSettings& settings) {
+  return subFolderPath(settings) + platform::kPathSeparator;
 }
 
-void brain_init_datapath() {
-  std::string logPath = folderPath() + kLogFile;
+void brain_init_datapath(const GameSettings& settings) {
+  std::string logPath = folderPath(settings) + kLogFile;
   if (std::FILE* f = platform::openFile(logPath.c_str(), "r")) {
     std::fclose(f);
     return;
@@ -54,18 +54,21 @@ void brain_init_datapath() {
     return;
   }
   // Not reported here: log_init finds out whether the folder now exists.
-  platform::makeDirectories(subFolderPath().c_str());
+  platform::makeDirectories(subFolderPath(settings).c_str());
 }
 
 void brain_create_player() {
   pipeOut("MESSAGE creating player");
-  brain_init_datapath();
-  std::string folder = folderPath();
+  // The worker may create the player while INFO lines change the settings:
+  // work from one consistent copy.
+  const GameSettings settings = copySettings();
+  brain_init_datapath(settings);
+  std::string folder = folderPath(settings);
   log_init(folder.c_str());
   platform::seedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
-  player = new Velmaro_player(gameSettings.width, gameSettings.height,
-                              gameSettings.info_timeout_turn, gameSettings.info_timeout_match,
-                              kPlayerMaxDepth, kPlayerOptions, folder.c_str());
+  player = new Velmaro_player(settings.width, settings.height, settings.info_timeout_turn,
+                              settings.info_timeout_match, kPlayerMaxDepth, kPlayerOptions,
+                              folder.c_str());
   if (player->brain == nullptr) erro("Not enough memory for the engine");
   player->brain->nodeLimit = nodeLimit;
   player->newgame();

@@ -17,6 +17,17 @@
 
 GameSettings gameSettings;
 
+std::mutex& settingsLock() {
+  // Never destroyed: the worker may still run while the process ends.
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+
+GameSettings copySettings() {
+  std::lock_guard<std::mutex> hold(settingsLock());
+  return gameSettings;
+}
+
 namespace {
 
 constexpr const char* kInfoText =
@@ -126,6 +137,7 @@ bool matches(const char* line, const char* word, const char*& param) {
 }
 
 void handleInfo(const char* param) {
+  std::lock_guard<std::mutex> hold(settingsLock());
   GameSettings& s = gameSettings;
   const char* value;
   if (matches(param, "max_memory", value)) {
@@ -149,7 +161,10 @@ void handleInfo(const char* param) {
   }
 }
 
+// START and RECTSTART change the size: first wait for the worker, which
+// may be reading it while it creates the player.
 void handleStart(const char* param) {
+  waitDone();
   const char* p = param;
   int n = 0;
   if (!parseInt(p, n) || n < 5) {
@@ -163,6 +178,7 @@ void handleStart(const char* param) {
 }
 
 void handleRectStart(const char* param) {
+  waitDone();
   const char* p = param;
   int w = 0, h = 0;
   bool ok = parseInt(p, w);

@@ -3,9 +3,11 @@
 // Owned by the command loop, which alone writes them; the brain adapter
 // reads them when it validates (brain_init) and once when it creates the
 // player. INFO may change them while the worker computes: the worker reads
-// them only while it creates the player itself, a race the manager never
-// provokes since it sends INFO before the move request.
+// them only while it creates the player itself; settingsLock() guards that
+// moment.
 #pragma once
+
+#include <mutex>
 
 constexpr int kDataFolderCapacity = 256;  // 255 characters and the terminator
 
@@ -25,3 +27,11 @@ struct GameSettings {
 };
 
 extern GameSettings gameSettings;
+
+// INFO lines may change the settings while the worker creates the player,
+// the one moment both threads use them: INFO writes them, and the player's
+// creation copies them, under this lock. All other uses are on the main
+// thread, or on the worker while the main thread waits for it.
+std::mutex& settingsLock();
+// A copy of the settings taken under settingsLock().
+GameSettings copySettings();
