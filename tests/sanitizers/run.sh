@@ -2,7 +2,7 @@
 # Builds and runs the tests under a sanitizer, in a build folder of its own:
 #
 #   tests/sanitizers/run.sh address   # build-asan: every suite, ASan + UBSan
-#   tests/sanitizers/run.sh thread    # build-tsan: the end-to-end suite, TSan
+#   tests/sanitizers/run.sh thread    # build-tsan: the brain's end-to-end tests, TSan
 #
 # Every instrumented process (the test programs, and the brains and arena
 # they start) writes its sanitizer reports into one folder; the run fails
@@ -19,7 +19,17 @@ cd "$(dirname "$0")/../.."
 kind=${1:?address or thread}
 case "$kind" in
   address) build=build-asan; targets=(); labels=() ;;
-  thread) build=build-tsan; targets=(--target velmaro-e2e-tests); labels=(-L e2e) ;;
+  # The arena's tests are left out: under TSan the brain's first move
+  # (filling 200 MB of instrumented tables) takes longer than their turn limit.
+  # TSan makes the brain several times slower, and a few protocol tests hold
+  # it to a tight time (ending within 2 s of end of input, player creation
+  # included): a test that fails is run again, up to 3 times. Reports still
+  # fail the run, since they are collected from every attempt.
+  thread)
+    build=build-tsan
+    targets=(--target velmaro-e2e-tests)
+    labels=(-L e2e -E '^Arena' --repeat until-pass:3)
+    ;;
   *) echo "usage: $0 address|thread" >&2; exit 2 ;;
 esac
 
