@@ -5,7 +5,8 @@
 #   tests/fuzz/run.sh [SECONDS] [HARNESS...]
 #
 # SECONDS per harness (default 60); harnesses: protocol, memo_file,
-# positions (default all). The seed corpus (tests/fuzz/corpus/<harness>) is
+# positions (default all). A harness's dictionary, tests/fuzz/<harness>.dict,
+# is used when present. The seed corpus (tests/fuzz/corpus/<harness>) is
 # never written: new inputs go to a scratch corpus, and a crashing input is
 # saved as build-fuzz/findings/<harness>/crash-* (add it to the seed corpus
 # once the fault is fixed, as a regression test). Exits non-zero on the first
@@ -39,8 +40,10 @@ for h in "${harnesses[@]}"; do
   echo "== fuzzing $h for $seconds s"
   log="$findings/last-run.log"
   status=0
+  dict=()
+  [ -f "tests/fuzz/$h.dict" ] && dict=(-dict="tests/fuzz/$h.dict")
   "$build/tests/fuzz/velmaro-fuzz-$h" -max_total_time="$seconds" -rss_limit_mb=4096 \
-    -timeout=60 -print_final_stats=1 -artifact_prefix="$findings/" \
+    -timeout=60 -print_final_stats=1 -artifact_prefix="$findings/" "${dict[@]}" \
     "$scratch" "tests/fuzz/corpus/$h" >"$log" 2>&1 || status=$?
   rm -rf "$scratch"
   # The last status line (executions, coverage) and the final statistics.
