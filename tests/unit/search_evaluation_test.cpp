@@ -82,22 +82,5 @@ TEST_F(EvaluationTest, CachedValueIsReturnedAsStored) {
   EXPECT_EQ(b().boardValue(), b().boardValueBase());
 }
 
-TEST_F(EvaluationTest, QuietValuesFollowTheCounts) {
-  draw({"XO", "OX", ".X"}, 6, 6);
-  // Side 1 to move; recompute both sums from the counts.
-  const CountBlock& c = b().counts;
-  auto sum = [&](int s, const int* pw, const int* cw) {
-    int v = 0;
-    for (int k = 1; k <= patOpenFour; k++) v += c.patCount[s][k] * pw[k];
-    for (int k = 1; k <= crossDoubleFour; k++) v += c.crossCount[s][k] * cw[k];
-    return v;
-  };
-  ASSERT_EQ(b().sideToMove, 1);
-  EXPECT_EQ(b().boardValueBase(),
-            sum(1, patWeight, crossWeight) - sum(0, patWeightOpp, crossWeightOpp));
-  EXPECT_EQ(b().boardValueRico(0),
-            2 * sum(1, patWeight, crossWeight) - sum(0, patWeight, crossWeight));
-}
-
 }  // namespace
 }  // namespace velm::search_test

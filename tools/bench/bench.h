@@ -9,3 +9,6 @@ void runBoardBench();
 // the total nodes and the "signature:" line (the total, the same on every run
 // of one build).
 void runSearchBench();
+// Replies under timeout_turn 1000 on sharp positions and one self-played
+// game: the worst reply time and the longest gap between clock readings.
+void runDeadlineBench();

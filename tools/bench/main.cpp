@@ -15,6 +15,7 @@ struct Suite {
 const Suite kSuites[] = {
     {"board", runBoardBench},
     {"search", runSearchBench},
+    {"deadline", runDeadlineBench},
 };
 
 }  // namespace
