@@ -89,13 +89,15 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
     } else if (beta > alpha + 1) {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -alpha - 1, -alpha);
-      if (alpha < score && score < beta)
+      if (alpha < score && score < beta && !stopSearch)
         score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
     } else {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
     }
-    // Step 4.3. Leave it.
+    // Step 4.3. Leave it. A child cut off by the time limit returned a
+    // meaningless score: unwind without storing or using it.
     undoMove();
+    if (stopSearch) return best;
     // Step 4.4. Cut-off.
     if (score >= beta) {
       storeTT(depth, fullDepth, score, BOUND_LOWER, rememberMove ? m : -1);
@@ -110,8 +112,7 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
         bound = BOUND_EXACT;
       }
     }
-    // Step 4.6. Stopped: unwind without storing.
-    if (stopSearch) return best;
+    // Step 4.6. (The time limit is tested right after each child, above.)
     // Step 4.7. Only the table move was searched: generate the list now.
     if (n == kListPending) {
       n = genMoves(list, maxMoves, genFlag);
@@ -167,7 +168,7 @@ int VelmBrain::rootPVS(int depth, int fullDepth) {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -winScore, -best);
     } else {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -best - 1, -best);
-      if (best < score && score < winScore)
+      if (best < score && score < winScore && !stopSearch)
         score = -alphaBetaPVS(depth - 1, fullDepth - 1, -winScore, -best);
     }
     // Step 2.4. Leave it.
