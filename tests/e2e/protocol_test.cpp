@@ -36,6 +36,16 @@ class Brain : public ::testing::Test {
 
   void useDataFolder() { brain.send("INFO folder " + brainPath(temp.path())); }
   std::string dataPath(const std::string& file) { return temp.path() + "/velmaro/" + file; }
+  void start(int size) {
+    brain.send("START " + std::to_string(size));
+    EXPECT_EQ(brain.next(), "OK") << "START " << size;
+  }
+  // BEGIN as the first game event: the player is created, then it moves.
+  void beginCreating(const std::string& move) {
+    brain.send("BEGIN");
+    EXPECT_EQ(brain.next(), "MESSAGE creating player");
+    EXPECT_EQ(brain.next(), move);
+  }
   // True when s is a move "x,y" on a board of the given size.
   static bool isMove(const std::string& s, int size) {
     int x, y;
@@ -46,8 +56,7 @@ class Brain : public ::testing::Test {
 };
 
 TEST_F(Brain, StartAcceptsSizesFromFiveAndRejectsTheRest) {
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   brain.send("start 4");
   EXPECT_EQ(brain.next(), "ERROR bad START parameter");
   brain.send("START x");
@@ -151,8 +160,7 @@ TEST_F(Brain, TurnWithoutStartPlaysOnTwentyByTwenty) {
 
 TEST_F(Brain, CoordinatesAreCheckedAgainstTheBoard) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   for (const char* bad : {"TURN 15,0", "TURN -1,3", "TURN 3 ,4", "TURN 3", "TURN", "PLAY 0,15"}) {
     brain.send(bad);
     EXPECT_EQ(brain.next(), "ERROR bad coordinates") << bad;
@@ -171,8 +179,7 @@ TEST_F(Brain, CoordinatesAreCheckedAgainstTheBoard) {
 
 TEST_F(Brain, BoardPlaysStonesInOrderAndAsksForAMove) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   brain.send("BOARD");
   brain.send("7,7,1");
   brain.send("8,8,2");
@@ -188,8 +195,7 @@ TEST_F(Brain, BoardPlaysStonesInOrderAndAsksForAMove) {
 
 TEST_F(Brain, ABadBoardLineEndsTheBoardButNotTheMove) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   brain.send("BOARD");
   brain.send("30,30,1");
   brain.send("DONE");
@@ -207,13 +213,10 @@ TEST_F(Brain, ABadBoardLineEndsTheBoardButNotTheMove) {
 
 TEST_F(Brain, RestartBeginsAnEmptyGame) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   brain.send("RESTART");
   EXPECT_EQ(brain.next(), "OK") << "no player yet: nothing to restart";
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
+  beginCreating("7,7");
   brain.send("RESTART");
   EXPECT_EQ(brain.next(), "MESSAGE restarting player");
   EXPECT_EQ(brain.next(), "OK");
@@ -223,22 +226,15 @@ TEST_F(Brain, RestartBeginsAnEmptyGame) {
 
 TEST_F(Brain, StartBeginsANewGameOnTheSamePlayer) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
+  beginCreating("7,7");
+  start(15);
   brain.send("BEGIN");
   EXPECT_EQ(brain.next(), "7,7") << "START must not keep the last game's stones";
   // Another size ends the player (its memory is written) and a new one
   // is created for the next game.
-  brain.send("START 19");
-  EXPECT_EQ(brain.next(), "OK");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "9,9");
+  start(19);
+  beginCreating("9,9");
   EXPECT_EQ(fileSize(dataPath("velmDat.0")), kMemoryFileSize);
   brain.send("END");
   EXPECT_EQ(brain.next(), "OK");
@@ -247,11 +243,8 @@ TEST_F(Brain, StartBeginsANewGameOnTheSamePlayer) {
 
 TEST_F(Brain, EndWritesTheMemoryAndExits) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
+  start(15);
+  beginCreating("7,7");
   brain.send("END");
   EXPECT_EQ(brain.next(), "OK");
   EXPECT_EQ(brain.next(), "<eof>");
@@ -272,8 +265,7 @@ TEST_F(Brain, EndBeforeAnyStone) {
 
 TEST_F(Brain, EndOfInputEndsAtOnceEvenInsideBoard) {
   useDataFolder();
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   brain.send("BOARD");
   brain.send("7,7,1");
   brain.closeInput();
@@ -286,8 +278,7 @@ TEST_F(Brain, EndOfInputEndsAtOnceEvenInsideBoard) {
 TEST_F(Brain, AboutAndInfoAreAnsweredWhileTheEngineThinks) {
   useDataFolder();
   brain.send("INFO timeout_turn 2000");
-  brain.send("START 20");
-  EXPECT_EQ(brain.next(), "OK");
+  start(20);
   brain.send("BOARD");
   brain.send("10,10,2");
   brain.send("11,11,1");
@@ -304,8 +295,7 @@ TEST_F(Brain, AboutAndInfoAreAnsweredWhileTheEngineThinks) {
 TEST_F(Brain, EndOfInputWhileThinkingEndsAtOnce) {
   useDataFolder();
   brain.send("INFO timeout_turn 20000");
-  brain.send("START 20");
-  EXPECT_EQ(brain.next(), "OK");
+  start(20);
   brain.send("BOARD");
   brain.send("10,10,2");
   brain.send("11,11,1");
@@ -318,8 +308,7 @@ TEST_F(Brain, EndOfInputWhileThinkingEndsAtOnce) {
 
 TEST_F(Brain, FatalErrorsAreLoggedOldestFirst) {
   useDataFolder();
-  brain.send("START 25");
-  EXPECT_EQ(brain.next(), "OK");
+  start(25);
   brain.send("BEGIN");
   EXPECT_EQ(brain.next(), "MESSAGE creating player");
   EXPECT_EQ(brain.next(), "Error: Size");
@@ -344,8 +333,7 @@ TEST_F(Brain, AFolderThatCannotBeCreatedIsFatal) {
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   brain.send("INFO folder " + brainPath(file));
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
+  start(15);
   brain.send("BEGIN");
   EXPECT_EQ(brain.next(), "MESSAGE creating player");
   EXPECT_EQ(brain.next(), "Error: Non riesco ad aprire logfile");
@@ -358,11 +346,8 @@ TEST_F(Brain, FolderNamesAreNeverInterpretedByAShell) {
   odd += '"';  // not a valid character in a Windows folder name
 #endif
   brain.send("INFO folder " + brainPath(odd));
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
+  start(15);
+  beginCreating("7,7");
   EXPECT_TRUE(fileExists(odd + "/velmaro/velmaro.log"));
   EXPECT_FALSE(fileExists(temp.path() + "/pwned"));
   EXPECT_FALSE(fileExists(temp.path() + "/pwned2"));
@@ -376,11 +361,8 @@ TEST_F(Brain, TheLongestFolderNameFits) {
   // Under Wine the brain sees the folder with the "Z:" drive prefix.
   folder.resize(folder.size() - (brainPath(folder).size() - folder.size()));
   brain.send("INFO folder " + brainPath(folder) + "ignored-tail");
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
+  start(15);
+  beginCreating("7,7");
   brain.send("END");
   EXPECT_EQ(brain.next(), "OK");
   EXPECT_EQ(brain.exitCode(), 0);
@@ -390,11 +372,8 @@ TEST_F(Brain, TheLongestFolderNameFits) {
 
 #ifndef VELMARO_WINE
 TEST_F(Brain, AnEmptyFolderMeansTheWorkingDirectory) {
-  brain.send("START 15");
-  EXPECT_EQ(brain.next(), "OK");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
+  start(15);
+  beginCreating("7,7");
   EXPECT_TRUE(fileExists(temp.path() + "/velmaro/velmaro.log"));
 }
 
@@ -405,9 +384,7 @@ TEST_F(Brain, ARejectedStartDoesNotStopTheGame) {
   brain.send("INFO game_type 7");
   brain.send("START 15");
   EXPECT_EQ(brain.next(), "ERROR unsupported game type 7");
-  brain.send("BEGIN");
-  EXPECT_EQ(brain.next(), "MESSAGE creating player");
-  EXPECT_EQ(brain.next(), "7,7");
+  beginCreating("7,7");
 }
 
 // A whole game against a simple opponent (the first empty square in index
