@@ -17,7 +17,8 @@
 #     its first game;
 #   - time: the slowest reply of all games as a fraction of the turn limit,
 #     the first move (player creation, 200 MB of tables) included; it must
-#     stay below 1.0.
+#     stay below 1.0. Also shown: the slowest reply apart from each brain's
+#     first one, and how many replies reached the turn limit.
 # Exit code 0 when every check passed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -81,6 +82,18 @@ run_match() {
     awk '{a=$3; b=$7; if (a>m) m=a; if (b>m) m=b} END {print m+0}')
   local fraction
   fraction=$(awk -v s="$slow" -v t="$turn" 'BEGIN {printf "%.3f", s / t}')
+  # From the game records (x,y,ms per stone): the slowest reply apart from
+  # each brain's first reply of the match, which creates the player, and the
+  # number of replies at or over the turn limit.
+  local later over replies
+  read -r later over replies < <(awk -F, -v t="$turn" '
+    FNR == 1 { seen = 0; first = (FILENAME ~ /game0*1\.psq$/) }
+    NF == 3 && $3 + 0 > 0 {
+      seen++; n++
+      if (!(first && seen <= 2) && $3 + 0 > m) m = $3 + 0
+      if ($3 + 0 >= t) o++
+    }
+    END { print m + 0, o + 0, n + 0 }' "$OUT/games-$tag"/*.psq 2>/dev/null)
   # Memory: per brain process, the first sample after its first finished game
   # against its last sample.
   local rss
@@ -92,7 +105,8 @@ run_match() {
       printf "%.2f%s", worst, out }' "$samples")
   local drift=${rss%% *}
   report "size $size turn $turn ms: $played/$games games, exit $status, forfeits $forfeits," \
-    "error lines $errors, non-empty logs $logs, slowest reply $slow ms ($fraction of the turn)," \
+    "error lines $errors, non-empty logs $logs, slowest reply $slow ms ($fraction of the turn;" \
+    "${later:-0} ms after the players' creation; ${over:-0} of ${replies:-0} replies at or over the turn)," \
     "RSS drift ${drift}%:${rss#* }"
   total_games=$((total_games + played))
   if [ "$status" -ne 0 ] || [ "$played" -ne "$games" ] || [ "$forfeits" -ne 0 ] ||
