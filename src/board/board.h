@@ -13,6 +13,7 @@
 //  - counts.crossCount[s][k]: empty squares whose side-s cross code is k;
 //  - counts.fiveSq[s][0..1]: five squares of side s met by the last move;
 //  - the candidate flags (empty and within distance 2 of a stone);
+//  - each empty square's cross indices (BoardSquare::cross);
 //  - the position key (VelmHash).
 // makeMove copies the whole count block into the undo record and undoMove
 // copies it back. Geometry (near, affected) is precomputed by init(), so a
@@ -36,10 +37,14 @@ constexpr int kAffectedMax = 32;  // squares at distance 1..4 along the 4 lines
 constexpr int kUndoCapacity = kMaxSquares + 1;
 
 struct BoardSquare {
-  int stone;      // 0 or 1, or kCellEmpty
+  int stone;  // 0 or 1, or kCellEmpty
   int key[kDirections];
   int pat[2][kDirections];
   bool candidate;
+  // Per side, the index of pat[side][0..3] in the cross tables
+  // (crossIndex), kept in step with the codes so that the cross code and
+  // value of a square are one lookup; frozen with the codes.
+  int cross[2];
 };
 
 struct AffectedEntry {
@@ -109,12 +114,8 @@ class VelmBoard : public VelmHash {
   void undoMove();
 
   // Cross code / cross value of a square for one side, from its four codes.
-  int squareCross(const BoardSquare& s, int side) const {
-    return crossCode[crossIndex(s.pat[side][0], s.pat[side][1], s.pat[side][2], s.pat[side][3])];
-  }
-  int squareValue(const BoardSquare& s, int side) const {
-    return crossValue[crossIndex(s.pat[side][0], s.pat[side][1], s.pat[side][2], s.pat[side][3])];
-  }
+  int squareCross(const BoardSquare& s, int side) const { return crossCode[s.cross[side]]; }
+  int squareValue(const BoardSquare& s, int side) const { return crossValue[s.cross[side]]; }
 
   // Recomputes keys, codes, counts, candidates and the position key from the
   // stones and compares them with the incremental state. Returns true when

@@ -6,7 +6,7 @@
 //  - sides and move stack: sideOther = 1 - sideToMove, sideToMove is the
 //    parity of moveCount, the k-th move of the stack holds a stone of side
 //    k % 2, and no other square holds a stone;
-//  - every empty square's four keys and both sides' codes;
+//  - every empty square's four keys, both sides' codes and cross indices;
 //  - the count block's pattern and cross counts, relative to the empty
 //    board (the code-0 entries are the recount minus the empty board's);
 //  - candidates: no stone is a candidate, and every empty square within
@@ -96,7 +96,13 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
           recount.patCount[side][s.pat[side][d]]++;
         }
       }
-      for (int side = 0; side < 2; side++) recount.crossCount[side][squareCross(s, side)]++;
+      for (int side = 0; side < 2; side++) {
+        const int* c = s.pat[side];
+        if (s.cross[side] != crossIndex(c[0], c[1], c[2], c[3]))
+          return mismatch(why, whySize, "cross index of (%d,%d) side %d is %d, codes give %d", x, y,
+                          side, s.cross[side], crossIndex(c[0], c[1], c[2], c[3]));
+        recount.crossCount[side][squareCross(s, side)]++;
+      }
     }
   }
 

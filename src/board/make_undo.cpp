@@ -23,11 +23,29 @@ void checkBoard(const VelmBoard& board, const char* after) {
 }
 #endif
 
-// Takes a square's cross codes out of the counts (delta -1) or puts them in (+1).
-inline void countCross(VelmBoard& b, const BoardSquare& s, int delta) {
-  for (int side = 0; side < 2; side++) {
-    b.counts.crossCount[side][b.squareCross(s, side)] += delta;
-  }
+// Gives square n the code `code` for `side` in direction d and moves the
+// square's contributions to the counts from its old code and cross code to
+// the new ones. A code that does not change leaves every count as it was,
+// which is what taking the old codes out and putting the new ones in gives.
+inline void setCode(VelmBoard& b, BoardSquare& n, int side, int d, int code) {
+  const int old = n.pat[side][d];
+  if (code == old) return;
+  CountBlock& c = b.counts;
+  c.patCount[side][old]--;
+  c.patCount[side][code]++;
+  const int oldCross = n.cross[side];
+  const int newCross = oldCross + (code - old) * crossDigit[d];
+  c.crossCount[side][b.crossCode[oldCross]]--;
+  c.crossCount[side][b.crossCode[newCross]]++;
+  n.pat[side][d] = code;
+  n.cross[side] = newCross;
+}
+
+// Undo's counterpart: the same change without the counts, which undo
+// restores as a whole.
+inline void restoreCode(BoardSquare& n, int side, int d, int code) {
+  n.cross[side] += (code - n.pat[side][d]) * crossDigit[d];
+  n.pat[side][d] = code;
 }
 
 }  // namespace
@@ -74,15 +92,9 @@ void VelmBoard::makeMove(int sq) {
     const int newKey = (oldKey & a.mask) | (sideToMove << a.shift);
     rec.keyChange[changes++] = {a.sq, d, oldKey};
     n.key[d] = newKey;
-
-    counts.patCount[0][n.pat[0][d]]--;
-    counts.patCount[1][n.pat[1][d]]--;
-    countCross(*this, n, -1);
-    n.pat[0][d] = linePattern[newKey][0];
-    n.pat[1][d] = linePattern[newKey][1];
-    counts.patCount[0][n.pat[0][d]]++;
-    counts.patCount[1][n.pat[1][d]]++;
-    countCross(*this, n, +1);
+    // The old codes leave the counts, the new ones enter (per side).
+    setCode(*this, n, 0, d, linePattern[newKey][0]);
+    setCode(*this, n, 1, d, linePattern[newKey][1]);
 
     if (n.pat[0][d] == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
     if (n.pat[1][d] == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
@@ -95,7 +107,8 @@ void VelmBoard::makeMove(int sq) {
     counts.patCount[0][played.pat[0][d]]--;
     counts.patCount[1][played.pat[1][d]]--;
   }
-  countCross(*this, played, -1);
+  counts.crossCount[0][squareCross(played, 0)]--;
+  counts.crossCount[1][squareCross(played, 1)]--;
 
   // Step 8. A stone on the opponent's first five square blocks it.
   int* oppFive = counts.fiveSq[sideOther];
@@ -126,8 +139,8 @@ void VelmBoard::undoMove() {
     const KeyChange& c = rec.keyChange[i];
     BoardSquare& n = squares[c.sq];
     n.key[c.dir] = c.oldKey;
-    n.pat[0][c.dir] = linePattern[c.oldKey][0];
-    n.pat[1][c.dir] = linePattern[c.oldKey][1];
+    restoreCode(n, 0, c.dir, linePattern[c.oldKey][0]);
+    restoreCode(n, 1, c.dir, linePattern[c.oldKey][1]);
   }
 
   // Step 4. Candidates created by the move.

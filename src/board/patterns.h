@@ -52,8 +52,11 @@ constexpr int kCrossCodes = 7;
 
 // Index of a quadruple of direction codes in the cross tables.
 constexpr int kCrossEntries = 10000;
+// Direction d's code is the digit of weight crossDigit[d], so a change of one
+// code moves the index by (new - old) * crossDigit[d].
+constexpr int crossDigit[kDirections] = {1000, 100, 10, 1};
 constexpr int crossIndex(int c0, int c1, int c2, int c3) {
-  return 1000 * c0 + 100 * c1 + 10 * c2 + c3;
+  return crossDigit[0] * c0 + crossDigit[1] * c1 + crossDigit[2] * c2 + crossDigit[3] * c3;
 }
 
 // Weights: the side to move (own) and its opponent (opp).
