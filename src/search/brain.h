@@ -38,7 +38,7 @@ constexpr int kInitialMovesToGo = 15;
 constexpr int kDefaultCheckInterval = 1000;
 
 // Move-list sizes.
-constexpr int kFullWidth = 40;               // list size down to the full-width horizon
+constexpr int kFullWidth = 40;                          // list size down to the full-width horizon
 constexpr int kMoveListCapacity = 2 * kMaxSquares + 3;  // forced lists may repeat a square
 // A reply list of one search node or evaluation level: every own four square
 // plus at most three common defences.
@@ -124,8 +124,11 @@ class VelmBrain : public VelmBoard {
 
   // Threats and defence.
   int winAndForced(int* list, int& score);
-  static void patInve(const int* codes, int* fourList, int& fourCount, int* winList,
-                      int& winCount, int sq);
+  // An empty square on which `side` makes five (the count says one exists).
+  int fiveSquare(int side) const;
+  bool isFiveSquare(int sq, int side) const;
+  static void patInve(const int* codes, int* fourList, int& fourCount, int* winList, int& winCount,
+                      int sq);
   static bool attCheck(const int* codes);
   void difeFind(int* out, int sq, int side) const;
   void difeCalc(int* moves, int& count, const int* threats, int threatCount, int side);

@@ -36,7 +36,7 @@ int VelmBrain::boardValueBase() {
   if (counts.patCount[y][patFive] >= 2) return -winScore;
   // Step 3. One opponent five: value after the forced block.
   if (counts.patCount[y][patFive] == 1) {
-    makeMove(counts.fiveSq[y][0]);
+    makeMove(fiveSquare(y));
     const int v = boardValueBase();
     undoMove();
     return -v;

@@ -17,6 +17,26 @@ struct CodeHistogram {
 
 }  // namespace
 
+bool VelmBrain::isFiveSquare(int sq, int side) const {
+  if (sq < 0 || sq >= numSquares || squares[sq].stone != kCellEmpty) return false;
+  for (int d = 0; d < kDirections; d++)
+    if (squares[sq].pat[side][d] == patFive) return true;
+  return false;
+}
+
+// The board records only the five squares met by the last move. A side that
+// left an earlier five open (an opponent can) may leave that record naming
+// a stone once its newer five is blocked. The record is trusted when it
+// names an empty five square of the side, as in every position the search
+// itself reaches; otherwise the first five square in index order is taken.
+int VelmBrain::fiveSquare(int side) const {
+  const int recorded = counts.fiveSq[side][0];
+  if (isFiveSquare(recorded, side)) return recorded;
+  for (int sq = 0; sq < numSquares; sq++)
+    if (isFiveSquare(sq, side)) return sq;
+  return recorded;
+}
+
 int VelmBrain::winAndForced(int* list, int& score) {
   const int x = sideToMove;
   const int y = sideOther;
@@ -24,20 +44,20 @@ int VelmBrain::winAndForced(int* list, int& score) {
 
   // Step 1. Five for the side to move.
   if (c.patCount[x][patFive] >= 1) {
-    list[0] = c.fiveSq[x][0];
+    list[0] = fiveSquare(x);
     score = winScore;
     return 1;
   }
   // Step 2. Two or more opponent five completions: lost.
   const int f = c.patCount[y][patFive];
   if (f >= 2) {
-    list[0] = c.fiveSq[y][0];
+    list[0] = fiveSquare(y);
     score = -winScore;
     return 1;
   }
   // Step 3. One opponent five completion: the forced block.
   if (f == 1) {
-    list[0] = c.fiveSq[y][0];
+    list[0] = fiveSquare(y);
     score = 0;
     return 1;
   }
