@@ -14,6 +14,10 @@
 //  - counts.fiveSq[s][0..1]: five squares of side s met by the last move;
 //  - the candidate flags (empty and within distance 2 of a stone);
 //  - each empty square's cross indices (BoardSquare::cross);
+//  - the square sets candSquares (exactly the squares whose candidate flag
+//    is set) and fourSquares[s] (exactly the empty squares with some side-s
+//    direction code patFour or patOpenFour), which let the move generator
+//    and the threat scan visit those squares only, in index order;
 //  - the position key (VelmHash).
 // makeMove copies the whole count block into the undo record and undoMove
 // copies it back. Geometry (near, affected) is precomputed by init(), so a
@@ -27,6 +31,7 @@
 
 #include "board/hash.h"
 #include "board/patterns.h"
+#include "board/square_set.h"
 
 namespace velm {
 
@@ -97,6 +102,9 @@ class VelmBoard : public VelmHash {
   int lineDefence[kLineKeys][2][2];
   int crossValue[kCrossEntries];
   int crossCode[kCrossEntries];
+  // True where some digit of the index is patFour or patOpenFour: the
+  // squares of fourSquares.
+  bool crossHasFour[kCrossEntries];
 
   int near[kMaxSquares][kNearMax];
   int nearCount[kMaxSquares];
@@ -104,6 +112,8 @@ class VelmBoard : public VelmHash {
   int affectedCount[kMaxSquares];
   UndoRecord undoStack[kUndoCapacity];
   CountBlock counts;
+  SquareSet candSquares;
+  SquareSet fourSquares[2];
   // The position key when init() last ran: verifyBoard checks that `key` is
   // this value XOR the numbers of the stones on the board.
   std::uint64_t initKey = 0;

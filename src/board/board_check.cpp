@@ -13,7 +13,9 @@
 //    Chebyshev distance 2 of a stone is one. An empty candidate far from all
 //    stones is accepted: undoing a move that was not made on a candidate
 //    leaves its square marked, and that is the intended behaviour;
-//  - the position key: the key at init XOR the numbers of the stones.
+//  - the position key: the key at init XOR the numbers of the stones;
+//  - the square sets: candSquares holds the candidates, fourSquares[s] the
+//    empty squares with a side-s four code, and nothing off the board.
 // The five squares are not judged: they record the history of the last
 // moves, not a property of the position.
 #include <cstdarg>
@@ -134,6 +136,22 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
             nearStone = true;
       if (nearStone && !s.candidate)
         return mismatch(why, whySize, "(%d,%d) is near a stone but no candidate", x, y);
+    }
+  }
+
+  // Step 6. The square sets against the flags and codes they mirror.
+  for (int sq = 0; sq < kMaxSquares; sq++) {
+    const bool onBoard = sq < numSquares;
+    const BoardSquare& s = squares[sq];
+    if (candSquares.contains(sq) != (onBoard && s.candidate))
+      return mismatch(why, whySize, "square %d: candidate set and flag differ", sq);
+    for (int side = 0; side < 2; side++) {
+      const int* c = s.pat[side];
+      const bool four =
+          onBoard && s.stone == kCellEmpty && crossHasFour[crossIndex(c[0], c[1], c[2], c[3])];
+      if (fourSquares[side].contains(sq) != four)
+        return mismatch(why, whySize, "square %d: four set of side %d differs from its codes", sq,
+                        side);
     }
   }
   return true;

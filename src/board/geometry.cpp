@@ -55,6 +55,12 @@ void VelmBoard::init(int width, int height) {
     sqMark[sq] = 0;
   }
 
+  // No square is a candidate or has a four; squares beyond this board's
+  // stay out of the sets.
+  candSquares.clear();
+  fourSquares[0].clear();
+  fourSquares[1].clear();
+
   // Step 5. Column pointers.
   for (int x = 0; x < width; x++) column[x] = &squares[x * height];
 

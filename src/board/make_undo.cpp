@@ -23,11 +23,13 @@ void checkBoard(const VelmBoard& board, const char* after) {
 }
 #endif
 
-// Gives square n the code `code` for `side` in direction d and moves the
-// square's contributions to the counts from its old code and cross code to
-// the new ones. A code that does not change leaves every count as it was,
-// which is what taking the old codes out and putting the new ones in gives.
-inline void setCode(VelmBoard& b, BoardSquare& n, int side, int d, int code) {
+// Gives the empty square sq (record n) the code `code` for `side` in
+// direction d and moves the square's contributions to the counts from its
+// old code and cross code to the new ones. A code that does not change
+// leaves every count as it was, which is what taking the old codes out and
+// putting the new ones in gives. The square stays in fourSquares[side]
+// exactly while its cross index has a four.
+inline void setCode(VelmBoard& b, int sq, BoardSquare& n, int side, int d, int code) {
   const int old = n.pat[side][d];
   if (code == old) return;
   CountBlock& c = b.counts;
@@ -37,15 +39,21 @@ inline void setCode(VelmBoard& b, BoardSquare& n, int side, int d, int code) {
   const int newCross = oldCross + (code - old) * crossDigit[d];
   c.crossCount[side][b.crossCode[oldCross]]--;
   c.crossCount[side][b.crossCode[newCross]]++;
+  if (b.crossHasFour[oldCross] != b.crossHasFour[newCross]) b.fourSquares[side].flip(sq);
   n.pat[side][d] = code;
   n.cross[side] = newCross;
 }
 
 // Undo's counterpart: the same change without the counts, which undo
 // restores as a whole.
-inline void restoreCode(BoardSquare& n, int side, int d, int code) {
-  n.cross[side] += (code - n.pat[side][d]) * crossDigit[d];
+inline void restoreCode(VelmBoard& b, int sq, BoardSquare& n, int side, int d, int code) {
+  const int old = n.pat[side][d];
+  if (code == old) return;
+  const int oldCross = n.cross[side];
+  const int newCross = oldCross + (code - old) * crossDigit[d];
+  if (b.crossHasFour[oldCross] != b.crossHasFour[newCross]) b.fourSquares[side].flip(sq);
   n.pat[side][d] = code;
+  n.cross[side] = newCross;
 }
 
 }  // namespace
@@ -59,6 +67,9 @@ void VelmBoard::makeMove(int sq) {
   BoardSquare& played = squares[sq];
   played.stone = sideToMove;
   played.candidate = false;
+  candSquares.erase(sq);
+  fourSquares[0].erase(sq);
+  fourSquares[1].erase(sq);
 
   // Step 3. Position key.
   key ^= zobrist[sideToMove][sq];
@@ -73,6 +84,7 @@ void VelmBoard::makeMove(int sq) {
     BoardSquare& n = squares[nearList[i]];
     if (n.stone == kCellEmpty && !n.candidate) {
       n.candidate = true;
+      candSquares.insert(nearList[i]);
       rec.newCand[newCand++] = nearList[i];
     }
   }
@@ -93,8 +105,8 @@ void VelmBoard::makeMove(int sq) {
     rec.keyChange[changes++] = {a.sq, d, oldKey};
     n.key[d] = newKey;
     // The old codes leave the counts, the new ones enter (per side).
-    setCode(*this, n, 0, d, linePattern[newKey][0]);
-    setCode(*this, n, 1, d, linePattern[newKey][1]);
+    setCode(*this, a.sq, n, 0, d, linePattern[newKey][0]);
+    setCode(*this, a.sq, n, 1, d, linePattern[newKey][1]);
 
     if (n.pat[0][d] == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
     if (n.pat[1][d] == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
@@ -139,17 +151,24 @@ void VelmBoard::undoMove() {
     const KeyChange& c = rec.keyChange[i];
     BoardSquare& n = squares[c.sq];
     n.key[c.dir] = c.oldKey;
-    restoreCode(n, 0, c.dir, linePattern[c.oldKey][0]);
-    restoreCode(n, 1, c.dir, linePattern[c.oldKey][1]);
+    restoreCode(*this, c.sq, n, 0, c.dir, linePattern[c.oldKey][0]);
+    restoreCode(*this, c.sq, n, 1, c.dir, linePattern[c.oldKey][1]);
   }
 
   // Step 4. Candidates created by the move.
-  for (int i = 0; i < rec.newCandCount; i++) squares[rec.newCand[i]].candidate = false;
+  for (int i = 0; i < rec.newCandCount; i++) {
+    squares[rec.newCand[i]].candidate = false;
+    candSquares.erase(rec.newCand[i]);
+  }
 
-  // Step 5. The freed square is always left a candidate.
+  // Step 5. The freed square is always left a candidate; its frozen codes
+  // are exact again.
   BoardSquare& freed = squares[rec.move];
   freed.candidate = true;
   freed.stone = kCellEmpty;
+  candSquares.insert(rec.move);
+  if (crossHasFour[freed.cross[0]]) fourSquares[0].insert(rec.move);
+  if (crossHasFour[freed.cross[1]]) fourSquares[1].insert(rec.move);
 
   // Step 6. Position key.
   key ^= zobrist[sideToMove][rec.move];

@@ -56,6 +56,13 @@ VelmBoard::VelmBoard() {
       for (int c2 = 0; c2 < kCodeDigits; c2++)
         for (int c3 = 0; c3 < kCodeDigits; c3++)
           crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
+  // Step 5. Whether a quadruple holds a four or an open four.
+  auto four = [](int c) { return c == patFour || c == patOpenFour; };
+  for (int c0 = 0; c0 < kCodeDigits; c0++)
+    for (int c1 = 0; c1 < kCodeDigits; c1++)
+      for (int c2 = 0; c2 < kCodeDigits; c2++)
+        for (int c3 = 0; c3 < kCodeDigits; c3++)
+          crossHasFour[crossIndex(c0, c1, c2, c3)] = four(c0) || four(c1) || four(c2) || four(c3);
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {

@@ -67,14 +67,21 @@ int VelmBrain::winAndForced(int* list, int& score) {
     score = 0;
     return 0;
   }
-  // Step 5. Scan the candidate squares for fours of both sides.
+  // Step 5. Scan the candidate squares for fours of both sides. patInve
+  // lists nothing for a square without a four or open four code of either
+  // side, so only the candidates in the four sets are visited, in index
+  // order.
   if (numSquares <= 0) erro("Internal 9d8r89dsr8g");
   int s4xCount = 0, dc4xCount = 0, s4yCount = 0, dc4yCount = 0;
-  for (int sq = 0; sq < numSquares; sq++) {
-    const BoardSquare& s = squares[sq];
-    if (!s.candidate) continue;
-    patInve(s.pat[x], s4x, s4xCount, dc4x, dc4xCount, sq);
-    patInve(s.pat[y], s4y, s4yCount, dc4y, dc4yCount, sq);
+  const int words = squareWords(numSquares);
+  for (int w = 0; w < words; w++) {
+    const std::uint64_t bits =
+        (fourSquares[0].word[w] | fourSquares[1].word[w]) & candSquares.word[w];
+    forEachBit(bits, w, [&](int sq) {
+      const BoardSquare& s = squares[sq];
+      patInve(s.pat[x], s4x, s4xCount, dc4x, dc4xCount, sq);
+      patInve(s.pat[y], s4y, s4yCount, dc4y, dc4yCount, sq);
+    });
   }
   // Step 6. The side to move makes the first unstoppable four.
   if (dc4xCount > 0) {
