@@ -112,6 +112,17 @@ class VelmBrain : public VelmBoard {
   int genMoves(int* list, int maxMoves, int& genFlag);
   int moveValue(const BoardSquare* square) const;
   static void sort(ScoredMove* list, int count);
+  // Adds item to kept, a list of count entries sorted best first that holds
+  // at most capacity of them: it goes after every entry of the same or a
+  // higher score; when the list is full, an item that would go last is
+  // dropped, otherwise the last entry is.
+  static void keepBest(ScoredMove* kept, int& count, int capacity, ScoredMove item);
+  // Calls visit(sq) for every candidate square, in index order.
+  template <class Visit>
+  void forEachCandidate(Visit&& visit) const {
+    const int words = squareWords(numSquares);
+    for (int w = 0; w < words; w++) forEachBit(candSquares.word[w], w, visit);
+  }
 
   // Time control.
   void initTime();

@@ -26,35 +26,51 @@ int VelmBrain::genMoves(int* list, int maxMoves, int& genFlag) {
     const int* pc = counts.patCount[x];
     if (pc[patFour] == 0 && pc[patOpenThree] == 0 && pc[patThree] == 0) return 0;
     int n = 0;
-    for (int sq = 0; sq < numSquares; sq++) {
-      if (squares[sq].candidate && attCheck(squares[sq].pat[x])) list[n++] = sq;
-    }
+    forEachCandidate([&](int sq) {
+      if (attCheck(squares[sq].pat[x])) list[n++] = sq;
+    });
     return n;
   }
 
   // Step 3. Scored list.
   if (numSquares < 1) erro("Internal: 89843358346thh");
-  // Step 4. Candidate squares worth something.
+  // Steps 4 and 6 in one pass. Sorting every candidate stably, best first,
+  // and keeping the first maxMoves is the same as keeping a sorted list of
+  // at most maxMoves entries while the squares come in index order: a new
+  // square goes after every kept square of the same or a higher score, and
+  // one that would land past the end is not kept.
   int k = 0;
-  for (int sq = 0; sq < numSquares; sq++) {
-    if (!squares[sq].candidate) continue;
+  forEachCandidate([&](int sq) {
     const int v = moveValue(&squares[sq]);
-    if (v > 0) candScratch[k++] = {sq, v};
-  }
+    if (v > 0) keepBest(candScratch, k, maxMoves, {sq, v});
+  });
   // Step 5. Nothing worth anything: every candidate square.
   if (k == 0) {
-    for (int sq = 0; sq < numSquares; sq++) {
-      if (squares[sq].candidate) candScratch[k++] = {sq, moveValue(&squares[sq])};
-    }
+    forEachCandidate([&](int sq) {
+      keepBest(candScratch, k, maxMoves, {sq, moveValue(&squares[sq])});
+    });
     if (k == 0) erro("Internal: 89843358346thh");
   }
-  // Step 6. Best first, equal scores in square order.
-  if (k >= 2) sort(candScratch, k);
-  // Step 7. The best maxMoves of them.
-  const int n = k < maxMoves ? k : maxMoves;
-  for (int i = 0; i < n; i++) list[i] = candScratch[i].move;
+  // Step 7. The best maxMoves of them, best first, equal scores in square
+  // order.
+  for (int i = 0; i < k; i++) list[i] = candScratch[i].move;
   genFlag = kGenScored;
-  return n;
+  return k;
+}
+
+void VelmBrain::keepBest(ScoredMove* kept, int& count, int capacity, ScoredMove item) {
+  int j = count;
+  if (count == capacity) {
+    if (capacity == 0 || kept[capacity - 1].score >= item.score) return;
+    j--;  // the last kept entry drops out
+  } else {
+    count++;
+  }
+  while (j > 0 && kept[j - 1].score < item.score) {
+    kept[j] = kept[j - 1];
+    j--;
+  }
+  kept[j] = item;
 }
 
 int VelmBrain::moveValue(const BoardSquare* square) const {
