@@ -71,8 +71,9 @@ void VelmBoard::makeMove(int sq) {
   fourSquares[0].erase(sq);
   fourSquares[1].erase(sq);
 
-  // Step 3. Position key.
+  // Step 3. Position key; its table slot is loaded while the move goes on.
   key ^= zobrist[sideToMove][sq];
+  prefetchSlots();
 
   // Step 4. The counts as they were, restored as a whole by undo.
   rec.saved = counts;
