@@ -1,6 +1,7 @@
 // Random numbers of the position keys and the start of a game's tables.
 #include "board/hash.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/memory.h"
@@ -13,7 +14,47 @@ namespace {
 // Bits contributed by one draw of the 15-bit generator.
 constexpr int kDrawBits = 15;
 
+// The block that operator new last handed out zeroed, until the object
+// constructed in it takes note (the constructor runs right after, on the
+// same thread).
+thread_local const void* zeroedBlock = nullptr;
+
+void* allocateZeroed(std::size_t size) {
+  // For a block this large calloc maps fresh pages, which the system
+  // supplies zeroed, and writes none of them.
+  void* block = std::calloc(1, size);
+  zeroedBlock = block;
+  return block;
+}
+
 }  // namespace
+
+void* VelmHash::operator new(std::size_t size) {
+  void* block = allocateZeroed(size);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void* VelmHash::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocateZeroed(size);
+}
+
+void VelmHash::operator delete(void* block) noexcept {
+  std::free(block);
+}
+
+VelmHash::VelmHash() {
+  // The base is at the start of the engine object, so an object built in a
+  // block from operator new has the block's address. Any other storage may
+  // hold anything: the first initTT clears it.
+  tablesClear = zeroedBlock != nullptr && zeroedBlock == static_cast<const void*>(this);
+  zeroedBlock = nullptr;
+  // Huge pages make the first touch of the tables (page faults) several
+  // times cheaper, and their random probes cheaper for the processor's
+  // address translation; the hint must come before the first touch.
+  platform::adviseHugePages(tt, sizeof tt);
+  platform::adviseHugePages(tt0, sizeof tt0);
+}
 
 std::uint64_t VelmHash::rand64() {
   // Five draws in this order, each 15 bits further up; the fifth keeps only
@@ -33,12 +74,14 @@ void VelmHash::initTT() {
     zobrist[0][sq] = rand64();
     zobrist[1][sq] = rand64();
   }
-  // Step 2. Every entry reads as key 0 with all fields 0. Huge pages make the
-  // first clear (the first touch of the tables) several times cheaper.
-  platform::adviseHugePages(tt, sizeof tt);
-  platform::adviseHugePages(tt0, sizeof tt0);
-  std::memset(tt, 0, sizeof tt);
-  std::memset(tt0, 0, sizeof tt0);
+  // Step 2. Every entry reads as key 0 with all fields 0. Tables with
+  // nothing stored since they were last cleared (a game without a search,
+  // a fresh object) already do.
+  if (!tablesClear) {
+    std::memset(tt, 0, sizeof tt);
+    std::memset(tt0, 0, sizeof tt0);
+    tablesClear = true;
+  }
 }
 
 }  // namespace velm

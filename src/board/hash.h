@@ -8,9 +8,20 @@
 // the entry tells whether it belongs to the probed position. initTT() draws
 // new numbers and clears both tables at the start of every game; it does not
 // reset `key`. Only the search thread touches any of this.
+//
+// Clearing 190 MB is most of what starting a game costs, and the first clear
+// of a new object is far dearer than the others: it makes the operating
+// system map every page. So the tables are cleared only when they may hold
+// something: `tablesClear` says that every byte of both is zero. It is true
+// for an object allocated by VelmHash::operator new (fresh memory from
+// calloc, which the system gives zeroed without writing it), false for any
+// other, set false by every store and true again by each clear. A probe of
+// an uncleared but all-zero table reads exactly what a cleared one does.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "board/patterns.h"
 
@@ -40,15 +51,25 @@ struct TT0Entry {
 
 class VelmHash {
  public:
+  VelmHash();
+  // The engine object (this class and those derived from it) lives in
+  // zeroed memory from calloc; see `tablesClear`.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+  static void operator delete(void* block) noexcept;
+
   std::uint64_t key = 0;
   std::uint64_t zobrist[2][kMaxSquares];
   TTEntry tt[kTableSize];
   TT0Entry tt0[kTableSize];
+  // Every byte of tt and tt0 is zero (nothing stored since the last clear).
+  bool tablesClear = false;
 
   static std::uint64_t rand64();
   void initTT();
 
   void storeTT(int depth, int fullDepth, int value, int bound, int move) {
+    tablesClear = false;
     TTEntry& e = tt[key & kTableMask];
     e.key = key;
     e.depth = depth;
@@ -62,6 +83,7 @@ class VelmHash {
     return e->key == key ? e : nullptr;
   }
   void storeTT0(int value) {
+    tablesClear = false;
     TT0Entry& e = tt0[key & kTableMask];
     e.key = key;
     e.value = value;
