@@ -15,8 +15,9 @@
 //  - the candidate flags (empty and within distance 2 of a stone);
 //  - each empty square's cross indices (BoardSquare::cross);
 //  - the square sets candSquares (exactly the squares whose candidate flag
-//    is set) and fourSquares[s] (exactly the empty squares with some side-s
-//    direction code patFour or patOpenFour), which let the move generator
+//    is set), stoneSquares (exactly the squares with a stone) and
+//    fourSquares[s] (exactly the empty squares with some side-s direction
+//    code patFour or patOpenFour), which let makeMove, the move generator
 //    and the threat scan visit those squares only, in index order;
 //  - the position key (VelmHash).
 // makeMove copies the whole count block into the undo record and undoMove
@@ -40,6 +41,11 @@ constexpr int kNearReach = 2;     // candidates lie within this Chebyshev distan
 constexpr int kNearMax = 24;      // squares of the 5x5 block around a square
 constexpr int kAffectedMax = 32;  // squares at distance 1..4 along the 4 lines
 constexpr int kUndoCapacity = kMaxSquares + 1;
+// The 5x5 block around a square spans 4 * height + 5 consecutive indices, so
+// its bits lie in at most three consecutive words of a SquareSet.
+constexpr int kNearWords = 3;
+static_assert(kSquareWordBits - 1 + 4 * kMaxSide + 5 <= kNearWords * kSquareWordBits);
+static_assert(kNearWords <= kSquareWords);
 
 struct BoardSquare {
   int stone;  // 0 or 1, or kCellEmpty
@@ -108,11 +114,16 @@ class VelmBoard : public VelmHash {
 
   int near[kMaxSquares][kNearMax];
   int nearCount[kMaxSquares];
+  // The squares of near[sq] as bits of the words nearWord[sq] ..
+  // nearWord[sq] + kNearWords - 1 of a SquareSet.
+  int nearWord[kMaxSquares];
+  std::uint64_t nearBits[kMaxSquares][kNearWords];
   AffectedEntry affected[kMaxSquares][kAffectedMax];
   int affectedCount[kMaxSquares];
   UndoRecord undoStack[kUndoCapacity];
   CountBlock counts;
   SquareSet candSquares;
+  SquareSet stoneSquares;
   SquareSet fourSquares[2];
   // The position key when init() last ran: verifyBoard checks that `key` is
   // this value XOR the numbers of the stones on the board.

@@ -14,8 +14,9 @@
 //    stones is accepted: undoing a move that was not made on a candidate
 //    leaves its square marked, and that is the intended behaviour;
 //  - the position key: the key at init XOR the numbers of the stones;
-//  - the square sets: candSquares holds the candidates, fourSquares[s] the
-//    empty squares with a side-s four code, and nothing off the board.
+//  - the square sets: candSquares holds the candidates, stoneSquares the
+//    stones, fourSquares[s] the empty squares with a side-s four code, and
+//    none of them anything off the board.
 // The five squares are not judged: they record the history of the last
 // moves, not a property of the position.
 #include <cstdarg>
@@ -145,6 +146,8 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     const BoardSquare& s = squares[sq];
     if (candSquares.contains(sq) != (onBoard && s.candidate))
       return mismatch(why, whySize, "square %d: candidate set and flag differ", sq);
+    if (stoneSquares.contains(sq) != (onBoard && s.stone != kCellEmpty))
+      return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {
       const int* c = s.pat[side];
       const bool four =

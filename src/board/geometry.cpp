@@ -58,6 +58,7 @@ void VelmBoard::init(int width, int height) {
   // No square is a candidate or has a four; squares beyond this board's
   // stay out of the sets.
   candSquares.clear();
+  stoneSquares.clear();
   fourSquares[0].clear();
   fourSquares[1].clear();
 
@@ -105,6 +106,14 @@ void VelmBoard::init(int width, int height) {
         }
       }
       nearCount[sq] = n;
+      // The same squares as bits (near[sq] runs in increasing index order);
+      // the first word is kept low enough that all kNearWords words exist.
+      const int firstWord = (n > 0 ? near[sq][0] : sq) / kSquareWordBits;
+      nearWord[sq] = firstWord < kSquareWords - kNearWords ? firstWord : kSquareWords - kNearWords;
+      for (int k = 0; k < kNearWords; k++) nearBits[sq][k] = 0;
+      for (int i = 0; i < n; i++) {
+        nearBits[sq][near[sq][i] / kSquareWordBits - nearWord[sq]] |= SquareSet::bit(near[sq][i]);
+      }
     }
   }
 

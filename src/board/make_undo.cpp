@@ -68,6 +68,7 @@ void VelmBoard::makeMove(int sq) {
   played.stone = sideToMove;
   played.candidate = false;
   candSquares.erase(sq);
+  stoneSquares.insert(sq);
   fourSquares[0].erase(sq);
   fourSquares[1].erase(sq);
 
@@ -78,16 +79,18 @@ void VelmBoard::makeMove(int sq) {
   // Step 4. The counts as they were, restored as a whole by undo.
   rec.saved = counts;
 
-  // Step 5. New candidates around the stone.
+  // Step 5. New candidates around the stone: the squares of near[sq] that
+  // hold no stone and are no candidate yet, found word by word in the
+  // square sets, in index order (the order of near[sq]).
   int newCand = 0;
-  const int* nearList = near[sq];
-  for (int i = 0; i < nearCount[sq]; i++) {
-    BoardSquare& n = squares[nearList[i]];
-    if (n.stone == kCellEmpty && !n.candidate) {
-      n.candidate = true;
-      candSquares.insert(nearList[i]);
-      rec.newCand[newCand++] = nearList[i];
-    }
+  for (int k = 0; k < kNearWords; k++) {
+    const int w = nearWord[sq] + k;
+    const std::uint64_t fresh = nearBits[sq][k] & ~(stoneSquares.word[w] | candSquares.word[w]);
+    candSquares.word[w] |= fresh;
+    forEachBit(fresh, w, [&](int n) {
+      squares[n].candidate = true;
+      rec.newCand[newCand++] = n;
+    });
   }
   rec.newCandCount = newCand;
 
@@ -168,6 +171,7 @@ void VelmBoard::undoMove() {
   freed.candidate = true;
   freed.stone = kCellEmpty;
   candSquares.insert(rec.move);
+  stoneSquares.erase(rec.move);
   if (crossHasFour[freed.cross[0]]) fourSquares[0].insert(rec.move);
   if (crossHasFour[freed.cross[1]]) fourSquares[1].insert(rec.move);
 
