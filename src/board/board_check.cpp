@@ -150,8 +150,8 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
       return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {
       const int* c = s.pat[side];
-      const bool four =
-          onBoard && s.stone == kCellEmpty && crossHasFour[crossIndex(c[0], c[1], c[2], c[3])];
+      const bool four = onBoard && s.stone == kCellEmpty &&
+                        (crossFlags[crossIndex(c[0], c[1], c[2], c[3])] & kCrossFour) != 0;
       if (fourSquares[side].contains(sq) != four)
         return mismatch(why, whySize, "square %d: four set of side %d differs from its codes", sq,
                         side);

@@ -37,9 +37,11 @@ inline void setCode(VelmBoard& b, int sq, BoardSquare& n, int side, int d, int c
   c.patCount[side][code]++;
   const int oldCross = n.cross[side];
   const int newCross = oldCross + (code - old) * crossDigit[d];
-  c.crossCount[side][b.crossCode[oldCross]]--;
-  c.crossCount[side][b.crossCode[newCross]]++;
-  if (b.crossHasFour[oldCross] != b.crossHasFour[newCross]) b.fourSquares[side].flip(sq);
+  const int oldFlags = b.crossFlags[oldCross];
+  const int newFlags = b.crossFlags[newCross];
+  c.crossCount[side][oldFlags & VelmBoard::kCrossCodeMask]--;
+  c.crossCount[side][newFlags & VelmBoard::kCrossCodeMask]++;
+  if ((oldFlags ^ newFlags) & VelmBoard::kCrossFour) b.fourSquares[side].flip(sq);
   n.pat[side][d] = code;
   n.cross[side] = newCross;
 }
@@ -51,7 +53,8 @@ inline void restoreCode(VelmBoard& b, int sq, BoardSquare& n, int side, int d, i
   if (code == old) return;
   const int oldCross = n.cross[side];
   const int newCross = oldCross + (code - old) * crossDigit[d];
-  if (b.crossHasFour[oldCross] != b.crossHasFour[newCross]) b.fourSquares[side].flip(sq);
+  if ((b.crossFlags[oldCross] ^ b.crossFlags[newCross]) & VelmBoard::kCrossFour)
+    b.fourSquares[side].flip(sq);
   n.pat[side][d] = code;
   n.cross[side] = newCross;
 }
@@ -109,11 +112,14 @@ void VelmBoard::makeMove(int sq) {
     rec.keyChange[changes++] = {a.sq, d, oldKey};
     n.key[d] = newKey;
     // The old codes leave the counts, the new ones enter (per side).
-    setCode(*this, a.sq, n, 0, d, linePattern[newKey][0]);
-    setCode(*this, a.sq, n, 1, d, linePattern[newKey][1]);
+    const int codes = lineCodes[newKey];
+    const int code0 = codes & kLineCodeMask;
+    const int code1 = codes >> kLineCodeBits;
+    setCode(*this, a.sq, n, 0, d, code0);
+    setCode(*this, a.sq, n, 1, d, code1);
 
-    if (n.pat[0][d] == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
-    if (n.pat[1][d] == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
+    if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
+    if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
   }
   rec.keyChangeCount = changes;
 
@@ -155,8 +161,9 @@ void VelmBoard::undoMove() {
     const KeyChange& c = rec.keyChange[i];
     BoardSquare& n = squares[c.sq];
     n.key[c.dir] = c.oldKey;
-    restoreCode(*this, c.sq, n, 0, c.dir, linePattern[c.oldKey][0]);
-    restoreCode(*this, c.sq, n, 1, c.dir, linePattern[c.oldKey][1]);
+    const int codes = lineCodes[c.oldKey];
+    restoreCode(*this, c.sq, n, 0, c.dir, codes & kLineCodeMask);
+    restoreCode(*this, c.sq, n, 1, c.dir, codes >> kLineCodeBits);
   }
 
   // Step 4. Candidates created by the move.
@@ -172,8 +179,8 @@ void VelmBoard::undoMove() {
   freed.stone = kCellEmpty;
   candSquares.insert(rec.move);
   stoneSquares.erase(rec.move);
-  if (crossHasFour[freed.cross[0]]) fourSquares[0].insert(rec.move);
-  if (crossHasFour[freed.cross[1]]) fourSquares[1].insert(rec.move);
+  if (crossFlags[freed.cross[0]] & kCrossFour) fourSquares[0].insert(rec.move);
+  if (crossFlags[freed.cross[1]] & kCrossFour) fourSquares[1].insert(rec.move);
 
   // Step 6. Position key.
   key ^= zobrist[sideToMove][rec.move];

@@ -56,13 +56,22 @@ VelmBoard::VelmBoard() {
       for (int c2 = 0; c2 < kCodeDigits; c2++)
         for (int c3 = 0; c3 < kCodeDigits; c3++)
           crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
-  // Step 5. Whether a quadruple holds a four or an open four.
+  // Step 5. The compact copies used by make and undo.
+  static_assert(kPatternCodes <= kLineCodeMask + 1 && kCrossCodes <= kCrossCodeMask + 1);
+  for (int k = 0; k < kLineKeys; k++) {
+    lineCodes[k] =
+        static_cast<std::uint8_t>(linePattern[k][0] | linePattern[k][1] << kLineCodeBits);
+  }
   auto four = [](int c) { return c == patFour || c == patOpenFour; };
   for (int c0 = 0; c0 < kCodeDigits; c0++)
     for (int c1 = 0; c1 < kCodeDigits; c1++)
       for (int c2 = 0; c2 < kCodeDigits; c2++)
-        for (int c3 = 0; c3 < kCodeDigits; c3++)
-          crossHasFour[crossIndex(c0, c1, c2, c3)] = four(c0) || four(c1) || four(c2) || four(c3);
+        for (int c3 = 0; c3 < kCodeDigits; c3++) {
+          const int index = crossIndex(c0, c1, c2, c3);
+          const bool hasFour = four(c0) || four(c1) || four(c2) || four(c3);
+          crossFlags[index] =
+              static_cast<std::uint8_t>(crossCode[index] | (hasFour ? kCrossFour : 0));
+        }
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {
