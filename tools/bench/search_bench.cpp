@@ -3,6 +3,7 @@
 // every position starts from the same seed, so the node counts depend only on
 // the engine's code: their sum is the signature of the build. A change that
 // alters it changes the search, and tools/bench/signature.txt must follow.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -97,18 +98,19 @@ int playMoves(velm::VelmBrain& b, const char* moves) {
   return count;
 }
 
-}  // namespace
+// Nodes and times of one pass over the positions.
+struct SearchPass {
+  std::uint64_t nodes = 0;
+  double ms = 0;
+  double cpuMs = 0;
+};
 
-void runSearchBench() {
+constexpr int kMaxPasses = 100;
+
+// One pass over the positions; prints each position's line when `print`.
+SearchPass runPass(velm::VelmBrain& b, bool print) {
   using Clock = std::chrono::steady_clock;
-  auto brain = std::make_unique<velm::VelmBrain>();
-  velm::VelmBrain& b = *brain;
-  std::uint64_t totalNodes = 0;
-  double totalMs = 0;
-  // Processor time as well: on a machine shared with other programs it
-  // leaves out the time they took the processor, so it varies far less
-  // from run to run than elapsed time.
-  double totalCpuMs = 0;
+  SearchPass pass;
   int index = 0;
   for (const BenchPosition& pos : kPositions) {
     index++;
@@ -136,15 +138,62 @@ void runSearchBench() {
     for (int i = 0; b.rootCount > 1 && i < b.rootCount; i++) {
       if (b.rootMoves[i].move == b.sqIndex[x][y]) score = b.rootMoves[i].score;
     }
-    std::printf(
-        "position %2d (%s, %dx%d, %d stones, depth %d): best %d,%d score %d nodes %llu time %.0f "
-        "ms\n",
-        index, pos.name, pos.size, pos.size, stones, pos.maxDepth, x, y, score,
-        static_cast<unsigned long long>(nodes), ms);
-    totalNodes += nodes;
-    totalMs += ms;
-    totalCpuMs += cpuMs;
+    if (print) {
+      std::printf(
+          "position %2d (%s, %dx%d, %d stones, depth %d): best %d,%d score %d nodes %llu time "
+          "%.0f ms\n",
+          index, pos.name, pos.size, pos.size, stones, pos.maxDepth, x, y, score,
+          static_cast<unsigned long long>(nodes), ms);
+    }
+    pass.nodes += nodes;
+    pass.ms += ms;
+    pass.cpuMs += cpuMs;
   }
+  return pass;
+}
+
+double median(double* values, int n) {
+  std::sort(values, values + n);
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+void runSearchBench() {
+  // VELMARO_BENCH_PASSES=N repeats the suite N times in this process and
+  // reports the median pass. A process's first pass also pays for the
+  // system mapping the engine's table pages as the search first touches
+  // them; the median of several passes leaves that out, and evens out a
+  // busy machine.
+  int passes = 1;
+  if (const char* env = std::getenv("VELMARO_BENCH_PASSES")) passes = std::atoi(env);
+  if (passes < 1) passes = 1;
+  if (passes > kMaxPasses) passes = kMaxPasses;
+
+  auto brain = std::make_unique<velm::VelmBrain>();
+  double ms[kMaxPasses];
+  double cpuMs[kMaxPasses];
+  const SearchPass first = runPass(*brain, true);
+  ms[0] = first.ms;
+  cpuMs[0] = first.cpuMs;
+  for (int p = 1; p < passes; p++) {
+    const SearchPass pass = runPass(*brain, false);
+    if (pass.nodes != first.nodes) {
+      std::printf("search pass %d: %llu nodes, not %llu\n", p + 1,
+                  static_cast<unsigned long long>(pass.nodes),
+                  static_cast<unsigned long long>(first.nodes));
+    }
+    ms[p] = pass.ms;
+    cpuMs[p] = pass.cpuMs;
+  }
+  if (passes > 1) {
+    for (int p = 0; p < passes; p++)
+      std::printf("search pass %d: %.0f ms, processor %.0f ms\n", p + 1, ms[p], cpuMs[p]);
+    std::printf("search passes: %d (figures below: the median pass)\n", passes);
+  }
+  const double totalMs = median(ms, passes);
+  const double totalCpuMs = median(cpuMs, passes);
+  const std::uint64_t totalNodes = first.nodes;
   std::printf("search nodes: %llu\n", static_cast<unsigned long long>(totalNodes));
   std::printf("search time: %.0f ms\n", totalMs);
   std::printf("search speed: %.0f nodes/s\n", totalMs > 0 ? totalNodes * 1000.0 / totalMs : 0.0);
