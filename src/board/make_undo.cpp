@@ -23,6 +23,9 @@ void checkBoard(const VelmBoard& board, const char* after) {
 }
 #endif
 
+// A line key with the code of side 1 in each of its eight cells.
+constexpr int kEverySideOneCell = 0x5555;
+
 // Gives the empty square sq (record n) the code `code` for `side` in
 // direction d and moves the square's contributions to the counts from its
 // old code and cross code to the new ones. A code that does not change
@@ -98,9 +101,12 @@ void VelmBoard::makeMove(int sq) {
   rec.newCandCount = newCand;
 
   // Step 6. Keys and codes of the empty squares whose lines hold the stone.
+  // (sideToMove << shift) is the mover's code in the cell that mask clears:
+  // ~mask picks that cell out of a key whose every cell holds the code.
+  const int moverCells = sideToMove * kEverySideOneCell;
   int f0 = 0;
   int f1 = 0;
-  int changes = 0;
+  KeyChange* change = rec.keyChange;
   const AffectedEntry* list = affected[sq];
   for (int i = 0; i < affectedCount[sq]; i++) {
     const AffectedEntry& a = list[i];
@@ -108,8 +114,8 @@ void VelmBoard::makeMove(int sq) {
     if (n.stone != kCellEmpty) continue;
     const int d = a.dir;
     const int oldKey = n.key[d];
-    const int newKey = (oldKey & a.mask) | (sideToMove << a.shift);
-    rec.keyChange[changes++] = {a.sq, d, oldKey};
+    const int newKey = (oldKey & a.mask) | (moverCells & ~a.mask);
+    *change++ = {a.sq, d, oldKey};
     n.key[d] = newKey;
     // The old codes leave the counts, the new ones enter (per side).
     const int codes = lineCodes[newKey];
@@ -121,7 +127,7 @@ void VelmBoard::makeMove(int sq) {
     if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
     if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
   }
-  rec.keyChangeCount = changes;
+  rec.keyChangeCount = static_cast<int>(change - rec.keyChange);
 
   // Step 7. The played square leaves the counts; its keys and codes stay
   // frozen in its record until the stone is taken back.

@@ -26,14 +26,19 @@ constexpr int squareWords(int numSquares) {
 struct SquareSet {
   std::uint64_t word[kSquareWords];
 
-  static constexpr std::uint64_t bit(int sq) { return std::uint64_t{1} << (sq % kSquareWordBits); }
+  // Square indices are never negative; unsigned arithmetic lets the word
+  // and bit of a square be a plain shift and mask.
+  static constexpr unsigned wordOf(int sq) { return static_cast<unsigned>(sq) / kSquareWordBits; }
+  static constexpr std::uint64_t bit(int sq) {
+    return std::uint64_t{1} << (static_cast<unsigned>(sq) % kSquareWordBits);
+  }
   void clear() {
     for (std::uint64_t& w : word) w = 0;
   }
-  void insert(int sq) { word[sq / kSquareWordBits] |= bit(sq); }
-  void erase(int sq) { word[sq / kSquareWordBits] &= ~bit(sq); }
-  void flip(int sq) { word[sq / kSquareWordBits] ^= bit(sq); }
-  bool contains(int sq) const { return (word[sq / kSquareWordBits] & bit(sq)) != 0; }
+  void insert(int sq) { word[wordOf(sq)] |= bit(sq); }
+  void erase(int sq) { word[wordOf(sq)] &= ~bit(sq); }
+  void flip(int sq) { word[wordOf(sq)] ^= bit(sq); }
+  bool contains(int sq) const { return (word[wordOf(sq)] & bit(sq)) != 0; }
 };
 
 // Calls visit(sq) for every set bit of `bits`, a word of index `w`, lowest
