@@ -78,7 +78,7 @@ void VelmBoard::makeMove(int sq) {
   fourSquares[0].erase(sq);
   fourSquares[1].erase(sq);
 
-  // Step 3. Position key; its table slot is loaded while the move goes on.
+  // Step 3. Position key; its table slots load while the move goes on.
   key ^= zobrist[sideToMove][sq];
   prefetchSlots();
 
