@@ -11,6 +11,7 @@
 namespace {
 
 using testing_support::BrainDriver;
+using testing_support::isMove;
 using testing_support::TempFolder;
 
 class BadStones : public ::testing::Test {
@@ -23,12 +24,6 @@ class BadStones : public ::testing::Test {
     brain.send("INFO timeout_turn 300");
     brain.send("START " + size);
     ASSERT_EQ(brain.next(), "OK");
-  }
-  static bool isMove(const std::string& s, int size) {
-    int x, y;
-    char tail;
-    return std::sscanf(s.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 && x < size &&
-           y < size;
   }
 };
 

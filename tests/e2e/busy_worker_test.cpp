@@ -13,6 +13,8 @@ namespace {
 
 using testing_support::BrainDriver;
 using testing_support::fileSize;
+using testing_support::isMove;
+using testing_support::kAboutText;
 using testing_support::TempFolder;
 
 // How soon the brain must be gone after end of input. Under ThreadSanitizer
@@ -24,17 +26,6 @@ constexpr int kPromptExitMs = 10000;
 #else
 constexpr int kPromptExitMs = 2000;
 #endif
-
-constexpr const char* kAbout =
-    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
-    "www=\"https://velmaro.org\"";
-
-bool isMove(const std::string& s) {
-  int x, y;
-  char tail;
-  return std::sscanf(s.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 && x < 20 &&
-         y < 20;
-}
 
 class BusyWorker : public ::testing::Test {
  protected:
@@ -51,14 +42,7 @@ class BusyWorker : public ::testing::Test {
     sendPosition();
     ASSERT_EQ(brain.next(), "MESSAGE creating player");
   }
-  void sendPosition() {
-    brain.send("BOARD");
-    brain.send("10,10,2");
-    brain.send("11,11,1");
-    brain.send("9,11,2");
-    brain.send("12,10,1");
-    brain.send("done");
-  }
+  void sendPosition() { brain.sendBoard(testing_support::kQuietPosition); }
 };
 
 TEST_F(BusyWorker, InfoAboutAndUnknownLinesAreAnsweredBeforeTheMove) {
@@ -68,27 +52,27 @@ TEST_F(BusyWorker, InfoAboutAndUnknownLinesAreAnsweredBeforeTheMove) {
   EXPECT_EQ(brain.next(), "UNKNOWN command");
   brain.send("INFO timeout_turn 100");
   brain.send("about");
-  EXPECT_EQ(brain.next(), kAbout);
+  EXPECT_EQ(brain.next(), kAboutText);
   brain.send("");
   EXPECT_EQ(brain.next(), "UNKNOWN command");
-  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_TRUE(isMove(brain.next(), 20));
 }
 
 TEST_F(BusyWorker, TurnWaitsForTheMoveAndIsAnsweredAfterIt) {
   startThinking(800);
   brain.send("TURN 0,19");  // far from the stones: not the engine's answer
   const std::string first = brain.next();
-  EXPECT_TRUE(isMove(first)) << first;
+  EXPECT_TRUE(isMove(first, 20)) << first;
   EXPECT_NE(first, "0,19");
   const std::string second = brain.next();
-  EXPECT_TRUE(isMove(second)) << second;
+  EXPECT_TRUE(isMove(second, 20)) << second;
   EXPECT_NE(second, first);
 }
 
 TEST_F(BusyWorker, StartWaitsForTheMoveThenBeginsANewGame) {
   startThinking(800);
   brain.send("START 20");
-  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_TRUE(isMove(brain.next(), 20));
   EXPECT_EQ(brain.next(), "OK");
   brain.send("BEGIN");
   EXPECT_EQ(brain.next(), "10,10") << "the new game starts on an empty board";
@@ -97,7 +81,7 @@ TEST_F(BusyWorker, StartWaitsForTheMoveThenBeginsANewGame) {
 TEST_F(BusyWorker, RestartWaitsForTheMove) {
   startThinking(800);
   brain.send("RESTART");
-  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_TRUE(isMove(brain.next(), 20));
   EXPECT_EQ(brain.next(), "MESSAGE restarting player");
   EXPECT_EQ(brain.next(), "OK");
 }
@@ -105,7 +89,7 @@ TEST_F(BusyWorker, RestartWaitsForTheMove) {
 TEST_F(BusyWorker, EndWaitsForTheMoveThenWritesTheMemory) {
   startThinking(800);
   brain.send("END");
-  EXPECT_TRUE(isMove(brain.next()));
+  EXPECT_TRUE(isMove(brain.next(), 20));
   EXPECT_EQ(brain.next(), "OK");
   EXPECT_EQ(brain.next(), "<eof>");
   EXPECT_EQ(brain.exitCode(), 0);

@@ -14,12 +14,12 @@ using testing_support::BrainDriver;
 using testing_support::brainPath;
 using testing_support::fileExists;
 using testing_support::fileSize;
+using testing_support::isMove;
+using testing_support::kAboutText;
+using testing_support::kQuietPosition;
 using testing_support::readFile;
 using testing_support::TempFolder;
 
-constexpr const char* kAbout =
-    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
-    "www=\"https://velmaro.org\"";
 constexpr long kMemoryFileSize = 358540;
 // The log is a text file: its lines end as the platform's text files do.
 #ifdef VELMARO_WINE
@@ -45,13 +45,6 @@ class Brain : public ::testing::Test {
     brain.send("BEGIN");
     EXPECT_EQ(brain.next(), "MESSAGE creating player");
     EXPECT_EQ(brain.next(), move);
-  }
-  // True when s is a move "x,y" on a board of the given size.
-  static bool isMove(const std::string& s, int size) {
-    int x, y;
-    char tail;
-    return std::sscanf(s.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 && x < size &&
-           y < size;
   }
 };
 
@@ -123,7 +116,7 @@ TEST_F(Brain, InfoAndUnknownLines) {
   EXPECT_EQ(brain.next(), "UNKNOWN command");
   for (const char* about : {"about", "About", "ABOUTX"}) {
     brain.send(about);
-    EXPECT_EQ(brain.next(), kAbout);
+    EXPECT_EQ(brain.next(), kAboutText);
   }
   // A long line is cut to 255 characters; the rest of it is dropped, not
   // read as another command.
@@ -279,16 +272,11 @@ TEST_F(Brain, AboutAndInfoAreAnsweredWhileTheEngineThinks) {
   useDataFolder();
   brain.send("INFO timeout_turn 2000");
   start(20);
-  brain.send("BOARD");
-  brain.send("10,10,2");
-  brain.send("11,11,1");
-  brain.send("9,11,2");
-  brain.send("12,10,1");
-  brain.send("done");
+  brain.sendBoard(kQuietPosition);
   EXPECT_EQ(brain.next(), "MESSAGE creating player");
   brain.send("INFO time_left 100000");
   brain.send("ABOUT");
-  EXPECT_EQ(brain.next(), kAbout) << "ABOUT must not wait for the move";
+  EXPECT_EQ(brain.next(), kAboutText) << "ABOUT must not wait for the move";
   EXPECT_TRUE(isMove(brain.next(), 20));
 }
 
@@ -296,11 +284,7 @@ TEST_F(Brain, EndOfInputWhileThinkingEndsAtOnce) {
   useDataFolder();
   brain.send("INFO timeout_turn 20000");
   start(20);
-  brain.send("BOARD");
-  brain.send("10,10,2");
-  brain.send("11,11,1");
-  brain.send("9,11,2");
-  brain.send("done");
+  brain.sendBoard({"10,10,2", "11,11,1", "9,11,2"});
   EXPECT_EQ(brain.next(), "MESSAGE creating player");
   brain.closeInput();
   EXPECT_EQ(brain.exitCode(2000), 0);

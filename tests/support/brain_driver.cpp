@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,19 @@ BrainDriver::BrainDriver(const std::string& program, const std::string& workDir)
 
 void BrainDriver::send(const std::string& line, const char* ending) {
   process.writeLine(line, ending);
+}
+
+void BrainDriver::sendBoard(const std::vector<std::string>& stones) {
+  send("BOARD");
+  for (const std::string& stone : stones) send(stone);
+  send("done");
+}
+
+bool isMove(const std::string& reply, int size) {
+  int x, y;
+  char tail;
+  return std::sscanf(reply.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 &&
+         x < size && y < size;
 }
 
 void BrainDriver::sendRaw(const std::string& bytes) {

@@ -22,6 +22,9 @@ class BrainDriver {
   void sendRaw(const std::string& bytes);
   void closeInput();
 
+  // BOARD, one "x,y,who" line per stone, then "done".
+  void sendBoard(const std::vector<std::string>& stones);
+
   // The next line of output, or "<timeout>" / "<eof>".
   std::string next(int timeoutMs = kReplyTimeoutMs);
   // True when the brain writes nothing within timeoutMs.
@@ -32,6 +35,18 @@ class BrainDriver {
 
   tools::ChildProcess process;
 };
+
+// The brain's reply to ABOUT.
+constexpr const char* kAboutText =
+    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
+    "www=\"https://velmaro.org\"";
+
+// Stones of a 20x20 position with no forced answer: the engine searches it
+// until its time runs out (BOARD lines, the engine to move as who 1).
+const std::vector<std::string> kQuietPosition = {"10,10,2", "11,11,1", "9,11,2", "12,10,1"};
+
+// True when reply is a move "x,y" on a board of side `size`, nothing else.
+bool isMove(const std::string& reply, int size);
 
 // A fresh empty folder under the system's temporary folder, removed (with
 // its contents) when the object goes.

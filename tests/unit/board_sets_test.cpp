@@ -50,11 +50,9 @@ TEST_F(BoardSets, SetsFollowMakesAndUndos) {
         ASSERT_EQ(reason(b()), "") << "after undo to " << b().moveCount << " moves";
         continue;
       }
-      std::vector<int> candidates;
-      for (int s = 0; s < b().numSquares; s++)
-        if (b().squares[s].candidate) candidates.push_back(s);
-      ASSERT_FALSE(candidates.empty());
-      b().makeMove(candidates[rng() % candidates.size()]);
+      const int sq = test::randomCandidate(b(), rng);
+      ASSERT_GE(sq, 0);
+      b().makeMove(sq);
       ASSERT_EQ(reason(b()), "") << "after move " << b().moveCount;
       for (int side = 0; side < 2; side++)
         for (std::uint64_t w : b().fourSquares[side].word) fourPositions += w != 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "board/board.h"
 #include "board/pattern_classifier.h"
@@ -105,6 +106,16 @@ inline ::testing::AssertionResult boardConsistent(const VelmBoard& b) {
   char why[256] = "";
   if (b.verifyBoard(why, sizeof why)) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << why;
+}
+
+// A candidate square of the board, drawn with rng (the board has one).
+template <class Rng>
+int randomCandidate(const VelmBoard& b, Rng& rng) {
+  std::vector<int> candidates;
+  for (int s = 0; s < b.numSquares; s++)
+    if (b.squares[s].candidate) candidates.push_back(s);
+  EXPECT_FALSE(candidates.empty());
+  return candidates.empty() ? -1 : candidates[rng() % candidates.size()];
 }
 
 }  // namespace velm::test

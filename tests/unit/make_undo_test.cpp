@@ -203,11 +203,9 @@ TEST_P(RandomGames, UndoRestoresAndCountsMatchRecount) {
       }
       continue;
     }
-    std::vector<int> candidates;
-    for (int s = 0; s < b().numSquares; s++)
-      if (b().squares[s].candidate) candidates.push_back(s);
-    ASSERT_FALSE(candidates.empty());
-    b().makeMove(candidates[rng() % candidates.size()]);
+    const int sq = test::randomCandidate(b(), rng);
+    ASSERT_GE(sq, 0);
+    b().makeMove(sq);
     at[b().moveCount] = test::BoardSnapshot::of(b());
     ASSERT_TRUE(test::boardConsistent(b())) << "after move " << b().moveCount;
     ASSERT_TRUE(exactCandidates(b())) << "after move " << b().moveCount;

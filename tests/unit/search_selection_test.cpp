@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "board_test_util.h"
 #include "search/brain.h"
 #include "search_test_util.h"
 
@@ -64,10 +65,7 @@ TEST(KeepBest, EqualScoresKeepTheirArrivalOrderAndTheLastArrivalDropsOut) {
 void randomGame(VelmBrain& b, std::mt19937& rng, int moves) {
   b.makeGameMove(b.boardWidth / 2, b.boardHeight / 2);
   for (int m = 1; m < moves && b.moveCount < b.numSquares; m++) {
-    std::vector<int> candidates;
-    for (int s = 0; s < b.numSquares; s++)
-      if (b.squares[s].candidate) candidates.push_back(s);
-    const int s = candidates[rng() % candidates.size()];
+    const int s = test::randomCandidate(b, rng);
     b.makeGameMove(b.sqX[s], b.sqY[s]);
   }
 }
