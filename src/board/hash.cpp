@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/memory.h"
 #include "platform/random.h"
 
 namespace velm {
@@ -49,11 +48,11 @@ VelmHash::VelmHash() {
   // hold anything: the first initTT clears it.
   tablesClear = zeroedBlock != nullptr && zeroedBlock == static_cast<const void*>(this);
   zeroedBlock = nullptr;
-  // Huge pages make the first touch of the tables (page faults) several
-  // times cheaper, and their random probes cheaper for the processor's
-  // address translation; the hint must come before the first touch.
-  platform::adviseHugePages(tt, sizeof tt);
-  platform::adviseHugePages(tt0, sizeof tt0);
+  // No huge-page hint for the tables: it made probes a few per cent faster,
+  // but the first search of a process then zeroed the whole 190 MB in a few
+  // hundred faults, and a fault that had to compact memory for a 2 MB page
+  // stalled one probe for up to 400 ms, beyond the turn limit. With small
+  // pages each probe maps at most 4 KB.
 }
 
 std::uint64_t VelmHash::rand64() {
