@@ -3,6 +3,8 @@
 # in velmaro-arena, from the shipped openings, on boards of 7, 10, 15 and 20.
 #
 #   tools/soak.sh [BUILD_FOLDER]          (default build)
+#   tools/soak.sh --check OUT             (the checks again, on a soak's output,
+#                                          into OUT/summary-check.txt)
 #
 # Phases: FAST_GAMES games with FAST_MS turns, then SLOW_GAMES with SLOW_MS,
 # each split evenly over the SIZES (defaults 500 x 200 ms, 100 x 1000 ms,
@@ -12,17 +14,26 @@
 #   - forfeits: every game must end by five in a row or a full board;
 #   - error lines: the brains' logs must be empty, and no "Error" line may
 #     reach the arena's output;
-#   - leaks: the resident memory (VmRSS) of each brain process at the last
-#     sample of the match must be within 1% of the first sample taken after
-#     its first game;
+#   - leaks: per brain process, the peak resident memory (VmRSS) during its
+#     last game must be within 1% of the peak during the first game after its
+#     first one. Peaks, because a brain frees its player at END: a sample
+#     taken while it does so reads low and says nothing about a leak;
 #   - time: the slowest reply of all games as a fraction of the turn limit,
 #     the first move (player creation, 200 MB of tables) included; it must
 #     stay below 1.0. Also shown: the slowest reply apart from each brain's
 #     first one, and how many replies reached the turn limit.
-# Exit code 0 when every check passed.
+# Exit code 0 when every check passed. The checks read only the files in OUT,
+# so --check can repeat them (with the same phase and size settings) without
+# playing again.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
+checkOnly=0
+if [ "${1:-}" = --check ]; then
+  checkOnly=1
+  OUT=${2:?usage: tools/soak.sh --check OUT}
+  set -- build
+fi
 build=${1:-build}
 FAST_GAMES=${FAST_GAMES:-500}
 FAST_MS=${FAST_MS:-200}
@@ -33,9 +44,15 @@ OUT=${OUT:-$(mktemp -d /tmp/velmaro-soak-XXXXXX)}
 arena="$build/velmaro-arena"
 brain="$PWD/$build/pbrain-velmaro"
 openings="$PWD/tools/arena/openings15.txt"
-mkdir -p "$OUT"
-[ -x "$arena" ] && [ -x "$brain" ] || { echo "build $arena and $brain first" >&2; exit 2; }
+if [ $checkOnly -eq 0 ]; then
+  mkdir -p "$OUT"
+  [ -x "$arena" ] && [ -x "$brain" ] || { echo "build $arena and $brain first" >&2; exit 2; }
+fi
+[ -d "$OUT" ] || { echo "no soak output in $OUT" >&2; exit 2; }
 echo "soak output: $OUT"
+summary="$OUT/summary.txt"
+[ $checkOnly -eq 0 ] || summary="$OUT/summary-check.txt"
+: >"$summary"
 
 # Samples the VmRSS (kB) of the arena's brain processes once a second while
 # the arena runs: "seconds pid rss games_finished".
@@ -56,9 +73,10 @@ sample() {
 failed=0
 slowest_fraction=0
 total_games=0
-report() { echo "$*" | tee -a "$OUT/summary.txt"; }
+report() { echo "$*" | tee -a "$summary"; }
 
-run_match() {
+# Plays one match; its exit status goes to the arena-TAG.status file.
+play_match() {
   local size=$1 turn=$2 games=$3
   local tag="s${size}-t${turn}"
   local log="$OUT/arena-$tag.log" samples="$OUT/rss-$tag.txt"
@@ -70,8 +88,17 @@ run_match() {
   sample "$arenaPid" "$log" "$samples" &
   local samplerPid=$!
   wait "$arenaPid"
-  local status=$?
+  echo $? >"$OUT/arena-$tag.status"
   wait "$samplerPid"
+}
+
+check_match() {
+  local size=$1 turn=$2 games=$3
+  local tag="s${size}-t${turn}"
+  local log="$OUT/arena-$tag.log" samples="$OUT/rss-$tag.txt"
+  local status
+  status=$(cat "$OUT/arena-$tag.status" 2>/dev/null || echo missing)
+  [ -f "$log" ] || { report "size $size turn $turn ms: no arena log"; report "  FAILED"; failed=1; return; }
 
   local played forfeits errors logs slow
   played=$(grep -c '^Game ' "$log")
@@ -94,10 +121,17 @@ run_match() {
       if ($3 + 0 >= t) o++
     }
     END { print m + 0, o + 0, n + 0 }' "$OUT/games-$tag"/*.psq 2>/dev/null)
-  # Memory: per brain process, the first sample after its first finished game
-  # against its last sample.
+  # Memory: per brain process, the peak during the first game after its first
+  # finished one against the peak during its last game (samples are tagged
+  # with the number of games finished when they were taken).
   local rss
-  rss=$(awk '$4 >= 1 { if (!($2 in first)) first[$2] = $3; last[$2] = $3 }
+  rss=$(awk '$4 >= 1 {
+      p = $2
+      if (!(p in firstGame)) firstGame[p] = $4
+      if ($4 == firstGame[p] && $3 > first[p]) first[p] = $3
+      if ($4 != lastGame[p]) { lastGame[p] = $4; last[p] = 0 }
+      if ($3 > last[p]) last[p] = $3
+    }
     END { worst = 0; out = "";
       for (p in first) { d = (last[p] - first[p]) / first[p] * 100;
         out = out sprintf(" pid %s %d->%d kB (%+.2f%%)", p, first[p], last[p], d);
@@ -109,7 +143,7 @@ run_match() {
     "${later:-0} ms after the players' creation; ${over:-0} of ${replies:-0} replies at or over the turn)," \
     "RSS drift ${drift}%:${rss#* }"
   total_games=$((total_games + played))
-  if [ "$status" -ne 0 ] || [ "$played" -ne "$games" ] || [ "$forfeits" -ne 0 ] ||
+  if [ "$status" != 0 ] || [ "$played" -ne "$games" ] || [ "$forfeits" -ne 0 ] ||
     [ "$errors" -ne 0 ] || [ "$logs" -ne 0 ] ||
     awk -v f="$fraction" -v d="$drift" 'BEGIN {exit !(f >= 1.0 || d > 1.0)}'; then
     report "  FAILED"
@@ -123,7 +157,10 @@ for phase in "$FAST_MS $FAST_GAMES" "$SLOW_MS $SLOW_GAMES"; do
   read -r turn games <<<"$phase"
   per=$((games / count))
   [ "$per" -gt 0 ] || continue
-  for size in $SIZES; do run_match "$size" "$turn" "$per"; done
+  for size in $SIZES; do
+    [ $checkOnly -eq 1 ] || play_match "$size" "$turn" "$per"
+    check_match "$size" "$turn" "$per"
+  done
 done
 report "total: $total_games games; slowest reply $slowest_fraction of the turn limit;" \
   "$([ $failed -eq 0 ] && echo passed || echo FAILED)"
