@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/memory.h"
 #include "platform/random.h"
 
 namespace velm {
@@ -48,11 +49,11 @@ VelmHash::VelmHash() {
   // hold anything: the first initTT clears it.
   tablesClear = zeroedBlock != nullptr && zeroedBlock == static_cast<const void*>(this);
   zeroedBlock = nullptr;
-  // No huge-page hint for the tables: it made probes a few per cent faster,
-  // but the first search of a process then zeroed the whole 190 MB in a few
-  // hundred faults, and a fault that had to compact memory for a 2 MB page
-  // stalled one probe for up to 400 ms, beyond the turn limit. With small
-  // pages each probe maps at most 4 KB.
+}
+
+void VelmHash::adviseHugePages() {
+  platform::adviseHugePages(tt, sizeof tt);
+  platform::adviseHugePages(tt0, sizeof tt0);
 }
 
 std::uint64_t VelmHash::rand64() {

@@ -67,6 +67,9 @@ class VelmHash {
 
   static std::uint64_t rand64();
   void initTT();
+  // Asks for huge pages behind both tables; see platform/memory.h for the
+  // price. Only worth it before the tables are first touched.
+  void adviseHugePages();
 
   void storeTT(int depth, int fullDepth, int value, int bound, int move) {
     tablesClear = false;

@@ -21,6 +21,7 @@ Velmaro_player::Velmaro_player(int width, int height, int timeoutTurn, int timeo
   brain->maxDepth = maxDepth;
   brain->options = options;
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", dataPath);
+  brain->adviseTablePages();
   brain->init(size_x, size_y);
 }
 

@@ -95,6 +95,9 @@ class VelmBrain : public VelmBoard {
   VelmBrain();
 
   // Engine state and game moves.
+  // Once, after the time settings and before the first init: huge pages for
+  // the tables when the first move can afford their first-touch stalls.
+  void adviseTablePages();
   void init(int width, int height);
   void makeGameMove(int x, int y);
   bool checkWin() const;
@@ -132,6 +135,8 @@ class VelmBrain : public VelmBoard {
   bool timeOver();
   int elapsedTime() const;
   int elapsedIte() const;
+  // The hard limit of a move made with the whole match time left.
+  int firstMoveLimit() const;
 
   // Threats and defence.
   int winAndForced(int* list, int& score);

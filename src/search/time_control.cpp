@@ -51,6 +51,11 @@ bool VelmBrain::timeOver() {
   return clock() - moveStart + timeMargin >= hardLimit;
 }
 
+int VelmBrain::firstMoveLimit() const {
+  const int byMatch = timeoutMatch / kHardLimitDivisor;
+  return byMatch < timeoutTurn ? byMatch : timeoutTurn;
+}
+
 int VelmBrain::elapsedTime() const {
   return clock() - moveStart;
 }

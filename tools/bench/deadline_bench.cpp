@@ -106,6 +106,10 @@ void newGame(velm::VelmBrain& b, int size) {
 void runDeadlineBench() {
   auto brain = std::make_unique<velm::VelmBrain>();
   velm::VelmBrain& b = *brain;
+  // The page choice of a brain created for these turns.
+  b.timeoutTurn = kTurnMs;
+  b.timeoutMatch = kMatchMs;
+  b.adviseTablePages();
   Worst worst;
   int index = 0;
   for (const SharpPosition& pos : kSharp) {

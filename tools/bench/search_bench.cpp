@@ -171,6 +171,8 @@ void runSearchBench() {
   if (passes > kMaxPasses) passes = kMaxPasses;
 
   auto brain = std::make_unique<velm::VelmBrain>();
+  // The page choice of a brain with the default (tournament) time settings.
+  brain->adviseTablePages();
   double ms[kMaxPasses];
   double cpuMs[kMaxPasses];
   const SearchPass first = runPass(*brain, true);
