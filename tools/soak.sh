@@ -123,9 +123,10 @@ check_match() {
     END { print m + 0, o + 0, n + 0 }' "$OUT/games-$tag"/*.psq 2>/dev/null)
   # Memory: per brain process, the peak during the first game after its first
   # finished one against the peak during its last game (samples are tagged
-  # with the number of games finished when they were taken).
+  # with the number of games finished when they were taken; those taken once
+  # every game has finished see only the brains ending).
   local rss
-  rss=$(awk '$4 >= 1 {
+  rss=$(awk -v games="$games" '$4 >= 1 && $4 < games {
       p = $2
       if (!(p in firstGame)) firstGame[p] = $4
       if ($4 == firstGame[p] && $3 > first[p]) first[p] = $3
