@@ -3,6 +3,14 @@
 // Release build.
 #pragma once
 
+namespace velm {
+class VelmBrain;
+}
+
+// Plays "x,y x,y ..." (a position's stones in order) as game moves; returns
+// how many.
+int playMoves(velm::VelmBrain& b, const char* moves);
+
 // Engine construction, first inits, make/undo cost, peak memory.
 void runBoardBench();
 // Fixed-depth searches of recorded positions; prints per-position figures,

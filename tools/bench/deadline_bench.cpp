@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -114,17 +113,7 @@ void runDeadlineBench() {
   int index = 0;
   for (const SharpPosition& pos : kSharp) {
     newGame(b, pos.size);
-    const char* p = pos.moves;
-    int stones = 0;
-    while (*p != '\0') {
-      char* end = nullptr;
-      const long x = std::strtol(p, &end, 10);
-      const long y = std::strtol(end + 1, &end, 10);
-      b.makeGameMove(static_cast<int>(x), static_cast<int>(y));
-      stones++;
-      p = end;
-      while (*p == ' ') p++;
-    }
+    const int stones = playMoves(b, pos.moves);
     const std::uint64_t nodes = b.nodes;
     int x, y;
     double ms;

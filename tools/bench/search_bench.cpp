@@ -83,21 +83,6 @@ const BenchPosition kPositions[] = {
 constexpr int kUnlimitedMs = 2000000000;
 constexpr std::uint32_t kBenchSeed = 1;
 
-int playMoves(velm::VelmBrain& b, const char* moves) {
-  int count = 0;
-  const char* p = moves;
-  while (*p != '\0') {
-    char* end = nullptr;
-    const long x = std::strtol(p, &end, 10);
-    const long y = std::strtol(end + 1, &end, 10);
-    b.makeGameMove(static_cast<int>(x), static_cast<int>(y));
-    count++;
-    p = end;
-    while (*p == ' ') p++;
-  }
-  return count;
-}
-
 // Nodes and times of one pass over the positions.
 struct SearchPass {
   std::uint64_t nodes = 0;
@@ -158,6 +143,21 @@ double median(double* values, int n) {
 }
 
 }  // namespace
+
+int playMoves(velm::VelmBrain& b, const char* moves) {
+  int count = 0;
+  const char* p = moves;
+  while (*p != '\0') {
+    char* end = nullptr;
+    const long x = std::strtol(p, &end, 10);
+    const long y = std::strtol(end + 1, &end, 10);
+    b.makeGameMove(static_cast<int>(x), static_cast<int>(y));
+    count++;
+    p = end;
+    while (*p == ' ') p++;
+  }
+  return count;
+}
 
 void runSearchBench() {
   // VELMARO_BENCH_PASSES=N repeats the suite N times in this process and
