@@ -135,7 +135,9 @@ class VelmBrain : public VelmBoard {
   bool timeOver();
   int elapsedTime() const;
   int elapsedIte() const;
-  // The hard limit of a move made with the whole match time left.
+  // The hard limit of a move made with `left` ms of the match time left, and
+  // of one made with the whole match time left.
+  int hardLimitFor(int left) const;
   int firstMoveLimit() const;
 
   // Threats and defence.

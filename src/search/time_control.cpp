@@ -28,8 +28,7 @@ void VelmBrain::startTime() {
   softLimit = timeLeft / movesToGo;
   if (softLimit > timeoutTurn) softLimit = timeoutTurn;
   // Step 3. Hard limit.
-  hardLimit = timeLeft / kHardLimitDivisor;
-  if (hardLimit > timeoutTurn) hardLimit = timeoutTurn;
+  hardLimit = hardLimitFor(timeLeft);
 }
 
 void VelmBrain::stopTime() {
@@ -51,9 +50,13 @@ bool VelmBrain::timeOver() {
   return clock() - moveStart + timeMargin >= hardLimit;
 }
 
-int VelmBrain::firstMoveLimit() const {
-  const int byMatch = timeoutMatch / kHardLimitDivisor;
+int VelmBrain::hardLimitFor(int left) const {
+  const int byMatch = left / kHardLimitDivisor;
   return byMatch < timeoutTurn ? byMatch : timeoutTurn;
+}
+
+int VelmBrain::firstMoveLimit() const {
+  return hardLimitFor(timeoutMatch);
 }
 
 int VelmBrain::elapsedTime() const {
