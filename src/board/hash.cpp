@@ -1,9 +1,10 @@
-// Random numbers of the position keys and the start of a game's tables.
+// Random numbers of the position keys, and the result tables' memory.
 #include "board/hash.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "log/log.h"
 #include "platform/memory.h"
 #include "platform/random.h"
 
@@ -14,46 +15,24 @@ namespace {
 // Bits contributed by one draw of the 15-bit generator.
 constexpr int kDrawBits = 15;
 
-// The block that operator new last handed out zeroed, until the object
-// constructed in it takes note (the constructor runs right after, on the
-// same thread).
-thread_local const void* zeroedBlock = nullptr;
-
-void* allocateZeroed(std::size_t size) {
-  // For a block this large calloc maps fresh pages, which the system
-  // supplies zeroed, and writes none of them.
-  void* block = std::calloc(1, size);
-  zeroedBlock = block;
-  return block;
-}
-
 }  // namespace
 
 void* VelmHash::operator new(std::size_t size) {
-  void* block = allocateZeroed(size);
+  void* block = std::calloc(1, size);
   if (block == nullptr) throw std::bad_alloc();
   return block;
 }
 
 void* VelmHash::operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return allocateZeroed(size);
+  return std::calloc(1, size);
 }
 
 void VelmHash::operator delete(void* block) noexcept {
   std::free(block);
 }
 
-VelmHash::VelmHash() {
-  // The base is at the start of the engine object, so an object built in a
-  // block from operator new has the block's address. Any other storage may
-  // hold anything: the first initTT clears it.
-  tablesClear = zeroedBlock != nullptr && zeroedBlock == static_cast<const void*>(this);
-  zeroedBlock = nullptr;
-}
-
-void VelmHash::adviseHugePages() {
-  platform::adviseHugePages(tt, sizeof tt);
-  platform::adviseHugePages(tt0, sizeof tt0);
+VelmHash::~VelmHash() {
+  freeTables();
 }
 
 std::uint64_t VelmHash::rand64() {
@@ -68,18 +47,56 @@ std::uint64_t VelmHash::rand64() {
          (r5 << (4 * kDrawBits));
 }
 
+void VelmHash::setTableBits(int bits) {
+  if (bits == tableBits) return;
+  freeTables();
+  tableBits = bits;
+}
+
+void VelmHash::freeTables() {
+  std::free(tt);
+  std::free(tt0);
+  tt = nullptr;
+  tt0 = nullptr;
+  tableMask = 0;
+}
+
+bool VelmHash::allocateTables() {
+  for (int bits = tableBits; bits >= kMinTableBits; bits--) {
+    const std::size_t slots = std::size_t{1} << bits;
+    // For blocks this large calloc maps fresh pages, which the system
+    // supplies zeroed, and writes none of them.
+    tt = static_cast<TTEntry*>(std::calloc(slots, sizeof(TTEntry)));
+    tt0 = static_cast<TT0Entry*>(std::calloc(slots, sizeof(TT0Entry)));
+    if (tt != nullptr && tt0 != nullptr) {
+      tableBits = bits;
+      tableMask = slots - 1;
+      tablesClear = true;
+      if (hugePages) {
+        platform::adviseHugePages(tt, slots * sizeof(TTEntry));
+        platform::adviseHugePages(tt0, slots * sizeof(TT0Entry));
+      }
+      return true;
+    }
+    freeTables();
+  }
+  return false;
+}
+
 void VelmHash::initTT() {
   // Step 1. The two sides' numbers of a square are drawn one after the other.
   for (int sq = 0; sq < kMaxSquares; sq++) {
     zobrist[0][sq] = rand64();
     zobrist[1][sq] = rand64();
   }
-  // Step 2. Every entry reads as key 0 with all fields 0. Tables with
+  // Step 2. Tables of the size asked for (the first game, or a new size).
+  if (tt == nullptr && !allocateTables()) erro("Not enough memory for the engine");
+  // Step 3. Every entry reads as key 0 with all fields 0. Tables with
   // nothing stored since they were last cleared (a game without a search,
-  // a fresh object) already do.
+  // fresh tables) already do.
   if (!tablesClear) {
-    std::memset(tt, 0, sizeof tt);
-    std::memset(tt0, 0, sizeof tt0);
+    std::memset(tt, 0, (tableMask + 1) * sizeof(TTEntry));
+    std::memset(tt0, 0, (tableMask + 1) * sizeof(TT0Entry));
     tablesClear = true;
   }
 }

@@ -3,20 +3,22 @@
 // `key` is the XOR of one random 64-bit number per stone (side, square); make
 // and undo keep it current with one XOR each, so every move order reaching a
 // position gives it the same key. `tt` holds search results (bounds, depths,
-// best move), `tt0` plain evaluation values. A slot is the low 22 bits of the
-// key; each slot holds one entry, the newest store wins, and the full key in
-// the entry tells whether it belongs to the probed position. initTT() draws
-// new numbers and clears both tables at the start of every game; it does not
-// reset `key`. Only the search thread touches any of this.
+// best move), `tt0` plain evaluation values. Both tables have 2^tableBits
+// slots; a slot is the low tableBits bits of the key, each slot holds one
+// entry, the newest store wins, and the full key in the entry tells whether
+// it belongs to the probed position. initTT() draws new numbers and clears
+// both tables at the start of every game; it does not reset `key`. Only the
+// search thread touches any of this.
 //
-// Clearing 190 MB is most of what starting a game costs, and the first clear
-// of a new object is far dearer than the others: it makes the operating
-// system map every page. So the tables are cleared only when they may hold
-// something: `tablesClear` says that every byte of both is zero. It is true
-// for an object allocated by VelmHash::operator new (fresh memory from
-// calloc, which the system gives zeroed without writing it), false for any
-// other, set false by every store and true again by each clear. A probe of
-// an uncleared but all-zero table reads exactly what a cleared one does.
+// The tables are the bulk of the engine's memory, so their size follows the
+// manager's memory limit: the owner may call setTableBits() between games,
+// and the next initTT() allocates them anew (never during a game). They come
+// from calloc, which gives fresh pages zeroed without writing them, so a new
+// table costs nothing until the search touches it. Clearing 190 MB is most
+// of what starting a game costs, so the tables are cleared only when they
+// may hold something: `tablesClear` says that every byte of both is zero. It
+// is true right after an allocation, false after any store, and true again
+// after each clear.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +33,11 @@ constexpr int BOUND_EXACT = 0;
 constexpr int BOUND_UPPER = 1;
 constexpr int BOUND_LOWER = 2;
 
-constexpr int kTableBits = 22;
-constexpr std::uint32_t kTableSize = 1u << kTableBits;
-constexpr std::uint64_t kTableMask = kTableSize - 1;
+// Table sizes, in bits of the slot index. The default (4,194,304 slots per
+// table) is what an engine without a memory limit uses; the smallest still
+// leaves the search a useful table on any board.
+constexpr int kDefaultTableBits = 22;
+constexpr int kMinTableBits = 12;
 
 struct TTEntry {
   std::uint64_t key;
@@ -49,31 +53,48 @@ struct TT0Entry {
   int value;
 };
 
+// Bytes of both tables together at a given size.
+constexpr std::uint64_t tableBytes(int bits) {
+  return (std::uint64_t{1} << bits) * (sizeof(TTEntry) + sizeof(TT0Entry));
+}
+
 class VelmHash {
  public:
-  VelmHash();
+  VelmHash() = default;
+  ~VelmHash();
   // The engine object (this class and those derived from it) lives in
-  // zeroed memory from calloc; see `tablesClear`.
+  // zeroed memory from calloc, so that no field is ever read undefined.
   static void* operator new(std::size_t size);
   static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
   static void operator delete(void* block) noexcept;
+  VelmHash(const VelmHash&) = delete;
+  VelmHash& operator=(const VelmHash&) = delete;
 
   std::uint64_t key = 0;
   std::uint64_t zobrist[2][kMaxSquares];
-  TTEntry tt[kTableSize];
-  TT0Entry tt0[kTableSize];
+  TTEntry* tt = nullptr;
+  TT0Entry* tt0 = nullptr;
+  // Slots of the allocated tables minus one; 0 while none are allocated.
+  std::uint64_t tableMask = 0;
+  // The size of the tables the next allocation makes (and, once allocated,
+  // of the tables in use).
+  int tableBits = kDefaultTableBits;
   // Every byte of tt and tt0 is zero (nothing stored since the last clear).
   bool tablesClear = false;
+  // Ask for huge pages behind the tables when they are allocated; see
+  // platform/memory.h for the price.
+  bool hugePages = false;
 
   static std::uint64_t rand64();
+  // New random numbers; tables of tableBits allocated if need be, and
+  // cleared.
   void initTT();
-  // Asks for huge pages behind both tables; see platform/memory.h for the
-  // price. Only worth it before the tables are first touched.
-  void adviseHugePages();
+  // The table size from the next initTT() on; frees tables of another size.
+  void setTableBits(int bits);
 
   void storeTT(int depth, int fullDepth, int value, int bound, int move) {
     tablesClear = false;
-    TTEntry& e = tt[key & kTableMask];
+    TTEntry& e = tt[key & tableMask];
     e.key = key;
     e.depth = depth;
     e.fullDepth = fullDepth;
@@ -82,17 +103,17 @@ class VelmHash {
     e.move = move;
   }
   TTEntry* retriveTT() {
-    TTEntry* e = &tt[key & kTableMask];
+    TTEntry* e = &tt[key & tableMask];
     return e->key == key ? e : nullptr;
   }
   void storeTT0(int value) {
     tablesClear = false;
-    TT0Entry& e = tt0[key & kTableMask];
+    TT0Entry& e = tt0[key & tableMask];
     e.key = key;
     e.value = value;
   }
   int retriveTT0() const {
-    const TT0Entry& e = tt0[key & kTableMask];
+    const TT0Entry& e = tt0[key & tableMask];
     return e.key == key ? e.value : NO_SCORE;
   }
   // Starts loading the current key's slots of both tables: they are far
@@ -101,10 +122,16 @@ class VelmHash {
   // nothing that any probe or store sees.
   void prefetchSlots() const {
 #if defined(__GNUC__)
-    __builtin_prefetch(&tt0[key & kTableMask]);
-    __builtin_prefetch(&tt[key & kTableMask]);
+    __builtin_prefetch(&tt0[key & tableMask]);
+    __builtin_prefetch(&tt[key & tableMask]);
 #endif
   }
+
+ private:
+  void freeTables();
+  // Allocates both tables at tableBits, or at the largest smaller size that
+  // the system grants; false when not even the smallest could be had.
+  bool allocateTables();
 };
 
 }  // namespace velm

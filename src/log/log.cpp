@@ -19,11 +19,11 @@ FatalExitHook fatalExit = platform::exitProcess;
 
 }  // namespace
 
-void log_init(const char* folder) {
+bool log_init(const char* folder) {
   std::string path = std::string(folder) + kLogFileName;
   log_close();
   fp_log = platform::openFile(path.c_str(), "a");
-  if (fp_log == nullptr) erro("Non riesco ad aprire logfile");
+  return fp_log != nullptr;
 }
 
 void log_write(const char* text) {

@@ -12,8 +12,8 @@
 #pragma once
 
 // Opens "<folder>velmaro.log" for appending (closing a log already open).
-// A log that cannot be opened is fatal: "Non riesco ad aprire logfile".
-void log_init(const char* folder);
+// False when it cannot be opened: the run then has no log.
+bool log_init(const char* folder);
 // Writes text and a line feed to the open log and flushes; no log, no-op.
 void log_write(const char* text);
 void log_close();

@@ -43,14 +43,14 @@ VelmMemo::~VelmMemo() {
 void VelmMemo::init(int width, int height, const std::uint64_t* keys, const char* folder) {
   // Step 1. Same board as the tables: a new game keeps what was learned.
   if (!(loaded == 1 && size == width && size == height)) {
-    // Step 2. The file name. A folder too long for the name and its
-    // temporary twin is refused rather than cut, since a cut name would
-    // point somewhere else: the memory then lives for this run only.
+    // Step 2. The file name. No folder, or one too long for the name and
+    // its temporary twin (refused rather than cut, since a cut name would
+    // point somewhere else), leaves the memory to this run only.
     loaded = 0;
     fileName[0] = '\0';
     std::size_t folderLength = std::strlen(folder);
     std::size_t nameLength = std::strlen(kMemoFileName);
-    if (folderLength + nameLength + kMemoTempSuffixLength < sizeof fileName) {
+    if (folderLength > 0 && folderLength + nameLength + kMemoTempSuffixLength < sizeof fileName) {
       std::memcpy(fileName, folder, folderLength);
       std::memcpy(fileName + folderLength, kMemoFileName, nameLength + 1);
     }

@@ -33,8 +33,11 @@ constexpr long kMemoFileSize =
 static_assert(kMemoFileSize == 358540);
 
 constexpr const char* kMemoFileName = "velmDat.0";
-// Room for a 255-character data folder, the sub-folder and a file name.
-constexpr int kPathCapacity = 512;
+// Room for the path of a file in the data sub-folder, terminator included:
+// the longest folder a manager can name (a command line holds 4096
+// characters) with the sub-folder and a file name. The brain refuses longer
+// ones rather than cut them.
+constexpr int kPathCapacity = 4096 + 128;
 
 struct MemoEntry {
   std::uint64_t key;   // 0 marks a free slot

@@ -1,6 +1,9 @@
 // File-system calls of the brain: the path separator, folder creation through
 // the operating system (never through a shell), and the atomic replacement of
-// a file by a completely written temporary one.
+// a file by a completely written temporary one. On Windows every call takes
+// the path through the wide-character interface with the long-path prefix,
+// so a folder of any length the system allows works, not only those under
+// 260 characters.
 #pragma once
 
 #include <cstdio>

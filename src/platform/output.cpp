@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/process.h"
+
 namespace platform {
 
 namespace {
@@ -17,9 +19,10 @@ std::mutex& outputMutex() {
 
 void writeOutputLine(const char* text) {
   std::lock_guard<std::mutex> lock(outputMutex());
-  std::fputs(text, stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  bool written = std::fputs(text, stdout) >= 0;
+  written = std::fputc('\n', stdout) != EOF && written;
+  written = std::fflush(stdout) == 0 && written;
+  if (!written) exitProcess();
 }
 
 }  // namespace platform

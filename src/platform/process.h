@@ -8,4 +8,8 @@ namespace platform {
 
 [[noreturn]] void exitProcess();
 
+// Writing to a pipe whose reader has gone then fails with an error instead
+// of ending the process through a signal (SIGPIPE, where there is one).
+void ignoreBrokenPipe();
+
 }  // namespace platform

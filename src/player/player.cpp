@@ -11,22 +11,41 @@ Velmaro_player::Velmaro_player(int width, int height)
   std::snprintf(name, sizeof name, "%s", "Velmaro Player");
 }
 
-Velmaro_player::Velmaro_player(int width, int height, int timeoutTurn, int timeoutMatch,
-                               int maxDepth, unsigned int options, const char* dataPath)
+Velmaro_player::Velmaro_player(int width, int height, const GameLimits& limits, int maxDepth,
+                               unsigned int options, const char* dataPath)
     : Velmaro_player(width, height) {
   brain = new (std::nothrow) velm::VelmBrain;
   if (brain == nullptr) return;
-  brain->timeoutTurn = timeoutTurn;
-  brain->timeoutMatch = timeoutMatch;
   brain->maxDepth = maxDepth;
   brain->options = options;
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", dataPath);
-  brain->adviseTablePages();
+  setGameLimits(limits);
   brain->init(size_x, size_y);
 }
 
 Velmaro_player::~Velmaro_player() {
   delete brain;
+}
+
+bool Velmaro_player::fitsInMemory(long long maxMemory) {
+  bool fits = true;
+  velm::VelmBrain::tableBitsFor(maxMemory, fits);
+  return fits;
+}
+
+void Velmaro_player::setGameLimits(const GameLimits& limits) {
+  bool fits = true;
+  brain->timeoutTurn = limits.timeoutTurn;
+  brain->timeoutMatch = limits.timeoutMatch;
+  brain->setTableBits(velm::VelmBrain::tableBitsFor(limits.maxMemory, fits));
+  // Huge pages cost stalls on the first move: judged by its time.
+  brain->managerTimeLeft = limits.timeLeft;
+  brain->adviseTablePages();
+  brain->managerTimeLeft = -1;
+}
+
+void Velmaro_player::setStopSignal(const std::atomic<bool>* stop) {
+  brain->stopRequest = stop;
 }
 
 void Velmaro_player::newgame() {
@@ -35,10 +54,13 @@ void Velmaro_player::newgame() {
   brain->init(size_x, size_y);
 }
 
-void Velmaro_player::think_move(int& x, int& y, int requestMs) {
+void Velmaro_player::think_move(int& x, int& y, int requestMs, int timeoutTurn, int timeLeft) {
   brain->requestStart = requestMs;
+  brain->timeoutTurn = timeoutTurn;
+  brain->managerTimeLeft = timeLeft;
   brain->thinkMove(x, y);
   brain->requestStart = -1;
+  brain->managerTimeLeft = -1;
 }
 
 void Velmaro_player::move_my(int& x, int& y) {

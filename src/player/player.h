@@ -5,13 +5,27 @@
 // play: the engine gives each stone to the side whose turn it is, so which
 // of move_my/move_oppo brings a stone only decides `color`. `color` and
 // `num_moves` are records of the current game. Used by one thread at a time.
+//
+// The manager's limits may change between games and between moves: those
+// given to setGameLimits() hold from the next newgame() on, the turn time and
+// the manager's clock are given again with each think_move().
 #pragma once
+
+#include <atomic>
 
 namespace velm {
 class VelmBrain;
 }
 
 constexpr int kPlayerNameCapacity = 256;
+
+// The manager's limits for a game, as they stand when it starts.
+struct GameLimits {
+  int timeoutTurn = 0;      // ms per move
+  int timeoutMatch = 0;     // ms per game
+  int timeLeft = -1;        // the manager's clock before the first move, ms; -1: not given
+  long long maxMemory = 0;  // bytes for the whole process; 0: no limit
+};
 
 class Velmaro_player {
  public:
@@ -22,17 +36,28 @@ class Velmaro_player {
   velm::VelmBrain* brain;
   char name[kPlayerNameCapacity];
 
-  // Builds the engine; returns with brain == nullptr when its memory could
-  // not be obtained.
-  Velmaro_player(int width, int height, int timeoutTurn, int timeoutMatch, int maxDepth,
+  // Builds the engine under the limits of the first game; returns with
+  // brain == nullptr when its memory could not be obtained. An empty
+  // dataPath keeps the game memory in this run only (no file).
+  Velmaro_player(int width, int height, const GameLimits& limits, int maxDepth,
                  unsigned int options, const char* dataPath);
   ~Velmaro_player();
   Velmaro_player(const Velmaro_player&) = delete;
   Velmaro_player& operator=(const Velmaro_player&) = delete;
 
+  // False when even the engine's smallest tables exceed maxMemory bytes; it
+  // then plays with those.
+  static bool fitsInMemory(long long maxMemory);
+  // The limits of the games to come.
+  void setGameLimits(const GameLimits& limits);
+  // When stop reads true, a running think_move ends as at its hard limit.
+  void setStopSignal(const std::atomic<bool>* stop);
+
   void newgame();
-  // requestMs: clock reading when the move was asked for, or -1.
-  void think_move(int& x, int& y, int requestMs = -1);
+  // requestMs: clock reading when the move was asked for, or -1;
+  // timeoutTurn: the turn limit of this move; timeLeft: the manager's time
+  // left in the game, or -1 when it gave none for this move.
+  void think_move(int& x, int& y, int requestMs, int timeoutTurn, int timeLeft);
   void move_my(int& x, int& y);
   void move_oppo(int& x, int& y);
 

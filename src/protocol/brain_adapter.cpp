@@ -1,5 +1,6 @@
 #include "protocol/brain_adapter.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -19,14 +20,21 @@ namespace {
 Velmaro_player* player = nullptr;
 int ready = 0;
 unsigned long long nodeLimit = 0;  // given to each new engine; 0: none
+// Set by END on the main thread; the engine reads it while it decides.
+std::atomic<bool> stopRequested{false};
 
 // The engine's fixed parameters: search depth and options (game memory on,
 // leaves valued by following forced lines).
 constexpr int kPlayerMaxDepth = 24;
 constexpr unsigned kPlayerOptions = 3;
+// Game types the brain plays: 0 human opponent, 1 brain opponent, 2
+// tournament, 3 network tournament. They only describe the opponent.
+constexpr unsigned kMaxGameType = 3;
 
 constexpr const char* kSubFolder = "velmaro";
 constexpr const char* kLogFile = "velmaro.log";
+// The longest name the brain writes in its data sub-folder.
+constexpr const char* kLongestFileName = "velmDat.0.tmp";
 
 // The data sub-folder: "<dataFolder><sep>velmaro". On Linux an empty folder
 // means the working directory (the root is not writable for ordinary users).
@@ -53,8 +61,44 @@ void brain_init_datapath(const GameSettings& settings) {
     std::fclose(f);
     return;
   }
-  // Not reported here: log_init finds out whether the folder now exists.
+  // Not reported here: the log's opening finds out whether the folder now
+  // exists.
   platform::makeDirectories(subFolderPath(settings).c_str());
+}
+
+// Prepares the data sub-folder and opens the log in it. A folder is used
+// exactly as the manager named it or not at all: one that is too long for
+// the engine's paths, or cannot be created or written, leaves the run
+// without files (an empty path), which is said in one MESSAGE line. Losing
+// the log and the memory costs less than losing the game.
+std::string openDataFolder(const GameSettings& settings) {
+  const std::string folder = folderPath(settings);
+  if (folder.size() + std::char_traits<char>::length(kLongestFileName) < velm::kPathCapacity) {
+    brain_init_datapath(settings);
+    if (log_init(folder.c_str())) return folder;
+  }
+  pipeOut("MESSAGE cannot use the data folder; this run writes no files");
+  return "";
+}
+
+// The limits of a game starting now. A match time of 0 is the protocol's
+// "no limit", under which a time left means nothing.
+GameLimits gameLimits(const GameSettings& settings) {
+  GameLimits limits;
+  limits.timeoutTurn = settings.info_timeout_turn;
+  const bool unlimited = settings.info_timeout_match == 0;
+  limits.timeoutMatch = unlimited ? kNoMatchLimitMs : settings.info_timeout_match;
+  if (settings.time_left_sent && !unlimited) limits.timeLeft = settings.info_time_left;
+  limits.maxMemory = settings.info_max_memory;
+  return limits;
+}
+
+// Says when the memory limit is below what even the smallest engine needs.
+void reportMemoryFit(const GameSettings& settings) {
+  if (!Velmaro_player::fitsInMemory(settings.info_max_memory))
+    pipeOut(
+        "MESSAGE max_memory %d is below what the engine needs; it plays with its smallest tables",
+        settings.info_max_memory);
 }
 
 void brain_create_player() {
@@ -62,15 +106,14 @@ void brain_create_player() {
   // The worker may create the player while INFO lines change the settings:
   // work from one consistent copy.
   const GameSettings settings = copySettings();
-  brain_init_datapath(settings);
-  std::string folder = folderPath(settings);
-  log_init(folder.c_str());
+  const std::string folder = openDataFolder(settings);
   platform::seedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
-  player = new Velmaro_player(settings.width, settings.height, settings.info_timeout_turn,
-                              settings.info_timeout_match, kPlayerMaxDepth, kPlayerOptions,
-                              folder.c_str());
+  reportMemoryFit(settings);
+  player = new Velmaro_player(settings.width, settings.height, gameLimits(settings),
+                              kPlayerMaxDepth, kPlayerOptions, folder.c_str());
   if (player->brain == nullptr) erro("Not enough memory for the engine");
   player->brain->nodeLimit = nodeLimit;
+  player->setStopSignal(&stopRequested);
   player->newgame();
 }
 
@@ -79,6 +122,15 @@ void ensurePlayer() {
     brain_create_player();
     ready = 1;
   }
+}
+
+// A new game on the existing player, under the limits the manager has
+// announced since the last one.
+void newGame() {
+  const GameSettings& settings = gameSettings;
+  reportMemoryFit(settings);
+  player->setGameLimits(gameLimits(settings));
+  player->newgame();
 }
 
 // Destroys the player: its game memory writes the memory file; the log
@@ -104,7 +156,7 @@ bool brain_init() {
     pipeOut("ERROR remaining time for a game");
   } else if (s.info_max_memory < 0) {
     pipeOut("ERROR maximum memory in bytes, zero if unlimited");
-  } else if (static_cast<unsigned>(s.info_game_type) > 2) {
+  } else if (static_cast<unsigned>(s.info_game_type) > kMaxGameType) {
     pipeOut("ERROR unsupported game type %d", s.info_game_type);
   } else if (s.info_exact5 == 1) {
     pipeOut("ERROR unsupported game type exact 5");
@@ -121,10 +173,14 @@ bool brain_init() {
   return false;
 }
 
+bool brain_plays_board(int width, int height) {
+  return width == height && width <= velm::kMaxSide;
+}
+
 void brain_start_game() {
   if (ready == 0) return;
   if (player->size_x == gameSettings.width && player->size_y == gameSettings.height) {
-    player->newgame();
+    newGame();
   } else {
     endPlayer();
   }
@@ -133,15 +189,23 @@ void brain_start_game() {
 void brain_restart() {
   if (ready == 1) {
     pipeOut("MESSAGE restarting player");
-    player->newgame();
+    newGame();
   }
   pipeOut("OK");
 }
 
 void brain_turn(int requestMs) {
   ensurePlayer();
+  // The turn limit as it stands now, and the manager's clock if it gave one
+  // for this move.
+  GameLimits limits;
+  {
+    std::lock_guard<std::mutex> hold(settingsLock());
+    limits = gameLimits(gameSettings);
+    gameSettings.time_left_sent = false;
+  }
   int x = 0, y = 0;
-  player->think_move(x, y, requestMs);
+  player->think_move(x, y, requestMs, limits.timeoutTurn, limits.timeLeft);
   do_mymove(x, y);
 }
 
@@ -171,6 +235,10 @@ int brain_takeback(int, int) {
   return 1;
 }
 
+void brain_interrupt() {
+  stopRequested.store(true);
+}
+
 void brain_end() {
   if (ready == 0) {
     pipeOut("ERROR ending a non inited player");
@@ -182,6 +250,7 @@ void brain_end() {
 
 void brain_reset() {
   endPlayer();
+  stopRequested.store(false);
 }
 
 void brain_set_node_limit(unsigned long long nodes) {

@@ -11,6 +11,8 @@
 // Validates the settings; writes "OK" or the first failing check's ERROR
 // line. Returns true when it wrote "OK".
 bool brain_init();
+// True for a board the engine can play: square, and no side over 20.
+bool brain_plays_board(int width, int height);
 // A START or RECTSTART accepted by brain_init: begins a new, empty game on an
 // existing player (or ends the player when the size changed).
 void brain_start_game();
@@ -30,6 +32,9 @@ void brain_block(int x, int y);
 // the settings alone.
 bool brain_square_free(int x, int y);
 int brain_takeback(int x, int y);
+// END has come: a decision in progress stops at once (it answers with the
+// best move found so far). Safe from the main thread while the worker runs.
+void brain_interrupt();
 void brain_end();
 // Harnesses: destroys any player, even one whose creation a fatal error
 // cut short, so that the next game event creates a new one.

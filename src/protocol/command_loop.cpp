@@ -38,6 +38,7 @@ constexpr const char* kConsoleWarning =
     "(https://sourceforge.net/projects/piskvork/). Then enter path to this exe file in "
     "players settings.";
 constexpr int kImplicitSide = 20;  // board size when a game command comes first
+constexpr int kMinBoardSide = 5;
 
 platform::Event* event1 = nullptr;  // start: auto-reset, created not signalled
 platform::Event* event2 = nullptr;  // done: manual-reset, created signalled
@@ -148,6 +149,7 @@ void handleInfo(const char* param) {
     s.info_timeout_turn = atoiSaturating(value);
   } else if (matches(param, "time_left", value)) {
     s.info_time_left = atoiSaturating(value);
+    s.time_left_sent = true;
   } else if (matches(param, "game_type", value)) {
     s.info_game_type = atoiSaturating(value);
   } else if (matches(param, "rule", value)) {
@@ -157,8 +159,18 @@ void handleInfo(const char* param) {
     s.info_renju = (r >> 2) & 1;
     s.info_caro = (r >> 3) & 1;
   } else if (matches(param, "folder", value)) {
+    // The line fits the folder whole: it is never cut.
     std::snprintf(s.dataFolder, sizeof s.dataFolder, "%s", value);
   }
+}
+
+// A board the engine cannot play (wider than it can hold, or not square)
+// is refused before anything changes: the manager learns at once, and the
+// game in progress, if any, goes on as it was.
+bool refuseBoard(int width, int height) {
+  if (brain_plays_board(width, height)) return false;
+  pipeOut("ERROR size of the board");
+  return true;
 }
 
 // START and RECTSTART change the size: first wait for the worker, which
@@ -167,11 +179,12 @@ void handleStart(const char* param) {
   waitDone();
   const char* p = param;
   int n = 0;
-  if (!parseInt(p, n) || n < 5) {
+  if (!parseInt(p, n) || n < kMinBoardSide) {
     gameSettings.width = 0;
     pipeOut("ERROR bad START parameter");
     return;
   }
+  if (refuseBoard(n, n)) return;
   gameSettings.width = gameSettings.height = n;
   awaitIdle();
   if (brain_init()) brain_start_game();
@@ -190,11 +203,12 @@ void handleRectStart(const char* param) {
       ok = parseInt(p, h);
     }
   }
-  if (!ok || w < 5 || h < 5) {
+  if (!ok || w < kMinBoardSide || h < kMinBoardSide) {
     gameSettings.width = gameSettings.height = 0;
     pipeOut("ERROR bad RECTSTART parameters");
     return;
   }
+  if (refuseBoard(w, h)) return;
   gameSettings.width = w;
   gameSettings.height = h;
   awaitIdle();
@@ -298,6 +312,10 @@ bool handleLine(const char* line, int arrivalMs) {
   } else if (matches(line, "about", param)) {
     pipeOut("%s", kInfoText);
   } else if (matches(line, "end", param)) {
+    // A manager ends a brain that does not end promptly, and a killed brain
+    // keeps nothing of the game: a running decision stops at once, answers
+    // as at its time limit, and END follows.
+    brain_interrupt();
     waitDone();
     brain_end();
     return true;
@@ -321,21 +339,39 @@ bool handleLine(const char* line, int arrivalMs) {
   return false;
 }
 
-bool readLine(char* cmd) {
+bool handleTooLongLine() {
+  if (readingBoard) {
+    // Whatever it held, it was no stone and no "done": the board ends.
+    handleBoardLine("");
+    return false;
+  }
+  pipeOut("ERROR line too long");
+  return false;
+}
+
+bool readLine(char* cmd, bool& tooLong) {
   LineSplitter splitter;
   for (;;) {
     int c = std::fgetc(stdin);
     if (c == EOF) return false;
-    if (splitter.add(static_cast<char>(c), cmd)) return true;
+    if (splitter.add(static_cast<char>(c), cmd)) {
+      tooLong = splitter.tooLong;
+      return true;
+    }
   }
 }
 
 void runCommandLoop() {
+  // A manager that closes our output must not end us through a signal: the
+  // next reply fails to write, and the brain ends as at end of input.
+  platform::ignoreBrokenPipe();
   if (platform::stdinIsInteractive()) pipeOut("%s", kConsoleWarning);
   startCommandLoop();
   char cmd[kCommandCapacity];
   for (;;) {
-    if (!readLine(cmd)) platform::exitProcess();
-    if (handleLine(cmd, platform::monotonicMs())) platform::exitProcess();
+    bool tooLong = false;
+    if (!readLine(cmd, tooLong)) platform::exitProcess();
+    const bool end = tooLong ? handleTooLongLine() : handleLine(cmd, platform::monotonicMs());
+    if (end) platform::exitProcess();
   }
 }

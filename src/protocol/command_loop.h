@@ -20,9 +20,12 @@ void startCommandLoop();
 // process must end (END has been answered). arrivalMs is the clock reading
 // when the line arrived; a move request's time is measured from it.
 bool handleLine(const char* line, int arrivalMs);
-// Reads one line as the manager sends it: at most 255 characters kept, the
-// rest of the line dropped, a trailing CR removed. False at end of input.
-bool readLine(char* cmd);
+// Handles a line that was too long to keep (LineSplitter::tooLong): it is
+// refused as a whole. Returns false (the process goes on).
+bool handleTooLongLine();
+// Reads one line as the manager sends it, a trailing CR removed; tooLong
+// tells a line too long to keep (cmd is then empty). False at end of input.
+bool readLine(char* cmd, bool& tooLong);
 // The process: start-up message, the loop, the exit. Never returns.
 [[noreturn]] void runCommandLoop();
 // Plays the engine's chosen move and writes it ("x,y").

@@ -1,22 +1,31 @@
 // The game settings announced by the manager (START, RECTSTART and INFO).
 //
 // Owned by the command loop, which alone writes them; the brain adapter
-// reads them when it validates (brain_init) and once when it creates the
-// player. INFO may change them while the worker computes: the worker reads
-// them only while it creates the player itself; settingsLock() guards that
-// moment.
+// reads them when it validates (brain_init), when it creates the player,
+// when a game starts and when a move is asked for. INFO may change them
+// while the worker computes, and the worker reads them when it creates the
+// player or starts a decision: settingsLock() guards those moments.
 #pragma once
 
 #include <mutex>
 
-constexpr int kDataFolderCapacity = 256;  // 255 characters and the terminator
+#include "protocol/line_splitter.h"
+
+// A data folder as long as an INFO line can carry, and the terminator.
+constexpr int kDataFolderCapacity = kMaxLineLength + 1;
+// The match time without a limit: "INFO timeout_match 0" means this, and so
+// does a manager that never sends the line.
+constexpr int kNoMatchLimitMs = 1000000000;
 
 struct GameSettings {
   int width = 0;  // 0: no board size set
   int height = 0;
   int info_timeout_turn = 30000;
-  int info_timeout_match = 1000000000;
-  int info_time_left = 1000000000;
+  int info_timeout_match = kNoMatchLimitMs;
+  int info_time_left = kNoMatchLimitMs;
+  // INFO time_left arrived since the last move request: its figure is the
+  // manager's clock for the next move.
+  bool time_left_sent = false;
   int info_max_memory = 0;
   int info_game_type = 1;
   int info_exact5 = 0;
@@ -28,10 +37,10 @@ struct GameSettings {
 
 extern GameSettings gameSettings;
 
-// INFO lines may change the settings while the worker creates the player,
-// the one moment both threads use them: INFO writes them, and the player's
-// creation copies them, under this lock. All other uses are on the main
-// thread, or on the worker while the main thread waits for it.
+// INFO lines may change the settings while the worker uses them: INFO
+// writes them, and the worker copies them (or takes the time left for its
+// move), under this lock. All other uses are on the main thread, or on the
+// worker while the main thread waits for it.
 std::mutex& settingsLock();
 // A copy of the settings taken under settingsLock().
 GameSettings copySettings();

@@ -13,6 +13,7 @@
 // search at a time; the command loop's event hand-off guarantees that.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/board.h"
@@ -71,6 +72,15 @@ class VelmBrain : public VelmBoard {
   // thinkMove (creating the player) counts against the turn. The front end
   // sets it before thinkMove and puts it back to -1 after the move.
   int requestStart = -1;
+  // When >= 0, the manager's own figure of the time left in the game for
+  // the move about to be decided: its clock is the one that counts, so the
+  // limits follow from the smaller of it and timeLeft. Set by the owner
+  // before thinkMove, like requestStart.
+  int managerTimeLeft = -1;
+  // Set by the owner when the decision must end now (the manager ends the
+  // game): read at every clock reading, it stops the search as the hard
+  // limit does. Null: never.
+  const std::atomic<bool>* stopRequest = nullptr;
   int checkInterval = kDefaultCheckInterval;
   int checkCountdown = kDefaultCheckInterval;
   bool stopSearch = false;
@@ -99,6 +109,9 @@ class VelmBrain : public VelmBoard {
   // the tables when the first move can afford their first-touch stalls.
   void adviseTablePages();
   void init(int width, int height);
+  // The table size of an engine whose process must stay within maxMemory
+  // bytes (0: no limit), and whether even the smallest tables fit.
+  static int tableBitsFor(long long maxMemory, bool& fits);
   void makeGameMove(int x, int y);
   bool checkWin() const;
 
@@ -136,7 +149,8 @@ class VelmBrain : public VelmBoard {
   int elapsedTime() const;
   int elapsedIte() const;
   // The hard limit of a move made with `left` ms of the match time left, and
-  // of one made with the whole match time left.
+  // of a game's first move (the whole match time left, or the manager's
+  // figure when it says less).
   int hardLimitFor(int left) const;
   int firstMoveLimit() const;
 

@@ -12,12 +12,28 @@ namespace velm {
 // 200 ms turns. A first move with at least this hard limit absorbs that.
 constexpr int kHugePageMinMoveLimit = 5000;
 
+// What the process holds besides the engine object and its tables: code,
+// libraries, stacks, buffers. Measured at about 5 MB (resident, peak over a
+// 20x20 game); twice that leaves room.
+constexpr long long kProcessBaseBytes = 10LL << 20;
+
 VelmBrain::VelmBrain() {
   clock = platform::monotonicMs;
 }
 
 void VelmBrain::adviseTablePages() {
-  if (firstMoveLimit() >= kHugePageMinMoveLimit) adviseHugePages();
+  hugePages = firstMoveLimit() >= kHugePageMinMoveLimit;
+}
+
+int VelmBrain::tableBitsFor(long long maxMemory, bool& fits) {
+  fits = true;
+  if (maxMemory == 0) return kDefaultTableBits;
+  const long long fixed = static_cast<long long>(sizeof(VelmBrain)) + kProcessBaseBytes;
+  for (int bits = kDefaultTableBits; bits >= kMinTableBits; bits--) {
+    if (fixed + static_cast<long long>(tableBytes(bits)) <= maxMemory) return bits;
+  }
+  fits = false;
+  return kMinTableBits;
 }
 
 void VelmBrain::init(int width, int height) {

@@ -24,11 +24,15 @@ void VelmBrain::startTime() {
   moveStart = t;
   iterStart = t;
   nodeBudgetUsed = 0;
-  // Step 2. Soft limit.
-  softLimit = timeLeft / movesToGo;
+  // Step 2. The time left: the engine's own account, or the manager's clock
+  // when it says less (it may have charged more than this decision took).
+  int left = timeLeft;
+  if (managerTimeLeft >= 0 && managerTimeLeft < left) left = managerTimeLeft;
+  // Step 3. Soft limit.
+  softLimit = left / movesToGo;
   if (softLimit > timeoutTurn) softLimit = timeoutTurn;
-  // Step 3. Hard limit.
-  hardLimit = hardLimitFor(timeLeft);
+  // Step 4. Hard limit.
+  hardLimit = hardLimitFor(left);
 }
 
 void VelmBrain::stopTime() {
@@ -47,6 +51,7 @@ bool VelmBrain::timeOver() {
   if (nodeLimit != 0 && ++nodeBudgetUsed >= nodeLimit) return true;
   if (--checkCountdown > 0) return false;
   checkCountdown = checkInterval;
+  if (stopRequest != nullptr && stopRequest->load(std::memory_order_relaxed)) return true;
   return clock() - moveStart + timeMargin >= hardLimit;
 }
 
@@ -56,7 +61,8 @@ int VelmBrain::hardLimitFor(int left) const {
 }
 
 int VelmBrain::firstMoveLimit() const {
-  return hardLimitFor(timeoutMatch);
+  const bool managerSaysLess = managerTimeLeft >= 0 && managerTimeLeft < timeoutMatch;
+  return hardLimitFor(managerSaysLess ? managerTimeLeft : timeoutMatch);
 }
 
 int VelmBrain::elapsedTime() const {

@@ -5,10 +5,10 @@
 // Every input starts from a brain just started: no player, default
 // settings, an empty data folder. The move computation runs synchronously in
 // handleLine, and each decision is held to a small node budget whatever
-// INFO timeout_turn says. END, and the legitimate fatal errors (a side over
-// 20, a board that is not square, a move request on a full board, a folder
-// that cannot be created), would end the brain; here the harness resets the
-// protocol state and goes on with the rest of the input as a new brain.
+// INFO timeout_turn says. END, and the one fatal error a manager can
+// provoke (a move request on a full board), would end the brain; here the
+// harness resets the protocol state and goes on with the rest of the input
+// as a new brain.
 //
 // INFO folder may name any path. So that the engine only ever writes inside
 // the harness's temporary folder, a changed data folder is replaced by one
@@ -57,6 +57,13 @@ std::string mappedFolder(const char* named) {
   }
 }
 
+// A max_memory far below the engine's needs: the smallest tables.
+constexpr int kTinyMemory = 1;
+
+void confineMemory() {
+  if (gameSettings.info_max_memory >= 0) gameSettings.info_max_memory = kTinyMemory;
+}
+
 // Keeps the engine's files inside workFolder (see the note above).
 void confineDataFolder(std::string& lastFolder) {
   if (lastFolder == gameSettings.dataFolder) return;
@@ -89,13 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   resetCommandLoop();
   std::string lastFolder = kUnconfined;
   confineDataFolder(lastFolder);
+  confineMemory();
   LineSplitter splitter;
   char cmd[kCommandCapacity];
   for (std::size_t i = 0; i < size; i++) {
     if (!splitter.add(static_cast<char>(data[i]), cmd)) continue;
     bool ended = true;
     try {
-      ended = handleLine(cmd, platform::monotonicMs());
+      ended = splitter.tooLong ? handleTooLongLine() : handleLine(cmd, platform::monotonicMs());
     } catch (const fuzzing::FatalExit&) {
       // The brain would have ended here with exit code 0.
     }
@@ -104,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       lastFolder = kUnconfined;
     }
     confineDataFolder(lastFolder);
+    confineMemory();
   }
   // End of input: the brain would exit without writing anything.
   resetCommandLoop();

@@ -34,16 +34,32 @@ TEST(LineSplitter, CutsLinesAsTheManagerSendsThem) {
   EXPECT_EQ(splitLines(std::string("\0\r\n", 3)), Lines{""});
 }
 
-TEST(LineSplitter, KeepsTheFirst255CharactersOfALongLine) {
-  const std::string head(255, 'a');
-  auto lines = splitLines(head + "ABOUT\nEND\n");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], head);
-  EXPECT_EQ(lines[1], "END");
-  // A CR at position 256 is cut away with the rest; one at 255 is removed.
-  EXPECT_EQ(splitLines(head + "\r\n")[0], head);
-  EXPECT_EQ(splitLines(std::string(254, 'b') + "\r\n")[0], std::string(254, 'b'));
-  EXPECT_EQ(splitLines(std::string(254, 'b') + "\rxyz\n")[0], std::string(254, 'b'));
+// Lines are kept whole up to 4096 characters; a longer one is refused whole
+// (marked, its text dropped) and never spills into the next line.
+TEST(LineSplitter, KeepsLinesWholeAndRefusesLongerOnes) {
+  LineSplitter splitter;
+  char cmd[kCommandCapacity];
+  struct Case {
+    std::string bytes;
+    std::string line;
+    bool tooLong;
+  };
+  const std::string longest(kMaxLineLength, 'a');
+  const Case cases[] = {{longest + "\n", longest, false},     {longest + "\r\n", longest, false},
+                        {longest + "b\n", "", true},          {longest + "b\r\n", "", true},
+                        {longest + longest + "\n", "", true}, {"END\n", "END", false}};
+  for (const Case& c : cases) {
+    std::vector<std::string> lines;
+    bool tooLong = false;
+    for (char ch : c.bytes)
+      if (splitter.add(ch, cmd)) {
+        lines.push_back(cmd);
+        tooLong = splitter.tooLong;
+      }
+    ASSERT_EQ(lines.size(), 1u) << c.bytes.size();
+    EXPECT_EQ(lines[0], c.line) << c.bytes.size();
+    EXPECT_EQ(tooLong, c.tooLong) << c.bytes.size();
+  }
 }
 
 struct FatalExit {
@@ -101,7 +117,12 @@ class SynchronousProtocol : public HookedFatal {
 
 TEST_F(SynchronousProtocol, MovesAreAnsweredInsideHandleLineAndFatalErrorsReset) {
   const std::string info = "INFO folder " + folder;
-  EXPECT_EQ(run({info, "START 25", "BEGIN"}), "OK\nMESSAGE creating player\nError: Size\n");
+  std::vector<std::string> fullBoard = {info, "START 5", "BOARD"};
+  for (int sq = 0; sq < 25; sq++)
+    fullBoard.push_back(std::to_string(sq / 5) + "," + std::to_string(sq % 5) + "," +
+                        (sq % 2 == 0 ? "1" : "2"));
+  fullBoard.push_back("done");
+  EXPECT_EQ(run(fullBoard), "OK\nMESSAGE creating player\nError: Game over\n");
   EXPECT_EQ(gameSettings.width, 0) << "the reset puts back the start-up settings";
   EXPECT_EQ(run({info, "START 7", "BEGIN", "END", "END"}),
             "OK\nMESSAGE creating player\n3,3\nOK\nERROR ending a non inited player\n");

@@ -95,7 +95,7 @@ TEST_F(PositionKeys, StoreReplacesDeeperEntries) {
   EXPECT_EQ(e->bound, BOUND_UPPER);
   // A different position in the same slot takes it over.
   const std::uint64_t old = b().key;
-  b().key ^= kTableMask + 1;
+  b().key ^= b().tableMask + 1;
   b().storeTT0(9);
   b().key = old;
   EXPECT_EQ(b().retriveTT0(), NO_SCORE);
@@ -113,9 +113,9 @@ TEST_F(PositionKeys, NewGameClearsTablesButKeepsTheKey) {
   EXPECT_EQ(b().retriveTT(), nullptr);
   EXPECT_EQ(b().retriveTT0(), NO_SCORE);
   // A cleared entry reads as key 0 with every field 0.
-  EXPECT_EQ(b().tt[k & kTableMask].key, 0u);
-  EXPECT_EQ(b().tt[k & kTableMask].move, 0);
-  EXPECT_EQ(b().tt0[k & kTableMask].value, 0);
+  EXPECT_EQ(b().tt[k & b().tableMask].key, 0u);
+  EXPECT_EQ(b().tt[k & b().tableMask].move, 0);
+  EXPECT_EQ(b().tt0[k & b().tableMask].value, 0);
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ std::string vmFlagsAt(const void* address) {
 
 bool hasHugePageFlag(const velm::VelmBrain& b) {
   // Both tables, away from their edges (madvise works on whole pages).
-  const std::string tt = vmFlagsAt(&b.tt[velm::kTableSize / 2]);
-  const std::string tt0 = vmFlagsAt(&b.tt0[velm::kTableSize / 2]);
+  const std::string tt = vmFlagsAt(&b.tt[(b.tableMask + 1) / 2]);
+  const std::string tt0 = vmFlagsAt(&b.tt0[(b.tableMask + 1) / 2]);
   EXPECT_EQ(tt.find(" hg") != std::string::npos, tt0.find(" hg") != std::string::npos) << tt << "\n"
                                                                                        << tt0;
   return tt.find(" hg") != std::string::npos;
@@ -50,7 +50,10 @@ bool systemHasHugePages() {
 }
 
 std::unique_ptr<Velmaro_player> player(int turnMs, int matchMs) {
-  return std::make_unique<Velmaro_player>(15, 15, turnMs, matchMs, 24, 0u, "");
+  GameLimits limits;
+  limits.timeoutTurn = turnMs;
+  limits.timeoutMatch = matchMs;
+  return std::make_unique<Velmaro_player>(15, 15, limits, 24, 0u, "");
 }
 
 TEST(TablePages, OnlyFirstMovesWithRoomForTheStallsGetHugePages) {
@@ -81,6 +84,9 @@ TEST(TablePages, FirstMoveLimitIsTheSmallerOfTurnAndAFifthOfTheMatch) {
   EXPECT_EQ(b->firstMoveLimit(), 30000);
   b->timeoutMatch = 100000;
   EXPECT_EQ(b->firstMoveLimit(), 20000);
+  b->managerTimeLeft = 50000;  // the manager's clock, when it says less
+  EXPECT_EQ(b->firstMoveLimit(), 10000);
+  b->managerTimeLeft = -1;
   b->timeoutTurn = 0;
   EXPECT_EQ(b->firstMoveLimit(), 0);
 }

@@ -100,6 +100,11 @@ void ChildProcess::closeInput() {
   toChild = -1;
 }
 
+void ChildProcess::closeOutput() {
+  if (fromChild >= 0) close(fromChild);
+  fromChild = -1;
+}
+
 bool ChildProcess::readLine(std::string& line, int timeoutMs) {
   lastTimedOut = false;
   long long deadline = nowMs() + timeoutMs;

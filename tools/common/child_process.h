@@ -29,6 +29,9 @@ class ChildProcess {
   bool writeRaw(const std::string& bytes);
   // Closes the child's standard input (end of input for the child).
   void closeInput();
+  // Stops reading the child's standard output: its next write finds no
+  // reader, as when a manager goes away.
+  void closeOutput();
 
   // Reads one line (without CR/LF). False on time-out or end of output;
   // timedOut tells which.
