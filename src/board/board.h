@@ -59,10 +59,9 @@ struct BoardSquare {
 };
 
 struct AffectedEntry {
-  int sq;     // the square whose key changes
-  int dir;    // the direction of that key
-  int mask;   // clears the 2 bits of the changing cell
-  int shift;  // bit position of that cell
+  int sq;    // the square whose key changes
+  int dir;   // the direction of that key
+  int mask;  // clears the 2 bits of the changing cell
 };
 
 struct CountBlock {

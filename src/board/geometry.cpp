@@ -138,7 +138,6 @@ void VelmBoard::initAffected() {
           e.sq = sqIndex[nx][ny];
           e.dir = d;
           e.mask = ~(3 << shift);
-          e.shift = shift;
         }
       }
       affectedCount[sq] = n;

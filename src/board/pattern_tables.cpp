@@ -13,22 +13,10 @@ namespace {
 
 constexpr int kCodeDigits = 10;  // direction codes 0..9 are the decimal digits of a cross index
 
-// How often each pattern code occurs among one side's four direction codes.
-struct CodeHistogram {
-  int n[kPatternCodes] = {};
-  CodeHistogram(int c0, int c1, int c2, int c3) {
-    n[c0]++;
-    n[c1]++;
-    n[c2]++;
-    n[c3]++;
-  }
-};
-
 }  // namespace
 
 VelmBoard::VelmBoard() {
-  // Step 1. The constant block is compile-time (board/patterns.h).
-  // Step 2. Position key, move stack and counts.
+  // Step 1. Position key, move stack and counts start empty.
   key = 0;
   initKey = 0;
   moveCount = 0;
@@ -36,7 +24,7 @@ VelmBoard::VelmBoard() {
   // together with a five count; start them defined all the same.
   std::memset(&counts, 0, sizeof counts);
 
-  // Step 3. Line tables: every key for both sides, also keys that no board
+  // Step 2. Line tables: every key for both sides, also keys that no board
   // produces. Completion squares are written only for fours.
   std::memset(lineDefence, 0, sizeof lineDefence);
   for (int k = 0; k < kLineKeys; k++) {
@@ -45,7 +33,7 @@ VelmBoard::VelmBoard() {
     }
   }
 
-  // Step 4. Cross values and cross codes of every quadruple.
+  // Step 3. Cross values and cross codes of every quadruple.
   for (int c0 = 0; c0 < kCodeDigits; c0++)
     for (int c1 = 0; c1 < kCodeDigits; c1++)
       for (int c2 = 0; c2 < kCodeDigits; c2++)
@@ -56,7 +44,7 @@ VelmBoard::VelmBoard() {
       for (int c2 = 0; c2 < kCodeDigits; c2++)
         for (int c3 = 0; c3 < kCodeDigits; c3++)
           crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
-  // Step 5. The compact copies used by make and undo.
+  // Step 4. The compact copies used by make and undo.
   static_assert(kPatternCodes <= kLineCodeMask + 1 && kCrossCodes <= kCrossCodeMask + 1);
   for (int k = 0; k < kLineKeys; k++) {
     lineCodes[k] =
@@ -75,7 +63,8 @@ VelmBoard::VelmBoard() {
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {
-  const CodeHistogram h(c0, c1, c2, c3);
+  const int codes[kDirections] = {c0, c1, c2, c3};
+  const CodeHistogram h(codes);
   const int* n = h.n;
   int value = 0;
   for (int c = 1; c < kPatternCodes; c++) value += n[c] * patWeight[c];
@@ -90,7 +79,8 @@ int setPatternVal(int c0, int c1, int c2, int c3) {
 }
 
 int setPatternCross(int c0, int c1, int c2, int c3) {
-  const CodeHistogram h(c0, c1, c2, c3);
+  const int codes[kDirections] = {c0, c1, c2, c3};
+  const CodeHistogram h(codes);
   const int* n = h.n;
   if (n[patFour] >= 2) return crossDoubleFour;
   if (n[patFour] == 1) {

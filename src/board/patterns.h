@@ -50,6 +50,15 @@ constexpr int crossOpenThreeThree = 2;
 constexpr int crossDoubleThree = 1;
 constexpr int kCrossCodes = 7;
 
+// How often each pattern code occurs among one side's four direction codes
+// of a square.
+struct CodeHistogram {
+  int n[kPatternCodes] = {};
+  explicit CodeHistogram(const int* codes) {
+    for (int d = 0; d < kDirections; d++) n[codes[d]]++;
+  }
+};
+
 // Index of a quadruple of direction codes in the cross tables.
 constexpr int kCrossEntries = 10000;
 // Direction d's code is the digit of weight crossDigit[d], so a change of one

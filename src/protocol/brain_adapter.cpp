@@ -10,9 +10,7 @@
 #include "platform/filesystem.h"
 #include "platform/random.h"
 #include "player/player.h"
-#include "protocol/command_loop.h"
-#include "protocol/output.h"
-#include "protocol/settings.h"
+#include "protocol/session.h"
 #include "search/brain.h"
 
 namespace {
@@ -207,6 +205,11 @@ void brain_turn(int requestMs) {
   int x = 0, y = 0;
   player->think_move(x, y, requestMs, limits.timeoutTurn, limits.timeLeft);
   do_mymove(x, y);
+}
+
+void do_mymove(int x, int y) {
+  brain_my(x, y);
+  pipeOut("%d,%d", x, y);
 }
 
 void brain_my(int x, int y) {

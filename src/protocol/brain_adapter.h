@@ -20,6 +20,8 @@ void brain_restart();
 // Decides and plays the engine's move. requestMs is the clock reading when
 // the manager's request arrived (time spent before the decision counts).
 void brain_turn(int requestMs);
+// Plays the engine's chosen move and writes it ("x,y").
+void do_mymove(int x, int y);
 void brain_my(int x, int y);
 void brain_opponents(int x, int y);
 void brain_block(int x, int y);

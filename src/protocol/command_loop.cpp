@@ -12,21 +12,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "protocol/brain_adapter.h"
-#include "protocol/output.h"
-#include "protocol/settings.h"
-
-GameSettings gameSettings;
-
-std::mutex& settingsLock() {
-  // Never destroyed: the worker may still run while the process ends.
-  static std::mutex* lock = new std::mutex;
-  return *lock;
-}
-
-GameSettings copySettings() {
-  std::lock_guard<std::mutex> hold(settingsLock());
-  return gameSettings;
-}
+#include "protocol/session.h"
 
 namespace {
 
@@ -245,11 +231,6 @@ void handleBoardLine(const char* line) {
 }
 
 }  // namespace
-
-void do_mymove(int x, int y) {
-  brain_my(x, y);
-  pipeOut("%d,%d", x, y);
-}
 
 void startCommandLoop() {
   if (event1 != nullptr) return;

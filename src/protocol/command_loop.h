@@ -28,8 +28,6 @@ bool handleTooLongLine();
 bool readLine(char* cmd, bool& tooLong);
 // The process: start-up message, the loop, the exit. Never returns.
 [[noreturn]] void runCommandLoop();
-// Plays the engine's chosen move and writes it ("x,y").
-void do_mymove(int x, int y);
 // Waits until no computation runs (for tests driving handleLine).
 void waitIdle();
 // On: every move computation runs inside handleLine on the calling thread;

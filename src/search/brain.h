@@ -50,6 +50,15 @@ struct ScoredMove {
   int score;
 };
 
+// Where a move list comes from (genMoves' genFlag).
+enum class ListKind {
+  kWin,         // one move: the side to move wins (its five, or its first unstoppable four)
+  kLoss,        // one move: the side to move loses whatever it plays
+  kForced,      // the forced replies: the block of a five, or own fours and the common defences
+  kThreatOnly,  // squares where the side to move makes a four or a three that can open
+  kScored,      // the best-scored candidate squares
+};
+
 class VelmBrain : public VelmBoard {
  public:
   VelmMemo memo;
@@ -125,9 +134,8 @@ class VelmBrain : public VelmBoard {
   int alphaBetaPVS(int depth, int fullDepth, int alpha, int beta);
 
   // Move generation.
-  int genMoves(int* list, int maxMoves, int& genFlag);
+  int genMoves(int* list, int maxMoves, ListKind& genFlag);
   int moveValue(const BoardSquare* square) const;
-  static void sort(ScoredMove* list, int count);
   // Adds item to kept, a list of count entries sorted best first that holds
   // at most capacity of them: it goes after every entry of the same or a
   // higher score; when the list is full, an item that would go last is
@@ -167,7 +175,8 @@ class VelmBrain : public VelmBoard {
 
   // Evaluation.
   int boardValueBase();
-  int boardValueRico(int depth);
+  int boardValueRico();
+  // The leaf value the options ask for: boardValueRico or boardValueBase.
   int boardValue();
   int quietValue() const;
   bool forcedLineStopped();

@@ -28,7 +28,7 @@ void VelmBrain::thinkMove(int& x, int& y) {
   }
   // Step 4. Full-width root list (or a forced list).
   int list[kReplyListCapacity];
-  int genFlag = 0;
+  ListKind genFlag = ListKind::kScored;
   const int n = genMoves(list, kFullWidth, genFlag);
   rootCount = n;
   // Step 5. A single move is played without search; a proven loss is
@@ -36,7 +36,8 @@ void VelmBrain::thinkMove(int& x, int& y) {
   if (n == 1) {
     x = sqX[list[0]];
     y = sqY[list[0]];
-    if ((options & kOptionMemory) && genFlag == -winScore) memo.saveGame(sideOther, moveCount);
+    if ((options & kOptionMemory) && genFlag == ListKind::kLoss)
+      memo.saveGame(sideOther, moveCount);
     return;
   }
   // Step 6. Root list.

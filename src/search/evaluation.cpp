@@ -59,7 +59,7 @@ bool VelmBrain::forcedLineStopped() {
   return stopSearch;
 }
 
-int VelmBrain::boardValueRico(int depth) {
+int VelmBrain::boardValueRico() {
   // Step 1. Cached.
   int v = retriveTT0();
   if (v != NO_SCORE) return v;
@@ -82,7 +82,7 @@ int VelmBrain::boardValueRico(int depth) {
     for (int i = 0; i < n; i++) {
       if (forcedLineStopped()) return quietValue();
       makeMove(replies[i]);
-      const int w = boardValueRico(depth - 1);
+      const int w = boardValueRico();
       undoMove();
       if (searching && stopSearch) return quietValue();
       if (-w > v) v = -w;
@@ -97,7 +97,7 @@ int VelmBrain::boardValueRico(int depth) {
 }
 
 int VelmBrain::boardValue() {
-  return (options & kOptionRichEval) ? boardValueRico(0) : boardValueBase();
+  return (options & kOptionRichEval) ? boardValueRico() : boardValueBase();
 }
 
 }  // namespace velm

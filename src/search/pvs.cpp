@@ -14,27 +14,31 @@ constexpr int kListPending = UNLIMITED;
 
 int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   nodes++;
-  // Entry 1. Hard time limit.
+  // Step 1. Past the hard time limit, the node gives up at once; the caller
+  // sees stopSearch and discards what it returns.
   if (timeOver()) {
     stopSearch = true;
     return alpha;
   }
-  // Entry 2. The move that led here made five: the side to move has lost.
+  // Step 2. The move that led here made five: the side to move has lost.
+  // This comes before the depth test, so a five is seen even at a leaf.
   if (checkWin()) return -winScore;
 
-  // Step 1. Leaf.
-  if (depth <= 0) return (options & kOptionRichEval) ? boardValueRico(0) : boardValueBase();
+  // Step 3. A leaf is valued statically; it is neither probed nor stored.
+  if (depth <= 0) return boardValue();
 
   // A full board has no move left: a draw.
   if (moveCount >= numSquares) return 0;
 
   int list[kReplyListCapacity];
   int n = 0;
-  int genFlag = 0;
+  ListKind genFlag = ListKind::kScored;
   bool rememberMove = false;
   const int maxMoves = fullDepth > 0 ? kFullWidth : narrowWidth;
 
-  // Step 2. Table.
+  // Step 4. Probe the table: a result deep enough in both depths and
+  // within the window settles the node; otherwise its move, if any, is
+  // searched first, before the list is even generated.
   int firstMove = -1;
   if (const TTEntry* e = retriveTT()) {
     if (e->depth >= depth && e->fullDepth >= fullDepth) {
@@ -53,20 +57,25 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
     }
   }
 
-  // Step 3. Generation.
+  // Step 5. Without a table move, generate the list now. A proven result
+  // ends the node; only moves of a scored list are worth remembering (a
+  // forced list is found again at once).
   if (firstMove < 0) {
     n = genMoves(list, maxMoves, genFlag);
-    if (genFlag == winScore || genFlag == -winScore) return genFlag;
+    if (genFlag == ListKind::kWin) return winScore;
+    if (genFlag == ListKind::kLoss) return -winScore;
     if (n == 0) {
       // A quiet position has no threat-only move: it is valued as a leaf.
-      if (maxMoves == 0) return (options & kOptionRichEval) ? boardValueRico(0) : boardValueBase();
+      if (maxMoves == 0) return boardValue();
       erro("Internal 348trar89djhddf");
     }
     firstMove = list[0];
-    rememberMove = genFlag == 2;
+    rememberMove = genFlag == ListKind::kScored;
   }
 
-  // Step 4. Move loop.
+  // Step 6. Search the moves: the first one with the full window, the others
+  // with a null window first and again with the full one only when they
+  // fall inside it.
   int best = NO_SCORE;
   int bestMove = firstMove;
   int bound = BOUND_UPPER;
@@ -81,9 +90,9 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
       m = list[next++];
       if (m == firstMove) continue;
     }
-    // Step 4.1. Enter the child.
+    // Step 6.1. Enter the child.
     makeMove(m);
-    // Step 4.2. Score it: full window first, null window after.
+    // Step 6.2. Score it: full window first, null window after.
     int score;
     if (first) {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
@@ -94,16 +103,17 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
     } else {
       score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
     }
-    // Step 4.3. Leave it. A child cut off by the time limit returned a
+    // Step 6.3. Leave it. A child cut off by the time limit returned a
     // meaningless score: unwind without storing or using it.
     undoMove();
     if (stopSearch) return best;
-    // Step 4.4. Cut-off.
+    // Step 6.4. A score at or above beta refutes the parent's move: store
+    // it as a lower bound and cut off.
     if (score >= beta) {
       storeTT(depth, fullDepth, score, BOUND_LOWER, rememberMove ? m : -1);
       return score;
     }
-    // Step 4.5. New best.
+    // Step 6.5. A new best move; one inside the window makes the value exact.
     if (score > best) {
       best = score;
       bestMove = m;
@@ -112,23 +122,26 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
         bound = BOUND_EXACT;
       }
     }
-    // Step 4.6. (The time limit is tested right after each child, above.)
-    // Step 4.7. Only the table move was searched: generate the list now.
+    // Step 6.6. Only the table move was searched so far: generate the list
+    // now and go on from its first entry (the table move is skipped there).
     if (n == kListPending) {
       n = genMoves(list, maxMoves, genFlag);
-      rememberMove = genFlag == 2;
+      rememberMove = genFlag == ListKind::kScored;
       if (n == 0 && maxMoves != 0) erro("Internal 348trar89djhddf");
       next = 0;
     }
   }
 
-  // Step 5. End of the list.
+  // Step 7. Every move searched: store the best value, exact when a move
+  // raised alpha, an upper bound otherwise.
   storeTT(depth, fullDepth, best, bound, rememberMove ? bestMove : -1);
   return best;
 }
 
 int VelmBrain::rootPVS(int depth, int fullDepth) {
-  // Step 1. Order.
+  // Step 1. Order the root moves: after the first iteration the previous
+  // best goes first; in the first one, moves into positions remembered as
+  // lost are marked lost.
   if (depth != minDepth) {
     // The previous iteration's best move goes first; the others keep order.
     int top = 0;

@@ -5,18 +5,6 @@
 
 namespace velm {
 
-namespace {
-
-// How often each pattern code occurs among a square's four direction codes.
-struct CodeHistogram {
-  int n[kPatternCodes] = {};
-  explicit CodeHistogram(const int* codes) {
-    for (int d = 0; d < kDirections; d++) n[codes[d]]++;
-  }
-};
-
-}  // namespace
-
 bool VelmBrain::isFiveSquare(int sq, int side) const {
   if (sq < 0 || sq >= numSquares || squares[sq].stone != kCellEmpty) return false;
   for (int d = 0; d < kDirections; d++)

@@ -27,7 +27,7 @@
 #include "platform/clock.h"
 #include "protocol/brain_adapter.h"
 #include "protocol/command_loop.h"
-#include "protocol/settings.h"
+#include "protocol/session.h"
 
 namespace {
 

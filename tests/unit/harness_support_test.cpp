@@ -10,7 +10,7 @@
 
 #include "log/log.h"
 #include "protocol/command_loop.h"
-#include "protocol/settings.h"
+#include "protocol/session.h"
 #include "search_test_util.h"
 
 namespace {

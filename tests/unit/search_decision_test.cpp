@@ -112,16 +112,16 @@ TEST_F(DecisionTest, OpenThreeIsAnsweredOnOneOfItsInnerEnds) {
 TEST_F(DecisionTest, OwnOpenFourIsPlayedAsAWin) {
   draw({".....XXX", "", "", "", "", "", "..O...O..O"}, 0, 3);
   int list[kReplyListCapacity];
-  int flag = 0;
+  ListKind flag = ListKind::kScored;
   ASSERT_EQ(b().genMoves(list, kFullWidth, flag), 1);
-  EXPECT_EQ(flag, winScore);
+  EXPECT_EQ(flag, ListKind::kWin);
   EXPECT_EQ(think(), Move(4, 3));
 }
 
 TEST_F(DecisionTest, NoIterationPlaysTheGeneratorsFirstMove) {
   quietMiddleGame();
   int list[kReplyListCapacity];
-  int flag = 0;
+  ListKind flag = ListKind::kScored;
   ASSERT_GT(b().genMoves(list, kFullWidth, flag), 1);
   b().maxDepth = 1;
   const std::uint64_t nodes = b().nodes;
@@ -132,7 +132,7 @@ TEST_F(DecisionTest, NoIterationPlaysTheGeneratorsFirstMove) {
 TEST_F(DecisionTest, TimeOutInTheFirstIterationStillAnswers) {
   quietMiddleGame();
   int list[kReplyListCapacity];
-  int flag = 0;
+  ListKind flag = ListKind::kScored;
   ASSERT_GT(b().genMoves(list, kFullWidth, flag), 1);
   // The clock jumps past the hard limit right after the move starts.
   FakeClock::reset(0);

@@ -11,7 +11,7 @@ class EvaluationTest : public SearchSuite {};
 
 TEST_F(EvaluationTest, EmptyBoardIsWorthNothing) {
   EXPECT_EQ(b().boardValueBase(), 0);
-  EXPECT_EQ(b().boardValueRico(0), 0);
+  EXPECT_EQ(b().boardValueRico(), 0);
 }
 
 TEST_F(EvaluationTest, WeightsOfTheTwoEvaluationsDiffer) {
@@ -22,26 +22,26 @@ TEST_F(EvaluationTest, WeightsOfTheTwoEvaluationsDiffer) {
   b().counts.patCount[1][patFour] = 1;
   b().key = 0x1234567890ULL;  // a key no cache slot holds
   EXPECT_EQ(b().boardValueBase(), -158);
-  EXPECT_EQ(b().boardValueRico(0), 4);
+  EXPECT_EQ(b().boardValueRico(), 4);
 }
 
 TEST_F(EvaluationTest, OwnFiveWins) {
   draw({"OXXXX", "", ".OO..O"}, 2, 7);
   EXPECT_EQ(b().boardValueBase(), winScore);
-  EXPECT_EQ(b().boardValueRico(0), winScore);
+  EXPECT_EQ(b().boardValueRico(), winScore);
 }
 
 TEST_F(EvaluationTest, TwoOpponentFivesLose) {
   draw({"X.............X", "", "", "", "", "", "", "", "", "...OOOO", "", "", "", "",
         "X.............X"});
   EXPECT_EQ(b().boardValueBase(), -winScore);
-  EXPECT_EQ(b().boardValueRico(0), -winScore);
+  EXPECT_EQ(b().boardValueRico(), -winScore);
 }
 
 TEST_F(EvaluationTest, OwnOpenFourSquareWins) {
   draw({".....XXX", "", "", "", "", "", "..O...O..O"}, 0, 3);
   EXPECT_EQ(b().boardValueBase(), winScore);
-  EXPECT_EQ(b().boardValueRico(0), winScore);
+  EXPECT_EQ(b().boardValueRico(), winScore);
 }
 
 TEST_F(EvaluationTest, ForcedBlockThatMakesAnOpenFourIsAProvenWin) {
@@ -55,7 +55,7 @@ TEST_F(EvaluationTest, ForcedBlockThatMakesAnOpenFourIsAProvenWin) {
         ".....XXX"});  // y=5
   EXPECT_EQ(b().boardValueBase(), winScore);
   const std::uint64_t root = b().key;
-  EXPECT_EQ(b().boardValueRico(0), winScore);
+  EXPECT_EQ(b().boardValueRico(), winScore);
   EXPECT_EQ(b().key, root);
   EXPECT_EQ(b().retriveTT0(), winScore);
   const TTEntry* e = b().retriveTT();
@@ -73,10 +73,10 @@ TEST_F(EvaluationTest, ForcedBlockThatMakesAnOpenFourIsAProvenWin) {
 
 TEST_F(EvaluationTest, CachedValueIsReturnedAsStored) {
   draw({"XO", "OX", ".X"}, 6, 6);
-  const int v = b().boardValueRico(0);
+  const int v = b().boardValueRico();
   EXPECT_EQ(b().retriveTT0(), v);
   b().storeTT0(777);
-  EXPECT_EQ(b().boardValueRico(0), 777);
+  EXPECT_EQ(b().boardValueRico(), 777);
   EXPECT_EQ(b().boardValue(), 777);
   b().options = 0;
   EXPECT_EQ(b().boardValue(), b().boardValueBase());

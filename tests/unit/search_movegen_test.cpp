@@ -9,24 +9,13 @@ namespace {
 
 class MoveGenTest : public SearchSuite {
  protected:
-  std::vector<int> gen(int maxMoves, int& flag) {
-    flag = -12345;
+  std::vector<int> gen(int maxMoves, ListKind& flag) {
     const int n = b().genMoves(list_, maxMoves, flag);
     return std::vector<int>(list_, list_ + n);
   }
   int value(int s) { return b().moveValue(&b().squares[s]); }
   int list_[kReplyListCapacity];
 };
-
-TEST_F(MoveGenTest, SortKeepsEqualScoresInOrderHighestFirst) {
-  ScoredMove l[6] = {{1, 5}, {2, 9}, {3, 5}, {4, -1}, {5, 9}, {6, 5}};
-  VelmBrain::sort(l, 6);
-  const int moves[6] = {2, 5, 1, 3, 6, 4};
-  for (int i = 0; i < 6; i++) EXPECT_EQ(l[i].move, moves[i]) << i;
-  ScoredMove one[1] = {{7, 3}};
-  VelmBrain::sort(one, 1);
-  EXPECT_EQ(one[0].move, 7);
-}
 
 TEST_F(MoveGenTest, SingleStoneGivesItsSixteenLineSquaresInSquareOrder) {
   b().makeGameMove(7, 7);
@@ -42,9 +31,9 @@ TEST_F(MoveGenTest, SingleStoneGivesItsSixteenLineSquaresInSquareOrder) {
     }
   }
   EXPECT_EQ(value(sq(8, 9)), 0);
-  int flag;
+  ListKind flag;
   EXPECT_EQ(gen(40, flag), expected);
-  EXPECT_EQ(flag, 2);
+  EXPECT_EQ(flag, ListKind::kScored);
 }
 
 TEST_F(MoveGenTest, ScoredListsAreTheBestCandidatesBestFirst) {
@@ -56,9 +45,9 @@ TEST_F(MoveGenTest, ScoredListsAreTheBestCandidatesBestFirst) {
   ASSERT_GE(positive.size(), 60u);
   std::stable_sort(positive.begin(), positive.end(),
                    [](const ScoredMove& a, const ScoredMove& c) { return a.score > c.score; });
-  int flag;
+  ListKind flag;
   std::vector<int> wide = gen(40, flag);
-  EXPECT_EQ(flag, 2);
+  EXPECT_EQ(flag, ListKind::kScored);
   ASSERT_EQ(wide.size(), 40u);
   for (int i = 0; i < 40; i++) EXPECT_EQ(wide[i], positive[i].move) << i;
   for (int i = 1; i < 40; i++) {
@@ -68,45 +57,45 @@ TEST_F(MoveGenTest, ScoredListsAreTheBestCandidatesBestFirst) {
     }
   }
   std::vector<int> narrow = gen(8, flag);
-  EXPECT_EQ(flag, 2);
+  EXPECT_EQ(flag, ListKind::kScored);
   EXPECT_EQ(narrow, std::vector<int>(wide.begin(), wide.begin() + 8));
 }
 
 TEST_F(MoveGenTest, AllCandidatesWorthNothingAreListedInSquareOrder) {
   // A lone corner stone makes only closed twos, worth 0.
   b().makeGameMove(0, 0);
-  int flag;
+  ListKind flag;
   const std::vector<int> all = {sq(0, 1), sq(0, 2), sq(1, 0), sq(1, 1),
                                 sq(1, 2), sq(2, 0), sq(2, 1), sq(2, 2)};
   for (int s : all) EXPECT_EQ(value(s), 0);
   EXPECT_EQ(gen(40, flag), all);
-  EXPECT_EQ(flag, 2);
+  EXPECT_EQ(flag, ListKind::kScored);
   EXPECT_EQ(gen(3, flag), std::vector<int>(all.begin(), all.begin() + 3));
 }
 
 TEST_F(MoveGenTest, ForcedListsOverrideTheWidth) {
   // X to move has a four: its five square alone.
   draw({"OXXXX", "", ".OO..O"}, 2, 7);
-  int flag;
+  ListKind flag;
   EXPECT_EQ(gen(40, flag), std::vector<int>{sq(7, 7)});
-  EXPECT_EQ(flag, winScore);
+  EXPECT_EQ(flag, ListKind::kWin);
   EXPECT_EQ(gen(0, flag), std::vector<int>{sq(7, 7)});
-  EXPECT_EQ(flag, winScore);
+  EXPECT_EQ(flag, ListKind::kWin);
 }
 
 TEST_F(MoveGenTest, SingleOpponentFiveIsBlocked) {
   draw({"..XOOOO", "", "X...X...X"}, 0, 9);
-  int flag;
+  ListKind flag;
   EXPECT_EQ(gen(40, flag), std::vector<int>{sq(7, 9)});
-  EXPECT_EQ(flag, 0);
+  EXPECT_EQ(flag, ListKind::kForced);
 }
 
 TEST_F(MoveGenTest, ThreatOnlyListIsEmptyWithoutOwnThreeSquares) {
   // X to move has a lone stone: no square makes it a three.
   draw({"XO"}, 6, 6);
-  int flag;
+  ListKind flag;
   EXPECT_TRUE(gen(0, flag).empty());
-  EXPECT_EQ(flag, 1);
+  EXPECT_EQ(flag, ListKind::kThreatOnly);
 }
 
 TEST_F(MoveGenTest, ThreatOnlyListHoldsOwnFourAndThreeSquaresUnsorted) {
@@ -118,9 +107,9 @@ TEST_F(MoveGenTest, ThreatOnlyListHoldsOwnFourAndThreeSquaresUnsorted) {
         ".....OXXX",                                //
         "", "", "", "",                             //
         "O.............O"});
-  int flag;
+  ListKind flag;
   std::vector<int> l = gen(0, flag);
-  EXPECT_EQ(flag, 1);
+  EXPECT_EQ(flag, ListKind::kThreatOnly);
   std::vector<int> expected;
   for (int s = 0; s < b().numSquares; s++) {
     if (b().squares[s].candidate && VelmBrain::attCheck(b().squares[s].pat[0]))

@@ -19,7 +19,8 @@ using Selection = search_test::SearchSuite;
 
 // Stable sort of everything, best first, then the first `capacity`.
 std::vector<ScoredMove> sortedCut(std::vector<ScoredMove> all, int capacity) {
-  if (all.size() >= 2) VelmBrain::sort(all.data(), static_cast<int>(all.size()));
+  std::stable_sort(all.begin(), all.end(),
+                   [](const ScoredMove& a, const ScoredMove& b) { return a.score > b.score; });
   if (static_cast<int>(all.size()) > capacity) all.resize(capacity);
   return all;
 }
@@ -98,9 +99,9 @@ TEST_F(Selection, GenMovesGivesTheSortedCutOfEveryCandidate) {
     randomGame(b(), rng, 2 + static_cast<int>(rng() % 50));
     for (int maxMoves : {40, 8, 1}) {
       int list[kReplyListCapacity];
-      int genFlag = 0;
+      ListKind genFlag = ListKind::kScored;
       const int n = b().genMoves(list, maxMoves, genFlag);
-      if (genFlag != 2) continue;  // a forced list from the threat analysis
+      if (genFlag != ListKind::kScored) continue;  // a forced list from the threat analysis
       scored++;
       ASSERT_EQ(std::vector<int>(list, list + n), referenceList(b(), maxMoves))
           << "game " << game << " maxMoves " << maxMoves;

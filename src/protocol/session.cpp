@@ -1,9 +1,22 @@
-#include "protocol/output.h"
+#include "protocol/session.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 #include "platform/output.h"
+
+GameSettings gameSettings;
+
+std::mutex& settingsLock() {
+  // Never destroyed: the worker may still run while the process ends.
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+
+GameSettings copySettings() {
+  std::lock_guard<std::mutex> hold(settingsLock());
+  return gameSettings;
+}
 
 namespace {
 

@@ -1,10 +1,12 @@
-// The game settings announced by the manager (START, RECTSTART and INFO).
+// What the command loop and the brain adapter share: the game settings the
+// manager announces (START, RECTSTART and INFO) and the one way to write a
+// protocol line. Neither of the two includes the other; both include this.
 //
-// Owned by the command loop, which alone writes them; the brain adapter
-// reads them when it validates (brain_init), when it creates the player,
-// when a game starts and when a move is asked for. INFO may change them
-// while the worker computes, and the worker reads them when it creates the
-// player or starts a decision: settingsLock() guards those moments.
+// The command loop alone writes the settings; the brain adapter reads them
+// when it validates (brain_init), when it creates the player, when a game
+// starts and when a move is asked for. INFO may change them while the worker
+// computes, and the worker reads them when it creates the player or starts a
+// decision: settingsLock() guards those moments.
 #pragma once
 
 #include <mutex>
@@ -44,3 +46,7 @@ extern GameSettings gameSettings;
 std::mutex& settingsLock();
 // A copy of the settings taken under settingsLock().
 GameSettings copySettings();
+
+// Writes one protocol line: printf-style text, a line feed and a flush, as
+// one unit (lines of the two threads never interleave).
+void pipeOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
