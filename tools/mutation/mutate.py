@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+"""Mutation testing: how many small faults planted in src/ the suite catches.
+
+  tools/mutation/mutate.py generate [--seed S] [--count N]   # writes mutants.txt
+  tools/mutation/mutate.py run [--only ID,...] [--keep]      # killed K of N
+
+A mutant is one operator change on one source line: a comparison flipped,
+a "+ 1" or "- 1" dropped, a condition negated, an integer constant changed,
+or a statement removed. mutants.txt (beside this script) holds the fixed,
+seeded sample, one mutant per line:
+
+  id <TAB> file <TAB> line <TAB> operator <TAB> original line <TAB> mutated line
+
+`run` copies the tree once into a scratch folder (MUTATION_DIR, default
+/tmp/velmaro-mutation), keeps one incremental Release build there, and for
+each mutant puts the mutated line in place of the original (found by its
+text, nearest to the recorded line number), builds, and runs the suite with
+ctest, stopping at the first failure. A mutant is killed when a test fails
+or the suite runs past its time limit; one that does not build is reported
+apart and not counted; one whose line is no longer in the source is stale.
+The working tree is never touched.
+"""
+import argparse
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+MUTANTS = os.path.join(HERE, "mutants.txt")
+# Mutants per area in a sample of 48, roughly by the size of the code.
+AREAS = {"src/board": 12, "src/search": 12, "src/memo": 7, "src/protocol": 8, "src/platform": 5,
+         "src/player": 2, "src/log": 2}
+SUITE_SECONDS = 300  # a suite still running after this long counts as killing the mutant
+
+COMPARISONS = [("<=", "<"), (">=", ">"), ("==", "!="), ("!=", "=="), (" < ", " <= "),
+               (" > ", " >= ")]
+
+
+def code_part(line):
+    """The line without a trailing // comment."""
+    i = line.find("//")
+    return line if i < 0 else line[:i]
+
+
+def candidates(line):
+    """(operator, mutated line) pairs that apply to a source line."""
+    code = code_part(line)
+    stripped = code.strip()
+    if not stripped or stripped.startswith(("#", "//", "*")) or "static_assert" in code:
+        return []
+    out = []
+    for a, b in COMPARISONS:
+        i = code.find(a)
+        if i >= 0 and "<<" not in code[max(0, i - 1):i + 3] and ">>" not in code[max(0, i - 1):i + 3] \
+                and "->" not in code[max(0, i - 1):i + 3] and "template" not in code \
+                and "#include" not in code and "<int>" not in code:
+            out.append(("comparison", line[:i] + b + line[i + len(a):]))
+    for a in (" + 1", " - 1"):
+        i = code.find(a)
+        if i >= 0 and not code[i + len(a):i + len(a) + 1].isdigit():
+            out.append(("drop " + a.strip(), line[:i] + line[i + len(a):]))
+    m = re.search(r"\bif \((.*)\)( \{| return| [a-z])", code)
+    if m and "constexpr" not in code:
+        out.append(("negate", line[:m.start(1)] + "!(" + m.group(1) + ")" + line[m.end(1):]))
+    for m in re.finditer(r"(?<![\w.])(\d+)(?![\w.'])", code):
+        if "[" in code[:m.start()] and "]" not in code[m.start():]:
+            continue
+        value = int(m.group(1))
+        out.append(("constant", line[:m.start()] + str(value + 1) + line[m.end():]))
+        break
+    if re.match(r"^\s*[A-Za-z_][\w.\->\[\]]*\s*(\+\+|--|[-+*/|&^]?=[^=]).*;\s*$", code) \
+            or re.match(r"^\s*[A-Za-z_][\w:.\->]*\(.*\);\s*$", code):
+        if not re.match(r"^\s*(return|const|int|bool|auto|unsigned|std::|char|long|static|double)\b",
+                        code):
+            indent = line[:len(line) - len(line.lstrip())]
+            out.append(("remove statement", indent + ";"))
+    return out
+
+
+def built_here(lines, n):
+    """False for line n (1-based) when the Linux Release build leaves it out:
+    Windows-only code and Debug-only checks, which the suite cannot reach."""
+    stack = []  # per open #if: True when its current branch is left out
+    for line in lines[:n - 1]:
+        t = line.strip()
+        if t.startswith("#if"):
+            stack.append(t in ("#ifdef _WIN32", "#if defined(_WIN32)", "#ifdef VELM_CHECK_BOARD"))
+        elif t.startswith("#else") and stack:
+            stack[-1] = not stack[-1]
+        elif t.startswith("#endif") and stack:
+            stack.pop()
+    return not any(stack)
+
+
+def generate(seed, count):
+    rng = random.Random(seed)
+    files = []
+    for area in AREAS:
+        for name in sorted(os.listdir(os.path.join(ROOT, area))):
+            if name.endswith(".cpp"):
+                files.append(os.path.join(area, name))
+    # Every area gets mutants; within an area, lines are drawn at random.
+    pool = {}
+    for f in files:
+        lines = open(os.path.join(ROOT, f)).read().split("\n")
+        for n, line in enumerate(lines, 1):
+            if not built_here(lines, n):
+                continue
+            for op, mutated in candidates(line):
+                pool.setdefault(os.path.dirname(f), []).append((f, n, op, line, mutated))
+    chosen = []
+    total = sum(AREAS.values())
+    for area, share in sorted(AREAS.items()):
+        want = max(1, round(share * count / total))
+        picked = 0
+        while picked < want:
+            pick = rng.choice(pool[area])
+            if all((c[0], c[1]) != (pick[0], pick[1]) for c in chosen):
+                chosen.append(pick)
+                picked += 1
+    chosen.sort(key=lambda c: (c[0], c[1]))
+    with open(MUTANTS, "w") as out:
+        for i, (f, n, op, line, mutated) in enumerate(chosen, 1):
+            out.write("\t".join([str(i), f, str(n), op, line, mutated]) + "\n")
+    print(f"wrote {len(chosen)} mutants to {os.path.relpath(MUTANTS, ROOT)}")
+
+
+def load():
+    mutants = []
+    for row in open(MUTANTS).read().split("\n"):
+        if row:
+            i, f, n, op, line, mutated = row.split("\t")
+            mutants.append((int(i), f, int(n), op, line, mutated))
+    return mutants
+
+
+def sh(cmd, cwd, timeout=None):
+    try:
+        r = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=timeout)
+        return r.returncode, r.stdout.decode(errors="replace")
+    except subprocess.TimeoutExpired:
+        return None, ""
+
+
+def run(only, keep):
+    work = os.environ.get("MUTATION_DIR", "/tmp/velmaro-mutation")
+    tree = os.path.join(work, "tree")
+    build = os.path.join(work, "build")
+    jobs = os.environ.get("JOBS", "2")
+    # One copy of the tree, refreshed from the working tree; the build in it
+    # stays and is rebuilt incrementally.
+    os.makedirs(tree, exist_ok=True)
+    for part in ["CMakeLists.txt", "cmake", "src", "tools", "tests"]:
+        src, dst = os.path.join(ROOT, part), os.path.join(tree, part)
+        if os.path.isdir(src):
+            shutil.rmtree(dst, ignore_errors=True)
+            shutil.copytree(src, dst)
+        else:
+            shutil.copy2(src, dst)
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        rc, out = sh(["cmake", "-S", tree, "-B", build, "-DCMAKE_BUILD_TYPE=Release"], work)
+        if rc != 0:
+            sys.exit("configure failed:\n" + out)
+    rc, out = sh(["cmake", "--build", build, "-j" + jobs], work)
+    if rc != 0:
+        sys.exit("the unmutated tree does not build:\n" + out[-3000:])
+    rc, out = sh(["ctest", "--stop-on-failure", "-j" + jobs, "-LE", "windows|browser"], build,
+                 SUITE_SECONDS)
+    if rc != 0:
+        sys.exit("the suite fails without any mutant:\n" + out[-3000:])
+
+    killed, counted, survivors, invalid, stale = 0, 0, [], [], []
+    for i, f, n, op, line, mutated in load():
+        if only and i not in only:
+            continue
+        path = os.path.join(tree, f)
+        text = open(path).read()
+        lines = text.split("\n")
+        places = [k for k, l in enumerate(lines) if l == line]
+        if not places:
+            stale.append(i)
+            print(f"mutant {i:3} {f}:{n} {op}: stale (line not found)", flush=True)
+            continue
+        k = min(places, key=lambda p: abs(p + 1 - n))
+        lines[k] = mutated
+        open(path, "w").write("\n".join(lines))
+        start = time.time()
+        try:
+            rc, out = sh(["cmake", "--build", build, "-j" + jobs], work)
+            if rc != 0:
+                invalid.append(i)
+                verdict = "does not build"
+            else:
+                rc, out = sh(["ctest", "--stop-on-failure", "-j" + jobs, "-LE", "windows|browser"],
+                             build, SUITE_SECONDS)
+                counted += 1
+                if rc != 0:
+                    killed += 1
+                    failed = re.findall(r"\d+ - (\S+) \(", out)
+                    verdict = "killed" + (f" by {failed[0]}" if failed else " (time limit)")
+                else:
+                    survivors.append(i)
+                    verdict = "SURVIVED"
+        finally:
+            open(path, "w").write(text)
+        print(f"mutant {i:3} {f}:{n} {op}: {verdict} ({time.time() - start:.0f} s)", flush=True)
+    # Leave the build matching the unmutated tree.
+    sh(["cmake", "--build", build, "-j" + jobs], work)
+    if not keep:
+        pass
+    print(f"survivors: {' '.join(map(str, survivors)) or 'none'}")
+    if invalid:
+        print(f"not counted (do not build): {' '.join(map(str, invalid))}")
+    if stale:
+        print(f"not counted (stale): {' '.join(map(str, stale))}")
+    print(f"killed {killed} of {counted}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    sub = parser.add_subparsers(dest="command", required=True)
+    g = sub.add_parser("generate")
+    g.add_argument("--seed", type=int, default=13)
+    g.add_argument("--count", type=int, default=48)
+    r = sub.add_parser("run")
+    r.add_argument("--only", default="")
+    r.add_argument("--keep", action="store_true")
+    args = parser.parse_args()
+    if args.command == "generate":
+        generate(args.seed, args.count)
+    else:
+        only = {int(x) for x in args.only.split(",") if x}
+        run(only, args.keep)
+
+
+if __name__ == "__main__":
+    main()
