@@ -1,5 +1,5 @@
-// The pattern tables, built once when the engine object is constructed and
-// only read afterwards: the code and completion squares of every line key
+// The pattern tables, built when the engine object is constructed and only
+// read afterwards: the code and completion squares of every line key
 // for each side, and the static value and cross code of every quadruple of
 // direction codes.
 #include <cstring>
@@ -13,6 +13,70 @@ namespace {
 
 constexpr int kCodeDigits = 10;  // direction codes 0..9 are the decimal digits of a cross index
 
+// Every pattern table of VelmBoard, as the board holds them.
+struct PatternTables {
+  int linePattern[kLineKeys][2];
+  int lineDefence[kLineKeys][2][2];
+  int crossValue[kCrossEntries];
+  int crossCode[kCrossEntries];
+  std::uint8_t lineCodes[kLineKeys];
+  std::uint8_t crossFlags[kCrossEntries];
+};
+
+// Computes the tables (zeroed storage: completion squares are written only
+// for fours).
+void buildTables(PatternTables& t) {
+  // Step 1. Line tables: every key for both sides, also keys that no board
+  // produces.
+  for (int k = 0; k < kLineKeys; k++) {
+    for (int side = 0; side < 2; side++) {
+      t.linePattern[k][side] = findPatternKey(k, side, t.lineDefence[k][side]);
+    }
+  }
+  // Step 2. Cross values and cross codes of every quadruple.
+  for (int c0 = 0; c0 < kCodeDigits; c0++)
+    for (int c1 = 0; c1 < kCodeDigits; c1++)
+      for (int c2 = 0; c2 < kCodeDigits; c2++)
+        for (int c3 = 0; c3 < kCodeDigits; c3++)
+          t.crossValue[crossIndex(c0, c1, c2, c3)] = setPatternVal(c0, c1, c2, c3);
+  for (int c0 = 0; c0 < kCodeDigits; c0++)
+    for (int c1 = 0; c1 < kCodeDigits; c1++)
+      for (int c2 = 0; c2 < kCodeDigits; c2++)
+        for (int c3 = 0; c3 < kCodeDigits; c3++)
+          t.crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
+  // Step 3. The compact copies used by make and undo.
+  static_assert(kPatternCodes <= VelmBoard::kLineCodeMask + 1 &&
+                kCrossCodes <= VelmBoard::kCrossCodeMask + 1);
+  for (int k = 0; k < kLineKeys; k++) {
+    t.lineCodes[k] = static_cast<std::uint8_t>(t.linePattern[k][0] |
+                                               t.linePattern[k][1] << VelmBoard::kLineCodeBits);
+  }
+  auto four = [](int c) { return c == patFour || c == patOpenFour; };
+  for (int c0 = 0; c0 < kCodeDigits; c0++)
+    for (int c1 = 0; c1 < kCodeDigits; c1++)
+      for (int c2 = 0; c2 < kCodeDigits; c2++)
+        for (int c3 = 0; c3 < kCodeDigits; c3++) {
+          const int index = crossIndex(c0, c1, c2, c3);
+          const bool hasFour = four(c0) || four(c1) || four(c2) || four(c3);
+          t.crossFlags[index] =
+              static_cast<std::uint8_t>(t.crossCode[index] | (hasFour ? VelmBoard::kCrossFour : 0));
+        }
+}
+
+// Classifying 131072 lines is the one costly part of building an engine, and
+// the tables depend on nothing but the pattern rules: a process computes
+// them once, and every engine object copies them (tests and the fuzzing
+// harnesses build many engines). Never freed: the process may end at any
+// moment.
+const PatternTables& patternTables() {
+  static const PatternTables* tables = [] {
+    PatternTables* t = new PatternTables{};
+    buildTables(*t);
+    return t;
+  }();
+  return *tables;
+}
+
 }  // namespace
 
 VelmBoard::VelmBoard() {
@@ -24,42 +88,14 @@ VelmBoard::VelmBoard() {
   // together with a five count; start them defined all the same.
   std::memset(&counts, 0, sizeof counts);
 
-  // Step 2. Line tables: every key for both sides, also keys that no board
-  // produces. Completion squares are written only for fours.
-  std::memset(lineDefence, 0, sizeof lineDefence);
-  for (int k = 0; k < kLineKeys; k++) {
-    for (int side = 0; side < 2; side++) {
-      linePattern[k][side] = findPatternKey(k, side, lineDefence[k][side]);
-    }
-  }
-
-  // Step 3. Cross values and cross codes of every quadruple.
-  for (int c0 = 0; c0 < kCodeDigits; c0++)
-    for (int c1 = 0; c1 < kCodeDigits; c1++)
-      for (int c2 = 0; c2 < kCodeDigits; c2++)
-        for (int c3 = 0; c3 < kCodeDigits; c3++)
-          crossValue[crossIndex(c0, c1, c2, c3)] = setPatternVal(c0, c1, c2, c3);
-  for (int c0 = 0; c0 < kCodeDigits; c0++)
-    for (int c1 = 0; c1 < kCodeDigits; c1++)
-      for (int c2 = 0; c2 < kCodeDigits; c2++)
-        for (int c3 = 0; c3 < kCodeDigits; c3++)
-          crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
-  // Step 4. The compact copies used by make and undo.
-  static_assert(kPatternCodes <= kLineCodeMask + 1 && kCrossCodes <= kCrossCodeMask + 1);
-  for (int k = 0; k < kLineKeys; k++) {
-    lineCodes[k] =
-        static_cast<std::uint8_t>(linePattern[k][0] | linePattern[k][1] << kLineCodeBits);
-  }
-  auto four = [](int c) { return c == patFour || c == patOpenFour; };
-  for (int c0 = 0; c0 < kCodeDigits; c0++)
-    for (int c1 = 0; c1 < kCodeDigits; c1++)
-      for (int c2 = 0; c2 < kCodeDigits; c2++)
-        for (int c3 = 0; c3 < kCodeDigits; c3++) {
-          const int index = crossIndex(c0, c1, c2, c3);
-          const bool hasFour = four(c0) || four(c1) || four(c2) || four(c3);
-          crossFlags[index] =
-              static_cast<std::uint8_t>(crossCode[index] | (hasFour ? kCrossFour : 0));
-        }
+  // Step 2. The pattern tables.
+  const PatternTables& t = patternTables();
+  std::memcpy(linePattern, t.linePattern, sizeof linePattern);
+  std::memcpy(lineDefence, t.lineDefence, sizeof lineDefence);
+  std::memcpy(crossValue, t.crossValue, sizeof crossValue);
+  std::memcpy(crossCode, t.crossCode, sizeof crossCode);
+  std::memcpy(lineCodes, t.lineCodes, sizeof lineCodes);
+  std::memcpy(crossFlags, t.crossFlags, sizeof crossFlags);
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {

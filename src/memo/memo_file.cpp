@@ -37,23 +37,37 @@ class FieldReader {
   std::FILE* file;
 };
 
-// Little-endian writing of fixed-width fields; remembers the first failure.
+// Little-endian writing of fixed-width fields, gathered in a buffer that
+// goes out in large writes (the file has some 90,000 fields); remembers the
+// first failure.
 class FieldWriter {
  public:
   explicit FieldWriter(std::FILE* f) : file(f) {}
 
-  void write(std::uint64_t v, int bytes) {
-    unsigned char b[8];
-    for (int i = 0; i < bytes; i++) b[i] = static_cast<unsigned char>(v >> (8 * i));
-    if (ok && std::fwrite(b, 1, bytes, file) != static_cast<std::size_t>(bytes)) ok = false;
+  void write32(std::int32_t v) { put<4>(static_cast<std::uint32_t>(v)); }
+  void write64(std::uint64_t v) { put<8>(v); }
+  // Writes out what the buffer holds.
+  void flush() {
+    if (ok && std::fwrite(buffer, 1, used, file) != static_cast<std::size_t>(used)) ok = false;
+    used = 0;
   }
-  void write32(std::int32_t v) { write(static_cast<std::uint32_t>(v), 4); }
-  void write64(std::uint64_t v) { write(v, 8); }
 
   bool ok = true;
 
  private:
+  static constexpr int kBufferBytes = 4096;
+
+  template <int kBytes>
+  void put(std::uint64_t v) {
+    if (used + kBytes > kBufferBytes) flush();
+    unsigned char* b = buffer + used;
+    for (int i = 0; i < kBytes; i++) b[i] = static_cast<unsigned char>(v >> (8 * i));
+    used += kBytes;
+  }
+
   std::FILE* file;
+  unsigned char buffer[kBufferBytes];
+  int used = 0;
 };
 
 bool fillIndicesValid(const VelmMemo& memo) {
@@ -140,6 +154,7 @@ bool VelmMemo::writeFile() {
   if (file == nullptr) return false;
   FieldWriter out(file);
   writeAll(out, *this);
+  out.flush();
   bool ok = out.ok;
   ok = std::fflush(file) == 0 && ok;
   ok = std::fclose(file) == 0 && ok;

@@ -31,8 +31,10 @@
 
 namespace {
 
-// Work units (search nodes and forced-line steps) per move decision.
-constexpr unsigned long long kNodeBudget = 3000;
+// Work units (search nodes and forced-line steps) per move decision: enough
+// for a decision to search, stop and answer; the positions harness is the
+// one that searches deeply.
+constexpr unsigned long long kNodeBudget = 300;
 constexpr const char* kPlainFile = "plain-file";
 // No data folder set yet: no INFO line can name this (lines have no LF).
 constexpr const char* kUnconfined = "\n";
