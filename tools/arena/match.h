@@ -8,9 +8,10 @@
 // Stops: after the last game; when the SPRT decides (games started after
 // the deciding one are broken off and not counted); at the first Ctrl-C (no
 // new game starts, the running ones finish and count); at the second Ctrl-C
-// or a SIGTERM (the running games are broken off and not counted). With one
-// slot, a game starts only after the previous one is counted, so the SPRT
-// never breaks off a game there.
+// or a SIGTERM (the running games are broken off and not counted, nor any
+// later game that happened to finish). With one slot, a game starts only
+// after the previous one is counted, so the SPRT never breaks off a game
+// there.
 #pragma once
 
 #include <string>
