@@ -5,13 +5,17 @@
 //
 //   --mode play|crash|exit|hang|occupied|offboard|error|fatal|garbage|starterror
 //   --at N         the move request of each game (1-based) that misbehaves
+//   --if-mine x,y  misbehave only in games where its own stone is on x,y then
 //   --moves "x,y x,y ..."   the replies to the first requests of each game
 //   --messages     write MESSAGE and DEBUG lines before every move
 //   --delay MS     wait before every move
 //   --name NAME    the name given in the ABOUT reply
 //   --log FILE     append every received byte (line endings included)
+//   --pids FILE    append its process id, one line, when it starts
 //
 // It has no engine in it: its only job is to be predictable.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +35,8 @@ struct Config {
   int delayMs = 0;
   std::string name = "test-brain";
   std::string logPath;
+  std::string pidsPath;
+  int mineX = -1, mineY = -1;  // --if-mine; -1: every game
 };
 
 Config config;
@@ -98,7 +104,9 @@ void move() {
     reply("MESSAGE thinking about move " + std::to_string(requests));
     reply("DEBUG 7,7 looks good");
   }
-  if (requests == config.at) {
+  const bool chosenGame = config.mineX < 0 || (onBoard(config.mineX, config.mineY) &&
+                                               cell(config.mineX, config.mineY) == 1);
+  if (requests == config.at && chosenGame) {
     const std::string& m = config.mode;
     if (m == "crash") std::abort();
     if (m == "exit") std::exit(3);
@@ -154,6 +162,10 @@ bool parseConfig(int argc, char** argv) {
       config.name = v;
     } else if (a == "--log") {
       config.logPath = v;
+    } else if (a == "--pids") {
+      config.pidsPath = v;
+    } else if (a == "--if-mine") {
+      if (std::sscanf(v.c_str(), "%d,%d", &config.mineX, &config.mineY) != 2) return false;
     } else if (a == "--moves") {
       int x, y, used;
       const char* p = v.c_str();
@@ -176,6 +188,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   logBytes("# start\n");
+  if (!config.pidsPath.empty()) {
+    FILE* f = std::fopen(config.pidsPath.c_str(), "a");
+    if (f != nullptr) {
+      std::fprintf(f, "%d\n", static_cast<int>(getpid()));
+      std::fclose(f);
+    }
+  }
   std::string raw;
   while (readRaw(raw)) {
     const std::string line = stripped(raw);

@@ -2,10 +2,16 @@
 // against scripted test brains (and once against the real brain), judged by
 // its printed lines, the records it writes and what the brains received.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "brain_driver.h"
@@ -56,18 +62,32 @@ class Arena : public ::testing::Test {
     return command;
   }
 
-  ArenaRun run(const std::vector<std::string>& args) const {
+  void start(const std::vector<std::string>& args, tools::ChildProcess& process) const {
     std::vector<std::string> argv = {kArena, "--folder", path("data")};
     argv.insert(argv.end(), args.begin(), args.end());
-    tools::ChildProcess process;
-    ArenaRun result;
     EXPECT_TRUE(process.start(argv, temp.path()));
+  }
+
+  // The rest of the arena's output, and its exit code.
+  static void finish(tools::ChildProcess& process, ArenaRun& result) {
     std::string line;
     while (process.readLine(line, kLineTimeoutMs)) result.lines.push_back(line);
     EXPECT_FALSE(process.timedOut()) << result.all();
     EXPECT_TRUE(process.waitExit(kLineTimeoutMs, result.exitCode));
+  }
+
+  ArenaRun run(const std::vector<std::string>& args) const {
+    tools::ChildProcess process;
+    ArenaRun result;
+    start(args, process);
+    finish(process, result);
     return result;
   }
+
+  // Waits until `text` occurs `times` times in the file (a brain's log).
+  void awaitInFile(const std::string& name, const std::string& text, int times) const;
+  // The test brains that wrote their process ids into the file and still run.
+  std::vector<int> runningBrains(const std::string& name) const;
 };
 
 // The .psq text with every move's time replaced by '#', since times are
@@ -94,6 +114,25 @@ int countOf(const std::string& text, const std::string& what) {
   int n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
+}
+
+void Arena::awaitInFile(const std::string& name, const std::string& text, int times) const {
+  constexpr auto kStep = std::chrono::milliseconds(10);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kLineTimeoutMs);
+  while (countOf(fileExists(path(name)) ? readFile(path(name)) : "", text) < times) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << name << " never got " << text;
+    std::this_thread::sleep_for(kStep);
+  }
+}
+
+std::vector<int> Arena::runningBrains(const std::string& name) const {
+  std::vector<int> running;
+  std::istringstream pids(readFile(path(name)));
+  for (int pid = 0; pids >> pid;) {
+    if (::kill(pid, 0) == 0 || errno != ESRCH) running.push_back(pid);
+  }
+  return running;
 }
 
 // ---------------------------------------------------------------------------
@@ -317,6 +356,153 @@ TEST_F(Arena, BadOpeningFileStopsBeforeAnyGame) {
   std::ofstream(path("odd.txt")) << "0,0, 1\n";
   r = run({"--engine", brain(""), "--engine", brain(""), "--openings", path("odd.txt")});
   EXPECT_EQ(r.exitCode, 2);
+}
+
+// ---------------------------------------------------------------------------
+// Games at once, the SPRT, Ctrl-C and the match clock.
+
+// The result lines without the measured reply times.
+std::vector<std::string> resultLines(const ArenaRun& r) {
+  std::vector<std::string> lines;
+  for (const std::string& l : r.lines) {
+    if (l.rfind("Game ", 0) == 0) lines.push_back(l.substr(0, l.find("; slowest reply")));
+  }
+  return lines;
+}
+
+TEST_F(Arena, ConcurrentGamesWriteTheRecordsOfOneAtATime) {
+  // Engine 1 crashes in game 1 only, the one where it owns the centre 4,4
+  // (opening 1, engine 1 black); the other games run on beside it.
+  std::ofstream(path("openings.txt")) << "0,0, 1,0, 0,1\n-1,-1, 1,1, 2,0\n2,2, 1,1, -2,0\n";
+  const std::string one = brain("--mode crash --at 2 --if-mine 4,4 --pids " + path("pids"));
+  const std::string two = brain("--pids " + path("pids"));
+  ArenaRun runs[2];
+  const char* concurrency[2] = {"1", "3"};
+  for (int i = 0; i < 2; ++i) {
+    const std::string folder = std::string("n") + concurrency[i];
+    runs[i] = run({"--engine", one, "--engine", two, "--size", "9", "--turn", "1000", "--openings",
+                   path("openings.txt"), "--concurrency", concurrency[i], "--psq",
+                   path(folder + "/psq"), "--sgf", path(folder + "/games.sgf")});
+    ASSERT_EQ(runs[i].exitCode, 0) << runs[i].all();
+    EXPECT_EQ(runs[i].count("crashed"), 1) << runs[i].all();
+    EXPECT_TRUE(
+        runs[i].has("Progress: 6 of 6 games; score 2.0 (33.3%); Elo -120.4 +/- 334.6 (95%)"))
+        << runs[i].all();
+  }
+  EXPECT_EQ(resultLines(runs[0]), resultLines(runs[1]));
+  EXPECT_EQ(resultLines(runs[1]).at(0),
+            "Game 1 of 6: engine 2 (white) wins, engine 1 crashed (signal 6); 6 moves");
+  for (int game = 1; game <= 6; ++game) {
+    const std::string psq = "/psq/game00" + std::to_string(game) + ".psq";
+    EXPECT_EQ(withoutTimes(readFile(path("n1") + psq)), withoutTimes(readFile(path("n3") + psq)));
+  }
+  EXPECT_EQ(readFile(path("n1/games.sgf")), readFile(path("n3/games.sgf")));
+  EXPECT_TRUE(fileExists(path("data/arena-engine2-slot3")));
+  EXPECT_EQ(runningBrains("pids"), std::vector<int>{});
+}
+
+TEST_F(Arena, SprtStopsTheMatchOnAPairOrAGame) {
+  // Engine 2 answers ERROR, so engine 1 wins every game. With openings the
+  // LLR moves once per pair and H1 wins after 12 pairs; the games of the
+  // second slot beyond them are broken off. Without openings it moves once
+  // per game, and the losing side is accepted as H0.
+  std::ofstream(path("openings.txt")) << "0,0, 1,0, 0,1\n";
+  const std::string error = brain("--mode error --at 1 --pids " + path("pids"));
+  ArenaRun r = run({"--engine", brain(""), "--engine", error, "--size", "9", "--games", "100",
+                    "--openings", path("openings.txt"), "--concurrency", "2", "--psq", path("psq"),
+                    "--sprt", "elo0=0", "elo1=100"});
+  ASSERT_EQ(r.exitCode, 0) << r.all();
+  EXPECT_TRUE(
+      r.has("Progress: 23 of 100 games, SPRT running; score 23.0 (100.0%); Elo +inf; "
+            "LLR 2.72 (-2.94, 2.94)"))
+      << r.all();
+  EXPECT_TRUE(r.has("SPRT: H1 accepted after 24 games (LLR 2.96)"));
+  EXPECT_EQ(r.count("Game "), 24);
+  EXPECT_FALSE(fileExists(path("psq/game025.psq")));
+  EXPECT_TRUE(
+      r.has("Pentanomial counts (pairs scoring 0, 0.5, 1, 1.5, 2 points): "
+            "0, 0, 0, 0, 12 in 12 pairs"));
+  EXPECT_TRUE(
+      r.has("SPRT elo0=0 elo1=100 alpha=0.05 beta=0.05: LLR 2.96 (-2.94, 2.94), H1 accepted"));
+
+  r = run({"--engine", error, "--engine", brain(""), "--size", "9", "--games", "100", "--sprt",
+           "elo0=0", "elo1=100", "beta=0.1"});
+  ASSERT_EQ(r.exitCode, 0) << r.all();
+  EXPECT_EQ(r.count("SPRT: H0 accepted after "), 1) << r.all();
+  EXPECT_TRUE(r.has("LOS of engine 1: 0.0% (from the single games)"));
+  EXPECT_EQ(runningBrains("pids"), std::vector<int>{});
+}
+
+TEST_F(Arena, CtrlCFinishesTheRunningGamesAndASecondBreaksThemOff) {
+  // Two games at once, each begun (its START logged) before the Ctrl-C.
+  const std::vector<std::string> slow = {
+      "--engine",      brain("--delay 200 --pids " + path("pids"), "one.log"),
+      "--engine",      brain("--pids " + path("pids")),
+      "--size",        "5",
+      "--games",       "20",
+      "--concurrency", "2"};
+  tools::ChildProcess process;
+  ArenaRun r;
+  start(slow, process);
+  awaitInFile("one.log", "START 5", 2);
+  ::kill(process.processId(), SIGINT);
+  finish(process, r);
+  EXPECT_EQ(r.exitCode, 130);
+  EXPECT_EQ(r.lines.front(),
+            "Ctrl-C: no new games; the running ones finish (Ctrl-C again breaks them off)");
+  EXPECT_EQ(r.count("Game "), 2) << r.all();
+  EXPECT_TRUE(r.has("Engine 1: 1 wins, 1 losses, 0 draws in 2 games"));
+  EXPECT_EQ(runningBrains("pids"), std::vector<int>{});
+
+  // Both games hang on engine 1's second move until the second Ctrl-C.
+  std::remove(path("one.log").c_str());
+  std::vector<std::string> hanging = slow;
+  hanging[1] = brain("--mode hang --at 2 --pids " + path("pids"), "one.log");
+  hanging.insert(hanging.end(), {"--turn", "60000"});
+  tools::ChildProcess second;
+  ArenaRun s;
+  start(hanging, second);
+  awaitInFile("one.log", "START 5", 2);
+  ::kill(second.processId(), SIGINT);
+  std::string line;
+  ASSERT_TRUE(second.readLine(line, kLineTimeoutMs));
+  ::kill(second.processId(), SIGINT);
+  finish(second, s);
+  EXPECT_EQ(s.exitCode, 130);
+  EXPECT_EQ(s.lines.front(), "Stopping: the running games are broken off and not counted");
+  EXPECT_TRUE(s.has("Engine 1: 0 wins, 0 losses, 0 draws in 0 games")) << s.all();
+  EXPECT_EQ(runningBrains("pids"), std::vector<int>{});
+}
+
+TEST_F(Arena, MatchClockWithIncrement) {
+  // 150 ms a move: a 400 ms clock that gains 200 ms a move only grows...
+  ArenaRun r = run({"--engine", brain("--delay 150", "one.log"), "--engine", brain(""), "--size",
+                    "5", "--games", "1", "--tc", "0.4+0.2", "--tolerance", "50"});
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.count("Game 1 of 1: engine 1 (black) wins, five in a row; 21 moves;"), 1) << r.all();
+  const std::string log = readFile(path("one.log"));
+  EXPECT_NE(log.find("INFO timeout_turn 400\r\nINFO timeout_match 400\r\n"), std::string::npos);
+  std::vector<int> left;
+  const std::regex timeLeft("INFO time_left (\\d+)\r\n");
+  for (auto it = std::sregex_iterator(log.begin(), log.end(), timeLeft);
+       it != std::sregex_iterator(); ++it) {
+    left.push_back(std::stoi((*it)[1]));
+  }
+  ASSERT_EQ(left.size(), 11u);
+  EXPECT_EQ(left.front(), 400);
+  EXPECT_GT(left.back(), left.front());
+
+  // ... and one of 300 ms without an increment is empty at the third move.
+  r = run({"--engine", brain("--delay 150"), "--engine", brain(""), "--size", "5", "--games", "1",
+           "--tc", "0.3", "--tolerance", "50", "--psq", path("psq")});
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(std::regex_search(
+      r.all(), std::regex("Game 1 of 1: engine 2 \\(white\\) wins, engine 1 ran out of its clock "
+                          "\\(no reply within \\d+ ms: -?\\d+ ms on the clock \\+ 50 ms "
+                          "tolerance\\); 4 moves;")))
+      << r.all();
+  const std::string psq = readFile(path("psq/game001.psq"));
+  EXPECT_EQ(psq.substr(psq.size() - 2), "4\n");
 }
 
 // ---------------------------------------------------------------------------

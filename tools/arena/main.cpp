@@ -1,21 +1,27 @@
 // velmaro-arena: plays a match between two Gomoku brains over the manager
 // protocol and reports the result. See README.md beside this file.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
+#include "console.h"
 #include "display.h"
-#include "engine_session.h"
+#include "interrupts.h"
+#include "match.h"
 #include "openings.h"
 #include "options.h"
-#include "records.h"
-#include "referee.h"
-#include "statistics.h"
 
 namespace {
+
+// The exit code of a match stopped by Ctrl-C, as shells report a program
+// ended by SIGINT.
+constexpr int kInterruptedExitCode = 130;
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "velmaro-arena: %s\n", message.c_str());
@@ -61,13 +67,22 @@ int main(int argc, char** argv) {
         openings.empty() ? kDefaultGamesWithoutOpenings : 2 * static_cast<int>(openings.size());
   }
 
-  // Step 2. Prepare the folders: one data folder per engine, so that two
-  // copies of one brain keep separate files.
+  // Step 2. Prepare the folders: one data folder per engine and slot, so
+  // that two copies of one brain, or two games at once, keep separate files.
+  MatchPlan plan;
+  plan.totalGames = totalGames;
+  plan.concurrency = options.concurrency;
   const std::string base = options.dataFolder.empty() ? "." : options.dataFolder;
-  std::string engineFolders[2];
-  for (int e = 0; e < 2; ++e) {
-    const std::string path = base + "/arena-engine" + std::to_string(e + 1);
-    if (!makeFolder(path, engineFolders[e])) return fail("cannot create the folder " + path);
+  const int slots = std::min(options.concurrency, totalGames);
+  for (int slot = 0; slot < slots; ++slot) {
+    plan.folders.emplace_back(2);
+    for (int e = 0; e < 2; ++e) {
+      std::string path = base + "/arena-engine" + std::to_string(e + 1);
+      if (options.concurrency > 1) path += "-slot" + std::to_string(slot + 1);
+      if (!makeFolder(path, plan.folders.back()[e])) {
+        return fail("cannot create the folder " + path);
+      }
+    }
   }
   if (!options.psqFolder.empty()) {
     std::string unused;
@@ -75,51 +90,44 @@ int main(int argc, char** argv) {
       return fail("cannot create the folder " + options.psqFolder);
     }
   }
-
-  // Step 3. Start both engines once for the match.
-  std::unique_ptr<EngineSession> sessions[2];
-  for (int e = 0; e < 2; ++e) {
-    sessions[e] =
-        std::make_unique<EngineSession>(e, options.engines[e], engineFolders[e], options.show);
-    sessions[e]->ensureRunning();
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (cores > 0 && static_cast<unsigned>(options.concurrency) > cores) {
+    std::fprintf(stderr,
+                 "velmaro-arena: --concurrency %d is more than the %u cores: the brains will "
+                 "share cores and their reply times will not be fair\n",
+                 options.concurrency, cores);
   }
-  EngineSession* engines[2] = {sessions[0].get(), sessions[1].get()};
-  MatchRules rules;
+
+  // Step 3. The rules of every game.
+  plan.openings = std::move(openings);
+  plan.commands = options.engines;
+  plan.psqFolder = options.psqFolder;
+  plan.sgfFile = options.sgfFile;
+  plan.sprt.enabled = options.sprt;
+  plan.sprt.test = options.sprtTest;
+  MatchRules& rules = plan.rules;
   rules.size = options.size;
   rules.turnMs = options.turnMs;
   rules.matchMs = options.matchMs;
+  rules.clockMs = options.clockMs;
+  rules.incrementMs = options.incrementMs;
   rules.toleranceMs = options.toleranceMs;
   rules.maxMemory = options.maxMemory;
   rules.show = options.show;
-
-  // Step 4. Play the games: each opening twice, engine 1 black first.
-  MatchTally tally;
-  for (int i = 0; i < totalGames; ++i) {
-    const int blackEngine = i % 2;
-    const Opening* opening =
-        openings.empty() ? nullptr : &openings[static_cast<std::size_t>(i / 2) % openings.size()];
-    if (options.show) std::printf("\nGame %d of %d\n", i + 1, totalGames);
-    GameRecord game = playGame(engines, i + 1, blackEngine, opening, rules);
-    if (game.winner == 0) {
-      ++tally.wins;
-    } else if (game.winner == 1) {
-      ++tally.losses;
-    } else {
-      ++tally.draws;
-    }
-    if (!options.psqFolder.empty() && !writePsq(options.psqFolder, game, error)) {
-      std::fprintf(stderr, "velmaro-arena: %s\n", error.c_str());
-    }
-    if (!options.sgfFile.empty() && !appendSgf(options.sgfFile, game, error)) {
-      std::fprintf(stderr, "velmaro-arena: %s\n", error.c_str());
-    }
-    std::printf("%s\n", progressLine(game, totalGames).c_str());
-    std::fflush(stdout);
+  // A clock without --turn limits a move by the clock alone; the brains are
+  // told the base time as their turn time.
+  if (options.clockMs > 0 && !options.turnGiven) {
+    rules.turnLimited = false;
+    rules.turnMs = options.clockMs;
   }
 
-  // Step 5. End the engines and report.
-  for (EngineSession* session : engines) session->finish();
-  const std::string names[2] = {engines[0]->name, engines[1]->name};
-  for (const std::string& line : summaryLines(names, tally)) std::printf("%s\n", line.c_str());
-  return 0;
+  // Step 4. Play the games and report.
+  if (!installInterruptHandlers()) return fail("cannot create a pipe");
+  Console console(isatty(STDOUT_FILENO) != 0 && !options.show);
+  MatchOutcome outcome = playMatch(plan, console);
+  for (const std::string& line :
+       summaryLines(outcome.names, outcome.tally, !plan.openings.empty(), outcome.sprt)) {
+    std::printf("%s\n", line.c_str());
+  }
+  return outcome.end == MatchEnd::kInterrupted ? kInterruptedExitCode : 0;
 }

@@ -1,6 +1,8 @@
 #include "options.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace arena {
@@ -11,6 +13,69 @@ bool parseInt(const std::string& text, long long low, long long high, long long&
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return ec == std::errc() && ptr == end && value >= low && value <= high;
+}
+
+// A decimal number, nothing else.
+bool parseDouble(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// "BASE+INC" or "BASE", in seconds, into milliseconds.
+bool parseClock(const std::string& text, int& baseMs, int& incrementMs) {
+  const std::size_t plus = text.find('+');
+  double base = 0, increment = 0;
+  if (!parseDouble(text.substr(0, plus), base)) return false;
+  if (plus != std::string::npos && !parseDouble(text.substr(plus + 1), increment)) return false;
+  constexpr double kMsPerSecond = 1000.0;
+  const double maxSeconds = kUnlimitedMatchMs / kMsPerSecond;
+  if (base <= 0 || base > maxSeconds || increment < 0 || increment > maxSeconds) return false;
+  baseMs = static_cast<int>(std::lround(base * kMsPerSecond));
+  incrementMs = static_cast<int>(std::lround(increment * kMsPerSecond));
+  return baseMs > 0;
+}
+
+// The KEY=VALUE words after --sprt, from argv[i + 1] on; i is left on the
+// last one taken.
+bool parseSprt(int argc, const char* const* argv, int& i, SprtTest& test, std::string& error) {
+  bool elo0 = false, elo1 = false;
+  while (i + 1 < argc) {
+    const std::string word = argv[i + 1];
+    const std::size_t eq = word.find('=');
+    if (eq == std::string::npos || word.rfind("--", 0) == 0) break;
+    const std::string key = word.substr(0, eq);
+    double value = 0;
+    if (!parseDouble(word.substr(eq + 1), value)) {
+      error = "bad value in --sprt " + word;
+      return false;
+    }
+    if (key == "elo0") {
+      test.elo0 = value;
+      elo0 = true;
+    } else if (key == "elo1") {
+      test.elo1 = value;
+      elo1 = true;
+    } else if (key == "alpha") {
+      test.alpha = value;
+    } else if (key == "beta") {
+      test.beta = value;
+    } else {
+      error = "unknown --sprt setting " + word;
+      return false;
+    }
+    ++i;
+  }
+  if (!elo0 || !elo1 || test.elo0 >= test.elo1) {
+    error = "--sprt needs elo0=A elo1=B with A < B";
+    return false;
+  }
+  if (test.alpha <= 0 || test.beta <= 0 || test.alpha + test.beta >= 1) {
+    error = "--sprt needs alpha and beta above 0 with alpha + beta below 1";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -28,7 +93,11 @@ std::string usageText() {
          "  --psq DIR         write one .psq record per game into DIR\n"
          "  --sgf FILE        append every game to FILE in SGF\n"
          "  --show            draw the board after every move and print brain messages\n"
-         "  --folder DIR      parent folder of the brains' data folders (default: current)\n";
+         "  --folder DIR      parent folder of the brains' data folders (default: current)\n"
+         "  --concurrency N   games played at once, each with its own brains (default 1)\n"
+         "  --sprt elo0=A elo1=B [alpha=0.05] [beta=0.05]\n"
+         "                    stop when the SPRT of elo0 against elo1 decides\n"
+         "  --tc BASE+INC     a clock per engine: BASE seconds a game, INC more after each move\n";
 }
 
 bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool& help,
@@ -42,6 +111,11 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
     }
     if (name == "--show") {
       options.show = true;
+      continue;
+    }
+    if (name == "--sprt") {
+      options.sprt = true;
+      if (!parseSprt(argc, argv, i, options.sprtTest, error)) return false;
       continue;
     }
     if (i + 1 >= argc) {
@@ -66,6 +140,7 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
     } else if (name == "--turn") {
       if (!numeric(1, kUnlimitedMatchMs)) return false;
       options.turnMs = static_cast<int>(number);
+      options.turnGiven = true;
     } else if (name == "--match") {
       if (!numeric(0, kUnlimitedMatchMs)) return false;
       options.matchMs = static_cast<int>(number);
@@ -83,6 +158,14 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
       options.sgfFile = value;
     } else if (name == "--folder") {
       options.dataFolder = value;
+    } else if (name == "--concurrency") {
+      if (!numeric(1, kMaxConcurrency)) return false;
+      options.concurrency = static_cast<int>(number);
+    } else if (name == "--tc") {
+      if (!parseClock(value, options.clockMs, options.incrementMs)) {
+        error = "bad value for --tc: " + value + " (BASE+INC in seconds, e.g. 60+0.5)";
+        return false;
+      }
     } else {
       error = "unknown option " + name;
       return false;
@@ -90,6 +173,15 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
   }
   if (options.engines.size() != 2) {
     error = "give exactly two --engine commands";
+    return false;
+  }
+  if (options.clockMs > 0 && options.matchMs > 0) {
+    error = "give --tc or --match, not both";
+    return false;
+  }
+  // Boards of several games at once would interleave.
+  if (options.show && options.concurrency > 1) {
+    error = "--show needs --concurrency 1";
     return false;
   }
   return true;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "statistics.h"
+
 namespace arena {
 
 constexpr int kDefaultSize = 15;
@@ -19,13 +21,23 @@ constexpr int kDefaultGamesWithoutOpenings = 2;
 // Sent as timeout_match and time_left when the match time is unlimited
 // (some brains read timeout_match 0 as "no time at all").
 constexpr int kUnlimitedMatchMs = 1000000000;
+// More games at once than this is a typing error, not a machine.
+constexpr int kMaxConcurrency = 256;
 
 struct ArenaOptions {
   std::vector<std::string> engines;  // exactly two shell commands
   int size = kDefaultSize;
   int games = 0;  // 0: two per opening, or kDefaultGamesWithoutOpenings
   int turnMs = kDefaultTurnMs;
-  int matchMs = 0;  // 0: no limit for the game
+  bool turnGiven = false;  // --turn was on the command line
+  int matchMs = 0;         // 0: no limit for the game
+  // --tc BASE+INC: each engine's clock starts a game at clockMs and gains
+  // incrementMs after each of its moves; clockMs 0: no clock.
+  int clockMs = 0;
+  int incrementMs = 0;
+  int concurrency = 1;  // games played at once
+  bool sprt = false;    // stop by the SPRT in `sprtTest`
+  SprtTest sprtTest;
   int toleranceMs = kDefaultToleranceMs;
   long long maxMemory = 0;  // INFO max_memory; 0: no limit
   std::string openingsFile;

@@ -34,6 +34,12 @@ void lose(GameRecord& record, int loser, EndReason reason, const std::string& de
   record.detail = engineLabel(loser) + " " + detail;
 }
 
+// The clock before a move, for the reason of a flag fall.
+std::string clockText(long long clockMs, const MatchRules& rules) {
+  return std::to_string(clockMs) + " ms on the clock + " + std::to_string(rules.toleranceMs) +
+         " ms tolerance";
+}
+
 }  // namespace
 
 GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, const Opening* opening,
@@ -47,7 +53,9 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
   GameSettings settings;
   settings.size = rules.size;
   settings.turnMs = rules.turnMs;
-  settings.matchMs = rules.matchMs > 0 ? rules.matchMs : kUnlimitedMatchMs;
+  settings.matchMs = rules.clockMs > 0   ? rules.clockMs
+                     : rules.matchMs > 0 ? rules.matchMs
+                                         : kUnlimitedMatchMs;
   settings.maxMemory = rules.maxMemory;
   for (int e : {blackEngine, 1 - blackEngine}) {
     SetupResult setup = engines[e]->prepareGame(settings);
@@ -81,6 +89,7 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
 
   // Step 3. Ask for one stone after another and judge each reply.
   long long used[2] = {0, 0};
+  long long clock[2] = {rules.clockMs, rules.clockMs};
   for (;;) {
     if (board.full()) {
       record.winner = kNoWinner;
@@ -91,18 +100,32 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
     const std::size_t moveIndex = record.moves.size();
     const int e = record.engineOfMove(moveIndex);
     const int parity = static_cast<int>(moveIndex % 2);
-    long long limit = rules.turnMs;
+
+    // Step 3a. The time this move may take: the least of the turn time, the
+    // rest of the match time and the clock, which says how it is lost.
+    long long limit = rules.turnLimited ? rules.turnMs : kUnlimitedMatchMs;
     long long timeLeft = kUnlimitedMatchMs;
-    bool matchBound = false;
+    EndReason bound = EndReason::kTurnTime;
     if (rules.matchMs > 0) {
       timeLeft = std::max(0LL, rules.matchMs - used[e]);
       if (timeLeft < limit) {
         limit = timeLeft;
-        matchBound = true;
+        bound = EndReason::kMatchTime;
       }
     }
+    const bool clockBound = rules.clockMs > 0 && clock[e] < limit;
+    if (rules.clockMs > 0) {
+      timeLeft = std::max(0LL, clock[e]);
+      if (clockBound) {
+        limit = clock[e];  // may be below 0 by an earlier overrun within the tolerance
+        bound = EndReason::kMatchTime;
+      }
+    }
+    const long long wait = limit + rules.toleranceMs;
+
+    // Step 3b. Ask, and lose on a crash or on silence.
     EngineReply reply = engines[e]->requestMove(record.moves, parity, static_cast<int>(timeLeft),
-                                                static_cast<int>(limit + rules.toleranceMs));
+                                                static_cast<int>(wait));
     collectMessages(*engines[e], record);
     record.slowest[e] = std::max(record.slowest[e], reply.ms);
     used[e] += reply.ms;
@@ -113,11 +136,20 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
     }
     if (reply.status == ReplyStatus::kTimeout) {
       engines[e]->abandon();  // it may still answer later: start it afresh
-      lose(record, e, matchBound ? EndReason::kMatchTime : EndReason::kTurnTime,
-           std::string(matchBound ? "exceeded the match time" : "exceeded the turn time") +
-               " (no reply within " + std::to_string(limit + rules.toleranceMs) + " ms)");
+      const std::string within = "no reply within " + std::to_string(wait) + " ms";
+      if (clockBound) {
+        lose(record, e, bound,
+             "ran out of its clock (" + within + ": " + clockText(clock[e], rules) + ")");
+      } else {
+        lose(record, e, bound,
+             std::string(bound == EndReason::kMatchTime ? "exceeded the match time"
+                                                        : "exceeded the turn time") +
+                 " (" + within + ")");
+      }
       return record;
     }
+
+    // Step 3c. Judge the reply: its form, its time, its square.
     if (isErrorLine(reply.text)) {
       lose(record, e, EndReason::kErrorReply, "answered \"" + reply.text + "\"");
       return record;
@@ -127,7 +159,7 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
       lose(record, e, EndReason::kNotAMove, "answered \"" + reply.text + "\", which is not a move");
       return record;
     }
-    if (reply.ms > rules.turnMs + rules.toleranceMs) {
+    if (rules.turnLimited && reply.ms > rules.turnMs + rules.toleranceMs) {
       lose(record, e, EndReason::kTurnTime,
            "exceeded the turn time (reply after " + std::to_string(reply.ms) + " ms)");
       return record;
@@ -137,6 +169,13 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
            "exceeded the match time (" + std::to_string(used[e]) + " ms used)");
       return record;
     }
+    if (rules.clockMs > 0 && clock[e] - reply.ms < -rules.toleranceMs) {
+      lose(record, e, EndReason::kMatchTime,
+           "ran out of its clock (reply after " + std::to_string(reply.ms) +
+               " ms: " + clockText(clock[e], rules) + ")");
+      return record;
+    }
+    if (rules.clockMs > 0) clock[e] += rules.incrementMs - reply.ms;
     if (!board.onBoard(x, y)) {
       lose(record, e, EndReason::kIllegalMove, "played off the board " + square(x, y));
       return record;

@@ -3,6 +3,12 @@
 // stone, measures every reply on its own clock and judges it. The game ends
 // at five in a row, a full board, or the first fault of an engine, which
 // loses; the record says which, and why.
+//
+// Time: a move may take the turn time (when `turnLimited`), the rest of the
+// engine's match time (`matchMs`), or what its clock shows (`clockMs`, which
+// gains `incrementMs` after each of its moves), whichever is least, plus the
+// tolerance. Overruns of the match time and the clock add up over the game:
+// the engine loses once they exceed the tolerance.
 #pragma once
 
 #include "engine_session.h"
@@ -13,8 +19,11 @@ namespace arena {
 
 struct MatchRules {
   int size = 0;
-  int turnMs = 0;
-  int matchMs = 0;  // 0: no limit for the game
+  int turnMs = 0;           // sent as timeout_turn
+  bool turnLimited = true;  // a single move may take at most turnMs
+  int matchMs = 0;          // 0: no limit for the game
+  int clockMs = 0;          // each engine's clock at the start; 0: no clock
+  int incrementMs = 0;      // added to the clock after each move
   int toleranceMs = 0;
   long long maxMemory = 0;
   bool show = false;

@@ -7,12 +7,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
 
 namespace tools {
+
+namespace {
+
+std::atomic<int> cancelFd{-1};
+
+}  // namespace
+
+void ChildProcess::setCancelDescriptor(int fd) {
+  cancelFd.store(fd);
+}
 
 long long nowMs() {
   using namespace std::chrono;
@@ -32,31 +43,43 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
   closeInput();
   if (fromChild >= 0) close(fromChild);
   fromChild = -1;
+  // Step 1. Everything the child needs, prepared before fork(): another
+  // thread may hold the heap's lock at that moment, so the child must not
+  // allocate.
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const char* folder = workDir.empty() ? nullptr : workDir.c_str();
+  sigset_t noSignals;
+  sigemptyset(&noSignals);
+  // Step 2. The pipes, close-on-exec from the start: a child started by
+  // another thread meanwhile must not inherit them.
   int in[2], out[2];
-  if (pipe(in) != 0) return false;
-  if (pipe(out) != 0) {
+  if (pipe2(in, O_CLOEXEC) != 0) return false;
+  if (pipe2(out, O_CLOEXEC) != 0) {
     close(in[0]);
     close(in[1]);
     return false;
   }
   // A child that dies must not kill us with SIGPIPE on the next write.
   signal(SIGPIPE, SIG_IGN);
+  // Step 3. The child: its own process group, so that kill() also reaches
+  // whatever the program starts in turn; the pipes as standard input and
+  // output (dup2 clears close-on-exec on the copies); no blocked signals,
+  // whatever the starting thread blocks.
   pid = fork();
-  if (pid < 0) return false;
+  if (pid < 0) {
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    return false;
+  }
   if (pid == 0) {
-    // Its own process group, so that kill() also reaches whatever the
-    // program starts in turn.
     setpgid(0, 0);
+    sigprocmask(SIG_SETMASK, &noSignals, nullptr);
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
-    close(in[0]);
-    close(in[1]);
-    close(out[0]);
-    close(out[1]);
-    if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+    if (in[0] == STDIN_FILENO) fcntl(STDIN_FILENO, F_SETFD, 0);
+    if (out[1] == STDOUT_FILENO) fcntl(STDOUT_FILENO, F_SETFD, 0);
+    if (folder != nullptr && chdir(folder) != 0) _exit(127);
     execvp(args[0], args.data());
     _exit(127);
   }
@@ -65,8 +88,6 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
   close(out[1]);
   toChild = in[1];
   fromChild = out[0];
-  fcntl(toChild, F_SETFD, FD_CLOEXEC);
-  fcntl(fromChild, F_SETFD, FD_CLOEXEC);
   reaped = false;
   bySignal = false;
   pending.clear();
@@ -122,10 +143,14 @@ bool ChildProcess::readLine(std::string& line, int timeoutMs) {
       lastTimedOut = true;
       return false;
     }
-    pollfd p{fromChild, POLLIN, 0};
-    int r = poll(&p, 1, static_cast<int>(left));
+    pollfd p[2] = {{fromChild, POLLIN, 0}, {cancelFd.load(), POLLIN, 0}};
+    int r = poll(p, p[1].fd >= 0 ? 2 : 1, static_cast<int>(left));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) continue;
+    if (p[1].fd >= 0 && (p[1].revents & POLLIN) != 0) {
+      lastTimedOut = true;
+      return false;
+    }
     char buffer[4096];
     ssize_t n = read(fromChild, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;

@@ -2,6 +2,12 @@
 // pipes, as a Gomoku manager starts a brain. Lines are written with
 // writeLine() and read back with readLine() under a time limit; the child's
 // standard error goes to our own. Used by the match runner and the tests.
+//
+// Several threads may each drive their own ChildProcess objects: the child
+// is started without touching the heap after fork(), and every pipe end is
+// close-on-exec, so that one child never holds another child's pipe open.
+// One process-wide cancel descriptor, when set, ends every readLine() at
+// once as soon as it becomes readable (a match that stops now).
 #pragma once
 
 #include <string>
@@ -34,9 +40,13 @@ class ChildProcess {
   void closeOutput();
 
   // Reads one line (without CR/LF). False on time-out or end of output;
-  // timedOut tells which.
+  // timedOut tells which. A readable cancel descriptor counts as a time-out.
   bool readLine(std::string& line, int timeoutMs);
   bool timedOut() const { return lastTimedOut; }
+
+  // A descriptor that, once readable, ends every readLine() of every object
+  // at once; -1 (the default) for none. Set before any reading starts.
+  static void setCancelDescriptor(int fd);
 
   // Waits for the child to exit; true and its exit code when it did within
   // the time, otherwise false. exitedBySignal tells a crash.

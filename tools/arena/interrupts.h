@@ -1,0 +1,27 @@
+// Ctrl-C and SIGTERM as the match sees them, and the cancel pipe that breaks
+// off the running games.
+//
+// The signal handler only counts: the first Ctrl-C asks the match to start
+// no new game and to finish the running ones; the second Ctrl-C, or a
+// SIGTERM, cancels the running games at once. Cancelling sets a flag and
+// writes one byte into a pipe whose read end is ChildProcess's cancel
+// descriptor, so every wait for a brain's reply ends immediately; the games
+// then lose their brains (killed and reaped by the threads that own them)
+// and are not counted. The match may also cancel by itself (the SPRT
+// decided while later games ran). Nothing is ever reset: a match stops once.
+#pragma once
+
+namespace arena {
+
+// Creates the pipe, hands it to ChildProcess and installs the handlers.
+// False when the pipe cannot be made.
+bool installInterruptHandlers();
+
+// Ctrl-C presses so far; a SIGTERM counts as two.
+int interruptCount();
+
+// Breaks off the running games (async-signal-safe).
+void cancelRunningGames();
+bool gamesCancelled();
+
+}  // namespace arena

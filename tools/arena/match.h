@@ -1,0 +1,53 @@
+// The match: its games shared out over `concurrency` slots, each slot a
+// thread with its own pair of brain processes and data folders, and the
+// results taken in game order by the calling thread, which alone counts
+// them, writes the records, prints the result and status lines and runs the
+// SPRT. Game i (0-based) plays opening i / 2 with engine i % 2 as black, so
+// a game's record does not depend on the slot that played it.
+//
+// Stops: after the last game; when the SPRT decides (games started after
+// the deciding one are broken off and not counted); at the first Ctrl-C (no
+// new game starts, the running ones finish and count); at the second Ctrl-C
+// or a SIGTERM (the running games are broken off and not counted, nor any
+// later game that happened to finish). With one slot, a game starts only
+// after the previous one is counted, so the SPRT never breaks off a game
+// there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "display.h"
+#include "openings.h"
+#include "options.h"
+#include "referee.h"
+#include "statistics.h"
+
+namespace arena {
+
+struct MatchPlan {
+  int totalGames = 0;
+  int concurrency = 1;
+  std::vector<Opening> openings;      // empty: every game from the empty board
+  std::vector<std::string> commands;  // the two engines' command lines
+  // folders[slot][engine]: absolute data folders, one pair per slot.
+  std::vector<std::vector<std::string>> folders;
+  MatchRules rules;
+  std::string psqFolder;  // empty: no .psq records
+  std::string sgfFile;    // empty: no SGF
+  SprtStatus sprt;        // `enabled` with --sprt
+};
+
+enum class MatchEnd { kAllPlayed, kSprt, kInterrupted };
+
+struct MatchOutcome {
+  MatchTally tally;
+  std::string names[2];
+  SprtStatus sprt;
+  MatchEnd end = MatchEnd::kAllPlayed;
+};
+
+MatchOutcome playMatch(const MatchPlan& plan, Console& console);
+
+}  // namespace arena
