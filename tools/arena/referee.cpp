@@ -36,6 +36,117 @@ void lose(GameRecord& record, int loser, EndReason reason, const std::string& de
 
 }  // namespace
 
+bool setUpEngines(EngineSession* engines[2], GameRecord& record, const MatchRules& rules) {
+  GameSettings settings;
+  settings.size = rules.size;
+  settings.turnMs = rules.turnMs;
+  settings.matchMs = rules.matchMs > 0 ? rules.matchMs : kUnlimitedMatchMs;
+  settings.maxMemory = rules.maxMemory;
+  for (int e = 0; e < 2; ++e) {
+    if (engines[e] != nullptr) record.names[e] = engines[e]->name;
+  }
+  for (int e : {record.blackEngine, 1 - record.blackEngine}) {
+    if (engines[e] == nullptr) continue;
+    SetupResult setup = engines[e]->prepareGame(settings);
+    collectMessages(*engines[e], record);
+    record.names[e] = engines[e]->name;  // the first start has just asked ABOUT
+    if (!setup.ok) {
+      lose(record, e, setup.reason, setup.detail);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool takeEngineStone(EngineSession& engine, GameBoard& board, GameRecord& record, long long used[2],
+                     const MatchRules& rules) {
+  // Step 1. Ask for the stone, telling the engine its time left.
+  const int e = engine.index;
+  const std::size_t moveIndex = record.moves.size();
+  const int parity = static_cast<int>(moveIndex % 2);
+  long long limit = rules.turnMs;
+  long long timeLeft = kUnlimitedMatchMs;
+  bool matchBound = false;
+  if (rules.matchMs > 0) {
+    timeLeft = std::max(0LL, rules.matchMs - used[e]);
+    if (timeLeft < limit) {
+      limit = timeLeft;
+      matchBound = true;
+    }
+  }
+  EngineReply reply = engine.requestMove(record.moves, parity, static_cast<int>(timeLeft),
+                                         static_cast<int>(limit + rules.toleranceMs));
+  collectMessages(engine, record);
+  record.slowest[e] = std::max(record.slowest[e], reply.ms);
+  used[e] += reply.ms;
+
+  // Step 2. Judge the reply: the first fault loses the game.
+  if (reply.status == ReplyStatus::kClosed) {
+    lose(record, e, EndReason::kCrash, "crashed (" + engine.exitDescription() + ")");
+    return false;
+  }
+  if (reply.status == ReplyStatus::kTimeout) {
+    engine.abandon();  // it may still answer later: start it afresh
+    lose(record, e, matchBound ? EndReason::kMatchTime : EndReason::kTurnTime,
+         std::string(matchBound ? "exceeded the match time" : "exceeded the turn time") +
+             " (no reply within " + std::to_string(limit + rules.toleranceMs) + " ms)");
+    return false;
+  }
+  if (isErrorLine(reply.text)) {
+    lose(record, e, EndReason::kErrorReply, "answered \"" + reply.text + "\"");
+    return false;
+  }
+  int x = 0, y = 0;
+  if (!parseMoveReply(reply.text, x, y)) {
+    lose(record, e, EndReason::kNotAMove, "answered \"" + reply.text + "\", which is not a move");
+    return false;
+  }
+  if (reply.ms > rules.turnMs + rules.toleranceMs) {
+    lose(record, e, EndReason::kTurnTime,
+         "exceeded the turn time (reply after " + std::to_string(reply.ms) + " ms)");
+    return false;
+  }
+  if (rules.matchMs > 0 && used[e] > rules.matchMs + rules.toleranceMs) {
+    lose(record, e, EndReason::kMatchTime,
+         "exceeded the match time (" + std::to_string(used[e]) + " ms used)");
+    return false;
+  }
+  if (!board.onBoard(x, y)) {
+    lose(record, e, EndReason::kIllegalMove, "played off the board " + square(x, y));
+    return false;
+  }
+  if (board.at(x, y) != kEmpty) {
+    lose(record, e, EndReason::kIllegalMove, "played on an occupied square " + square(x, y));
+    return false;
+  }
+
+  // Step 3. Place and record the stone.
+  board.place(x, y, parity == 0 ? kBlack : kWhite);
+  RecordedMove m;
+  m.x = x;
+  m.y = y;
+  m.ms = reply.ms;
+  record.moves.push_back(m);
+  engine.moveAccepted(static_cast<int>(record.moves.size()));
+  return true;
+}
+
+bool stoneEndsGame(const GameBoard& board, int x, int y, GameRecord& record) {
+  if (board.makesFive(x, y)) {
+    record.winner = record.engineOfMove(record.moves.size() - 1);
+    record.reason = EndReason::kFive;
+    record.detail = "five in a row";
+    return true;
+  }
+  if (board.full()) {
+    record.winner = kNoWinner;
+    record.reason = EndReason::kBoardFull;
+    record.detail = "board full";
+    return true;
+  }
+  return false;
+}
+
 GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, const Opening* opening,
                     const MatchRules& rules) {
   GameRecord record;
@@ -44,23 +155,7 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
   record.blackEngine = blackEngine;
 
   // Step 1. Set the game up on both engines, black first.
-  GameSettings settings;
-  settings.size = rules.size;
-  settings.turnMs = rules.turnMs;
-  settings.matchMs = rules.matchMs > 0 ? rules.matchMs : kUnlimitedMatchMs;
-  settings.maxMemory = rules.maxMemory;
-  for (int e : {blackEngine, 1 - blackEngine}) {
-    SetupResult setup = engines[e]->prepareGame(settings);
-    collectMessages(*engines[e], record);
-    if (!setup.ok) {
-      record.names[0] = engines[0]->name;
-      record.names[1] = engines[1]->name;
-      lose(record, e, setup.reason, setup.detail);
-      return record;
-    }
-  }
-  record.names[0] = engines[0]->name;
-  record.names[1] = engines[1]->name;
+  if (!setUpEngines(engines, record, rules)) return record;
 
   // Step 2. Place the opening: stones alternate from black, centred.
   GameBoard board(rules.size);
@@ -88,83 +183,16 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
       record.detail = "board full";
       return record;
     }
-    const std::size_t moveIndex = record.moves.size();
-    const int e = record.engineOfMove(moveIndex);
-    const int parity = static_cast<int>(moveIndex % 2);
-    long long limit = rules.turnMs;
-    long long timeLeft = kUnlimitedMatchMs;
-    bool matchBound = false;
-    if (rules.matchMs > 0) {
-      timeLeft = std::max(0LL, rules.matchMs - used[e]);
-      if (timeLeft < limit) {
-        limit = timeLeft;
-        matchBound = true;
-      }
-    }
-    EngineReply reply = engines[e]->requestMove(record.moves, parity, static_cast<int>(timeLeft),
-                                                static_cast<int>(limit + rules.toleranceMs));
-    collectMessages(*engines[e], record);
-    record.slowest[e] = std::max(record.slowest[e], reply.ms);
-    used[e] += reply.ms;
-
-    if (reply.status == ReplyStatus::kClosed) {
-      lose(record, e, EndReason::kCrash, "crashed (" + engines[e]->exitDescription() + ")");
-      return record;
-    }
-    if (reply.status == ReplyStatus::kTimeout) {
-      engines[e]->abandon();  // it may still answer later: start it afresh
-      lose(record, e, matchBound ? EndReason::kMatchTime : EndReason::kTurnTime,
-           std::string(matchBound ? "exceeded the match time" : "exceeded the turn time") +
-               " (no reply within " + std::to_string(limit + rules.toleranceMs) + " ms)");
-      return record;
-    }
-    if (isErrorLine(reply.text)) {
-      lose(record, e, EndReason::kErrorReply, "answered \"" + reply.text + "\"");
-      return record;
-    }
-    int x = 0, y = 0;
-    if (!parseMoveReply(reply.text, x, y)) {
-      lose(record, e, EndReason::kNotAMove, "answered \"" + reply.text + "\", which is not a move");
-      return record;
-    }
-    if (reply.ms > rules.turnMs + rules.toleranceMs) {
-      lose(record, e, EndReason::kTurnTime,
-           "exceeded the turn time (reply after " + std::to_string(reply.ms) + " ms)");
-      return record;
-    }
-    if (rules.matchMs > 0 && used[e] > rules.matchMs + rules.toleranceMs) {
-      lose(record, e, EndReason::kMatchTime,
-           "exceeded the match time (" + std::to_string(used[e]) + " ms used)");
-      return record;
-    }
-    if (!board.onBoard(x, y)) {
-      lose(record, e, EndReason::kIllegalMove, "played off the board " + square(x, y));
-      return record;
-    }
-    if (board.at(x, y) != kEmpty) {
-      lose(record, e, EndReason::kIllegalMove, "played on an occupied square " + square(x, y));
-      return record;
-    }
-
-    board.place(x, y, parity == 0 ? kBlack : kWhite);
-    RecordedMove m;
-    m.x = x;
-    m.y = y;
-    m.ms = reply.ms;
-    record.moves.push_back(m);
-    engines[e]->moveAccepted(static_cast<int>(record.moves.size()));
+    const int e = record.engineOfMove(record.moves.size());
+    if (!takeEngineStone(*engines[e], board, record, used, rules)) return record;
+    const RecordedMove& m = record.moves.back();
     if (rules.show) {
       std::printf("\nGame %d, move %zu: %s plays %d,%d (%lld ms)\n", number, record.moves.size(),
-                  parity == 0 ? "X" : "O", x, y, reply.ms);
-      std::printf("%s", boardText(board, x, y).c_str());
+                  record.moves.size() % 2 == 1 ? "X" : "O", m.x, m.y, m.ms);
+      std::printf("%s", boardText(board, m.x, m.y).c_str());
       std::fflush(stdout);
     }
-    if (board.makesFive(x, y)) {
-      record.winner = e;
-      record.reason = EndReason::kFive;
-      record.detail = "five in a row";
-      return record;
-    }
+    if (stoneEndsGame(board, m.x, m.y, record)) return record;
   }
 }
 
