@@ -13,6 +13,7 @@
 #include "options.h"
 #include "records.h"
 #include "referee.h"
+#include "serve.h"
 #include "statistics.h"
 
 namespace {
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
   // copies of one brain keep separate files.
   const std::string base = options.dataFolder.empty() ? "." : options.dataFolder;
   std::string engineFolders[2];
-  for (int e = 0; e < 2; ++e) {
+  for (int e = 0; e < static_cast<int>(options.engines.size()); ++e) {
     const std::string path = base + "/arena-engine" + std::to_string(e + 1);
     if (!makeFolder(path, engineFolders[e])) return fail("cannot create the folder " + path);
   }
@@ -75,6 +76,8 @@ int main(int argc, char** argv) {
       return fail("cannot create the folder " + options.psqFolder);
     }
   }
+
+  if (options.servePort >= 0) return serveBoardPage(options, engineFolders);
 
   // Step 3. Start both engines once for the match.
   std::unique_ptr<EngineSession> sessions[2];

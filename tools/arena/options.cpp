@@ -17,6 +17,7 @@ bool parseInt(const std::string& text, long long low, long long high, long long&
 
 std::string usageText() {
   return "usage: velmaro-arena --engine CMD --engine CMD [options]\n"
+         "       velmaro-arena --serve PORT --engine CMD [--engine CMD] [options]\n"
          "  --engine CMD      a brain's command line, run through the shell (give it twice)\n"
          "  --size N          board size, 5 to 26 (default 15)\n"
          "  --games N         number of games (default: 2 per opening, else 2)\n"
@@ -28,7 +29,10 @@ std::string usageText() {
          "  --psq DIR         write one .psq record per game into DIR\n"
          "  --sgf FILE        append every game to FILE in SGF\n"
          "  --show            draw the board after every move and print brain messages\n"
-         "  --folder DIR      parent folder of the brains' data folders (default: current)\n";
+         "  --folder DIR      parent folder of the brains' data folders (default: current)\n"
+         "  --serve PORT      serve the board page on PORT (0: any free port): play the\n"
+         "                    brain, or watch two brains play\n"
+         "  --listen ADDR     the address to serve on (default 127.0.0.1: this machine only)\n";
 }
 
 bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool& help,
@@ -83,12 +87,21 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
       options.sgfFile = value;
     } else if (name == "--folder") {
       options.dataFolder = value;
+    } else if (name == "--serve") {
+      if (!numeric(0, 65535)) return false;
+      options.servePort = static_cast<int>(number);
+    } else if (name == "--listen") {
+      options.listenAddress = value;
     } else {
       error = "unknown option " + name;
       return false;
     }
   }
-  if (options.engines.size() != 2) {
+  if (options.servePort >= 0 && (options.engines.empty() || options.engines.size() > 2)) {
+    error = "give one or two --engine commands with --serve";
+    return false;
+  }
+  if (options.servePort < 0 && options.engines.size() != 2) {
     error = "give exactly two --engine commands";
     return false;
   }
