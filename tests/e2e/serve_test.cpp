@@ -42,13 +42,12 @@ std::string field(const std::string& state, const std::string& name) {
   return m[1];
 }
 
+// The stones [x,y,ms] of a state: the lists of three numbers before "over":.
 std::vector<std::array<int, 3>> moves(const std::string& state) {
   std::vector<std::array<int, 3>> out;
-  const std::size_t from = state.find("\"moves\":["), to = state.find("],\"over\"");
-  const std::string list = state.substr(from, to - from);
+  const std::string head = state.substr(0, state.find("\"over\":"));
   const std::regex stone("\\[(\\d+),(\\d+),(\\d+)\\]");
-  for (auto it = std::sregex_iterator(list.begin(), list.end(), stone);
-       it != std::sregex_iterator(); ++it) {
+  for (std::sregex_iterator it(head.begin(), head.end(), stone), end; it != end; ++it) {
     out.push_back({std::stoi((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[3])});
   }
   return out;
@@ -117,7 +116,7 @@ class Serve : public ::testing::Test {
 
 using ServeBrain = Serve;  // the real brain: too slow under TSan
 
-TEST_F(ServeBrain, PlaysAGameToFiveThenUndoAndANewGameAsWhite) {
+TEST_F(ServeBrain, PlaysAGameToFiveAndUndo) {
   start({"--engine", VELMARO_BRAIN, "--size", "15", "--turn", "500"});
   // The person plays the first free square of the top rows; the brain wins.
   std::string s = awaitStatus("turn");
@@ -133,6 +132,7 @@ TEST_F(ServeBrain, PlaysAGameToFiveThenUndoAndANewGameAsWhite) {
   EXPECT_EQ(field(s, "detail"), "\"five in a row\"");
   EXPECT_EQ(field(s, "endCode"), "0");
   const auto played = moves(s);
+  ASSERT_GE(played.size(), 9u);
   // The winning row: five or more squares, the last stone among them.
   const std::size_t five = s.find("\"five\":[");
   const std::string row = s.substr(five, s.find("],\"messages\"") - five);
@@ -151,15 +151,6 @@ TEST_F(ServeBrain, PlaysAGameToFiveThenUndoAndANewGameAsWhite) {
   ASSERT_EQ(play(again[0], again[1]).status, 200);
   s = awaitState([](const std::string& t) { return field(t, "status") != "\"thinking\""; });
   EXPECT_EQ(moves(s).size(), played.size());
-
-  // As white, the person waits for the brain's first stone: the centre.
-  ASSERT_EQ(post("/api/new", "{\"colour\":\"white\"}").status, 200);
-  s = awaitStatus("turn");
-  EXPECT_EQ(field(s, "game"), "2");
-  EXPECT_EQ(field(s, "black"), "0");
-  ASSERT_EQ(moves(s).size(), 1u);
-  EXPECT_EQ(moves(s)[0][0], 7);
-  EXPECT_EQ(moves(s)[0][1], 7);
 }
 
 TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
