@@ -17,11 +17,13 @@ play: all
 	./tools/play.sh $(BUILD)
 
 # The board page: play the brain in a browser at the address it prints.
-# PORT=0 takes any free port. The brain's files stay in $(BUILD)/serve.
+# PORT=0 takes any free port; TURN is the brain's time a move in ms. The
+# brain's files stay in $(BUILD)/serve.
 PORT ?= 8080
+TURN ?= 2000
 serve: all
 	./$(BUILD)/velmaro-arena --serve $(PORT) --engine "'$(CURDIR)/$(BUILD)/pbrain-velmaro'" \
-	  --size 15 --folder $(BUILD)/serve
+	  --size 15 --turn $(TURN) --folder $(BUILD)/serve
 
 # The README's picture of the board page, taken by the browser test.
 screenshot: all

@@ -21,6 +21,10 @@ namespace arena {
 namespace {
 
 constexpr int kBadRequest = 400;
+constexpr int kNotFound = 404;
+constexpr int kMethodNotAllowed = 405;
+constexpr int kConflict = 409;
+constexpr int kPayloadTooLarge = 413;
 constexpr int kUnsupportedType = 415;
 constexpr const char* kJsonType = "application/json";
 
@@ -40,7 +44,7 @@ void answer(httplib::Response& res, const PageAnswer& a) {
 
 void refuse(httplib::Response& res, int status, const std::string& message) {
   res.status = status;
-  res.set_content("{\"error\":" + jsonString(message) + "}", kJsonType);
+  res.set_content(jsonError(message), kJsonType);
 }
 
 // The body of a POST as an object, or false after refusing the request.
@@ -59,11 +63,11 @@ bool readBody(const httplib::Request& req, httplib::Response& res, JsonObject& b
 
 std::string errorText(int status) {
   switch (status) {
-    case 404:
+    case kNotFound:
       return "no such page: the API is /api/state, /api/new, /api/move, /api/undo";
-    case 405:
+    case kMethodNotAllowed:
       return "this method is not allowed here";
-    case 413:
+    case kPayloadTooLarge:
       return "the request body is larger than " + std::to_string(kMaxBodyBytes) + " bytes";
     default:
       return "bad request (HTTP " + std::to_string(status) + ")";
@@ -105,7 +109,7 @@ void addRoutes(httplib::Server& server, LiveGame& game) {
                [&game, sgf](const httplib::Request&, httplib::Response& res) {
                  std::string text, fileName;
                  if (!game.recordText(sgf, text, fileName)) {
-                   res.status = 409;
+                   res.status = kConflict;
                    res.set_content(text, kJsonType);
                    return;
                  }

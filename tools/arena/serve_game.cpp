@@ -52,6 +52,10 @@ std::string squareText(long long x, long long y) {
   return text;
 }
 
+PageAnswer refused(int status, const std::string& message) {
+  return {status, jsonError(message)};
+}
+
 bool wholeNumber(const JsonObject& request, const char* name, long long& value) {
   auto it = request.find(name);
   if (it == request.end() || it->second.kind != JsonValue::Kind::kNumber) return false;
@@ -172,10 +176,6 @@ void LiveGame::playBrainMove(std::unique_lock<std::mutex>& lock) {
   over = ended;
   turnStart = tools::nowMs();
   changed();
-}
-
-PageAnswer LiveGame::refused(int status, const std::string& message) const {
-  return {status, "{\"error\":" + jsonString(message) + "}"};
 }
 
 PageAnswer LiveGame::newGame(const JsonObject& request) {
@@ -299,7 +299,7 @@ std::string LiveGame::state(long long since, int waitMs) {
 bool LiveGame::recordText(bool sgf, std::string& text, std::string& fileName) {
   std::lock_guard<std::mutex> lock(mutex);
   if (!over) {
-    text = "{\"error\":\"the game is not over yet: its record is written at its end\"}";
+    text = jsonError("the game is not over yet: its record is written at its end");
     return false;
   }
   text = sgf ? sgfText(record) : psqText(record);

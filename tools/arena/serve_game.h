@@ -76,7 +76,6 @@ class LiveGame {
   void changed();
   bool starting() const { return job != Job::kNone || activity == Activity::kStarting; }
   std::string stateJson() const;
-  PageAnswer refused(int status, const std::string& message) const;
 
   std::vector<EngineSession*> sessions;
   EngineSession* seats[2] = {nullptr, nullptr};  // null: the person

@@ -207,4 +207,8 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+std::string jsonError(const std::string& message) {
+  return "{\"error\":" + jsonString(message) + "}";
+}
+
 }  // namespace arena

@@ -27,4 +27,7 @@ bool parseFlatObject(const std::string& body, JsonObject& object, std::string& e
 // escaped.
 std::string jsonString(const std::string& text);
 
+// The body of a refused request: {"error":"..."}.
+std::string jsonError(const std::string& message);
+
 }  // namespace arena
