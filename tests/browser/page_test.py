@@ -179,7 +179,8 @@ def main():
             servers.append(process)
             pages.append(browser(folder + "/profile1"))
             game_against_the_brain(pages[0], url, screenshot)
-            process, url = serve(arena, f"'{test_brain}' --delay 1500", folder + "/slow")
+            process, url = serve(arena, f"'{test_brain}' --delay 3000", folder + "/slow",
+                                 "--turn", "10000")
             servers.append(process)
             pages.append(browser(folder + "/profile2"))
             game_against_a_slow_brain(pages[0], pages[1], url)

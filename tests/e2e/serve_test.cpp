@@ -206,7 +206,8 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
 }
 
 TEST_F(Serve, RefusedRequestsAnswerWhyAndChangeNothing) {
-  start({"--engine", brain("--delay 500"), "--size", "9", "--turn", "2000"});
+  // The brain takes 2 s a move: time for three requests on a busy machine.
+  start({"--engine", brain("--delay 2000"), "--size", "9", "--turn", "10000"});
   awaitStatus("turn");
   EXPECT_EQ(post("/api/undo", "{}").status, 409);  // no stone of the person yet
   ASSERT_EQ(play(0, 0).status, 200);

@@ -112,6 +112,11 @@ bool LiveGame::brainToMove() const {
          seats[record.engineOfMove(record.moves.size())] != nullptr;
 }
 
+bool LiveGame::brainBusy() const {
+  return activity != Activity::kIdle || job != Job::kNone ||
+         (!over && seats[record.engineOfMove(record.moves.size())] != nullptr);
+}
+
 void LiveGame::run() {
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
@@ -189,10 +194,10 @@ PageAnswer LiveGame::newGame(const JsonObject& request) {
     blackSeat = v.text == "black" ? kPersonSeat : 1 - kPersonSeat;
   }
   std::lock_guard<std::mutex> lock(mutex);
-  if (activity != Activity::kIdle || job != Job::kNone) {
-    return refused(kConflict, "wait: a brain is busy; start a new game after its move");
-  }
   if (watching && !over) return refused(kConflict, "the brains' game is still running");
+  if (brainBusy()) {
+    return refused(kConflict, "wait: the brain is busy; start a new game after its move");
+  }
   // Between two brains the colours alternate from game to game, as in matches.
   if (watching) blackSeat = 1 - record.blackEngine;
 
@@ -258,9 +263,7 @@ PageAnswer LiveGame::move(const JsonObject& request) {
 PageAnswer LiveGame::undo() {
   std::lock_guard<std::mutex> lock(mutex);
   if (watching) return refused(kConflict, "undo is for games against the brain");
-  if (activity != Activity::kIdle || job != Job::kNone) {
-    return refused(kConflict, "wait: the brain is busy");
-  }
+  if (brainBusy()) return refused(kConflict, "wait: the brain is busy");
   std::size_t cut = record.moves.size();
   while (cut > 0 && record.engineOfMove(cut - 1) != kPersonSeat) --cut;
   if (cut == 0) return refused(kConflict, "nothing to take back: you have no stone on the board");

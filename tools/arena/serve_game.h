@@ -75,6 +75,8 @@ class LiveGame {
   void playBrainMove(std::unique_lock<std::mutex>& lock);
   void changed();
   bool starting() const { return job != Job::kNone || activity == Activity::kStarting; }
+  // A brain is being set up, or is on move (thinking, or about to).
+  bool brainBusy() const;
   std::string stateJson() const;
 
   std::vector<EngineSession*> sessions;
