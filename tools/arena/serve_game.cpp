@@ -75,7 +75,7 @@ LiveGame::LiveGame(std::vector<EngineSession*> engines, const MatchRules& rules)
   record.size = rules.size;
   record.number = 1;
   record.blackEngine = watching ? 0 : kPersonSeat;
-  record.names[kPersonSeat] = kPersonName;
+  for (int p = 0; p < 2; ++p) record.names[p] = seats[p] ? seats[p]->name : kPersonName;
   changedAt = wallClockMs();
 }
 
