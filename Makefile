@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all configure test play bench clean format windows test-windows test-asan test-tsan fuzz
+.PHONY: all configure test play serve screenshot bench clean format windows test-windows test-asan test-tsan fuzz
 
 all: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -15,6 +15,20 @@ test: all
 
 play: all
 	./tools/play.sh $(BUILD)
+
+# The board page: play the brain in a browser at the address it prints.
+# PORT=0 takes any free port; TURN is the brain's time a move in ms. The
+# brain's files stay in $(BUILD)/serve.
+PORT ?= 8080
+TURN ?= 2000
+serve: all
+	./$(BUILD)/velmaro-arena --serve $(PORT) --engine "'$(CURDIR)/$(BUILD)/pbrain-velmaro'" \
+	  --size 15 --turn $(TURN) --folder $(BUILD)/serve
+
+# The README's picture of the board page, taken by the browser test.
+screenshot: all
+	/usr/bin/python3 tests/browser/page_test.py $(BUILD)/velmaro-arena $(BUILD)/pbrain-velmaro \
+	  $(BUILD)/tests/velmaro-test-brain --screenshot docs/board-page.png
 
 bench: all
 	./$(BUILD)/velmaro-bench

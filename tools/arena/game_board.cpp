@@ -7,23 +7,22 @@ namespace {
 constexpr int kDirections[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
 }  // namespace
 
-bool GameBoard::makesFive(int x, int y) const {
+std::vector<std::pair<int, int>> GameBoard::winningLine(int x, int y) const {
   const int colour = at(x, y);
-  if (colour == kEmpty) return false;
+  if (colour == kEmpty) return {};
   for (const auto& d : kDirections) {
-    int run = 1;
-    for (int sign = -1; sign <= 1; sign += 2) {
-      int cx = x + sign * d[0];
-      int cy = y + sign * d[1];
-      while (onBoard(cx, cy) && at(cx, cy) == colour) {
-        ++run;
-        cx += sign * d[0];
-        cy += sign * d[1];
-      }
+    // Walk back to the first stone of the run, then collect it forwards.
+    int sx = x, sy = y;
+    while (onBoard(sx - d[0], sy - d[1]) && at(sx - d[0], sy - d[1]) == colour) {
+      sx -= d[0];
+      sy -= d[1];
     }
-    if (run >= kWinLength) return true;
+    std::vector<std::pair<int, int>> run;
+    for (; onBoard(sx, sy) && at(sx, sy) == colour; sx += d[0], sy += d[1])
+      run.emplace_back(sx, sy);
+    if (static_cast<int>(run.size()) >= kWinLength) return run;
   }
-  return false;
+  return {};
 }
 
 }  // namespace arena

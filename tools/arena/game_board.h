@@ -1,10 +1,12 @@
 // GameBoard: the referee's own copy of the position of one game. Squares
 // hold kEmpty, kBlack or kWhite; (x, y) is column and row, 0-based, as the
-// protocol writes them. Only the referee places stones, after it has checked
-// that the square is on the board and free; nothing is ever taken back.
+// protocol writes them. Only the referee's functions and the board page's
+// game place stones, after checking that the square is on the board and
+// free; nothing is ever taken back (the page's undo builds a new board).
 #pragma once
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace arena {
@@ -32,7 +34,10 @@ class GameBoard {
 
   // True when the stone on (x, y) is part of five or more in a row of its
   // colour (free-style: overlines win too).
-  bool makesFive(int x, int y) const;
+  bool makesFive(int x, int y) const { return !winningLine(x, y).empty(); }
+  // The squares of the first such row through (x, y), in order along it;
+  // empty when there is none.
+  std::vector<std::pair<int, int>> winningLine(int x, int y) const;
 
  private:
   int side;

@@ -16,6 +16,7 @@
 #include "match.h"
 #include "openings.h"
 #include "options.h"
+#include "serve.h"
 
 namespace {
 
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
       }
     }
   }
+  // The board page plays one game at a time, in the first slot's folders.
+  if (options.servePort >= 0) return serveBoardPage(options, plan.folders[0].data());
   if (!options.psqFolder.empty()) {
     std::string unused;
     if (!makeFolder(options.psqFolder, unused)) {

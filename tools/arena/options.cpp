@@ -82,6 +82,7 @@ bool parseSprt(int argc, const char* const* argv, int& i, SprtTest& test, std::s
 
 std::string usageText() {
   return "usage: velmaro-arena --engine CMD --engine CMD [options]\n"
+         "       velmaro-arena --serve PORT --engine CMD [--engine CMD] [options]\n"
          "  --engine CMD      a brain's command line, run through the shell (give it twice)\n"
          "  --size N          board size, 5 to 26 (default 15)\n"
          "  --games N         number of games (default: 2 per opening, else 2)\n"
@@ -97,7 +98,10 @@ std::string usageText() {
          "  --concurrency N   games played at once, each with its own brains (default 1)\n"
          "  --sprt elo0=A elo1=B [alpha=0.05] [beta=0.05]\n"
          "                    stop when the SPRT of elo0 against elo1 decides\n"
-         "  --tc BASE+INC     a clock per engine: BASE seconds a game, INC more after each move\n";
+         "  --tc BASE+INC     a clock per engine: BASE seconds a game, INC more after each move\n"
+         "  --serve PORT      serve the board page on PORT (0: any free port): play the\n"
+         "                    brain, or watch two brains play\n"
+         "  --listen ADDR     the address to serve on (default 127.0.0.1: this machine only)\n";
 }
 
 bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool& help,
@@ -166,12 +170,21 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
         error = "bad value for --tc: " + value + " (BASE+INC in seconds, e.g. 60+0.5)";
         return false;
       }
+    } else if (name == "--serve") {
+      if (!numeric(0, 65535)) return false;
+      options.servePort = static_cast<int>(number);
+    } else if (name == "--listen") {
+      options.listenAddress = value;
     } else {
       error = "unknown option " + name;
       return false;
     }
   }
-  if (options.engines.size() != 2) {
+  if (options.servePort >= 0 && (options.engines.empty() || options.engines.size() > 2)) {
+    error = "give one or two --engine commands with --serve";
+    return false;
+  }
+  if (options.servePort < 0 && options.engines.size() != 2) {
     error = "give exactly two --engine commands";
     return false;
   }

@@ -25,7 +25,7 @@ constexpr int kUnlimitedMatchMs = 1000000000;
 constexpr int kMaxConcurrency = 256;
 
 struct ArenaOptions {
-  std::vector<std::string> engines;  // exactly two shell commands
+  std::vector<std::string> engines;  // two shell commands; one or two with --serve
   int size = kDefaultSize;
   int games = 0;  // 0: two per opening, or kDefaultGamesWithoutOpenings
   int turnMs = kDefaultTurnMs;
@@ -45,6 +45,8 @@ struct ArenaOptions {
   std::string sgfFile;
   std::string dataFolder;  // parent of the engines' data folders; empty: current folder
   bool show = false;
+  int servePort = -1;                       // --serve: the board page's port (0: any free one)
+  std::string listenAddress = "127.0.0.1";  // --listen: where the page is served
 };
 
 // False with a message in `error` for an unknown option or a bad value.

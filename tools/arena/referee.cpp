@@ -42,6 +42,150 @@ std::string clockText(long long clockMs, const MatchRules& rules) {
 
 }  // namespace
 
+bool setUpEngines(EngineSession* engines[2], GameRecord& record, const MatchRules& rules) {
+  GameSettings settings;
+  settings.size = rules.size;
+  settings.turnMs = rules.turnMs;
+  settings.matchMs = rules.clockMs > 0   ? rules.clockMs
+                     : rules.matchMs > 0 ? rules.matchMs
+                                         : kUnlimitedMatchMs;
+  settings.maxMemory = rules.maxMemory;
+  for (int e = 0; e < 2; ++e) {
+    if (engines[e] != nullptr) record.names[e] = engines[e]->name;
+  }
+  for (int e : {record.blackEngine, 1 - record.blackEngine}) {
+    if (engines[e] == nullptr) continue;
+    SetupResult setup = engines[e]->prepareGame(settings);
+    collectMessages(*engines[e], record);
+    record.names[e] = engines[e]->name;  // the first start has just asked ABOUT
+    if (!setup.ok) {
+      lose(record, e, setup.reason, setup.detail);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool takeEngineStone(EngineSession& engine, GameBoard& board, GameRecord& record, GameTime& time,
+                     const MatchRules& rules) {
+  const int e = engine.index;
+  const std::size_t moveIndex = record.moves.size();
+  const int parity = static_cast<int>(moveIndex % 2);
+  long long* used = time.used;
+  long long* clock = time.clock;
+
+  // Step 1. The time this move may take: the least of the turn time, the
+  // rest of the match time and the clock, which says how it is lost.
+  long long limit = rules.turnLimited ? rules.turnMs : kUnlimitedMatchMs;
+  long long timeLeft = kUnlimitedMatchMs;
+  EndReason bound = EndReason::kTurnTime;
+  if (rules.matchMs > 0) {
+    timeLeft = std::max(0LL, rules.matchMs - used[e]);
+    if (timeLeft < limit) {
+      limit = timeLeft;
+      bound = EndReason::kMatchTime;
+    }
+  }
+  const bool clockBound = rules.clockMs > 0 && clock[e] < limit;
+  if (rules.clockMs > 0) {
+    timeLeft = std::max(0LL, clock[e]);
+    if (clockBound) {
+      limit = clock[e];  // may be below 0 by an earlier overrun within the tolerance
+      bound = EndReason::kMatchTime;
+    }
+  }
+  const long long wait = limit + rules.toleranceMs;
+
+  // Step 2. Ask, telling the engine its time left, and lose on a crash or
+  // on silence.
+  EngineReply reply =
+      engine.requestMove(record.moves, parity, static_cast<int>(timeLeft), static_cast<int>(wait));
+  collectMessages(engine, record);
+  record.slowest[e] = std::max(record.slowest[e], reply.ms);
+  used[e] += reply.ms;
+
+  if (reply.status == ReplyStatus::kClosed) {
+    lose(record, e, EndReason::kCrash, "crashed (" + engine.exitDescription() + ")");
+    return false;
+  }
+  if (reply.status == ReplyStatus::kTimeout) {
+    engine.abandon();  // it may still answer later: start it afresh
+    const std::string within = "no reply within " + std::to_string(wait) + " ms";
+    if (clockBound) {
+      lose(record, e, bound,
+           "ran out of its clock (" + within + ": " + clockText(clock[e], rules) + ")");
+    } else {
+      lose(record, e, bound,
+           std::string(bound == EndReason::kMatchTime ? "exceeded the match time"
+                                                      : "exceeded the turn time") +
+               " (" + within + ")");
+    }
+    return false;
+  }
+
+  // Step 3. Judge the reply: its form, its time, its square.
+  if (isErrorLine(reply.text)) {
+    lose(record, e, EndReason::kErrorReply, "answered \"" + reply.text + "\"");
+    return false;
+  }
+  int x = 0, y = 0;
+  if (!parseMoveReply(reply.text, x, y)) {
+    lose(record, e, EndReason::kNotAMove, "answered \"" + reply.text + "\", which is not a move");
+    return false;
+  }
+  if (rules.turnLimited && reply.ms > rules.turnMs + rules.toleranceMs) {
+    lose(record, e, EndReason::kTurnTime,
+         "exceeded the turn time (reply after " + std::to_string(reply.ms) + " ms)");
+    return false;
+  }
+  if (rules.matchMs > 0 && used[e] > rules.matchMs + rules.toleranceMs) {
+    lose(record, e, EndReason::kMatchTime,
+         "exceeded the match time (" + std::to_string(used[e]) + " ms used)");
+    return false;
+  }
+  if (rules.clockMs > 0 && clock[e] - reply.ms < -rules.toleranceMs) {
+    lose(record, e, EndReason::kMatchTime,
+         "ran out of its clock (reply after " + std::to_string(reply.ms) +
+             " ms: " + clockText(clock[e], rules) + ")");
+    return false;
+  }
+  if (rules.clockMs > 0) clock[e] += rules.incrementMs - reply.ms;
+  if (!board.onBoard(x, y)) {
+    lose(record, e, EndReason::kIllegalMove, "played off the board " + square(x, y));
+    return false;
+  }
+  if (board.at(x, y) != kEmpty) {
+    lose(record, e, EndReason::kIllegalMove, "played on an occupied square " + square(x, y));
+    return false;
+  }
+
+  // Step 4. Place and record the stone.
+  board.place(x, y, parity == 0 ? kBlack : kWhite);
+  RecordedMove m;
+  m.x = x;
+  m.y = y;
+  m.ms = reply.ms;
+  record.moves.push_back(m);
+  engine.moveAccepted(static_cast<int>(record.moves.size()));
+  return true;
+}
+
+bool stoneEndsGame(const GameBoard& board, int x, int y, GameRecord& record) {
+  if (board.makesFive(x, y)) {
+    record.winner = record.engineOfMove(record.moves.size() - 1);
+    record.reason = EndReason::kFive;
+    record.detail = "five in a row";
+    return true;
+  }
+  if (board.full()) {
+    record.winner = kNoWinner;
+    record.reason = EndReason::kBoardFull;
+    record.detail = "board full";
+    return true;
+  }
+  return false;
+}
+
 GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, const Opening* opening,
                     const MatchRules& rules) {
   GameRecord record;
@@ -50,25 +194,7 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
   record.blackEngine = blackEngine;
 
   // Step 1. Set the game up on both engines, black first.
-  GameSettings settings;
-  settings.size = rules.size;
-  settings.turnMs = rules.turnMs;
-  settings.matchMs = rules.clockMs > 0   ? rules.clockMs
-                     : rules.matchMs > 0 ? rules.matchMs
-                                         : kUnlimitedMatchMs;
-  settings.maxMemory = rules.maxMemory;
-  for (int e : {blackEngine, 1 - blackEngine}) {
-    SetupResult setup = engines[e]->prepareGame(settings);
-    collectMessages(*engines[e], record);
-    if (!setup.ok) {
-      record.names[0] = engines[0]->name;
-      record.names[1] = engines[1]->name;
-      lose(record, e, setup.reason, setup.detail);
-      return record;
-    }
-  }
-  record.names[0] = engines[0]->name;
-  record.names[1] = engines[1]->name;
+  if (!setUpEngines(engines, record, rules)) return record;
 
   // Step 2. Place the opening: stones alternate from black, centred.
   GameBoard board(rules.size);
@@ -88,8 +214,8 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
   }
 
   // Step 3. Ask for one stone after another and judge each reply.
-  long long used[2] = {0, 0};
-  long long clock[2] = {rules.clockMs, rules.clockMs};
+  GameTime time;
+  time.clock[0] = time.clock[1] = rules.clockMs;
   for (;;) {
     if (board.full()) {
       record.winner = kNoWinner;
@@ -97,113 +223,16 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
       record.detail = "board full";
       return record;
     }
-    const std::size_t moveIndex = record.moves.size();
-    const int e = record.engineOfMove(moveIndex);
-    const int parity = static_cast<int>(moveIndex % 2);
-
-    // Step 3a. The time this move may take: the least of the turn time, the
-    // rest of the match time and the clock, which says how it is lost.
-    long long limit = rules.turnLimited ? rules.turnMs : kUnlimitedMatchMs;
-    long long timeLeft = kUnlimitedMatchMs;
-    EndReason bound = EndReason::kTurnTime;
-    if (rules.matchMs > 0) {
-      timeLeft = std::max(0LL, rules.matchMs - used[e]);
-      if (timeLeft < limit) {
-        limit = timeLeft;
-        bound = EndReason::kMatchTime;
-      }
-    }
-    const bool clockBound = rules.clockMs > 0 && clock[e] < limit;
-    if (rules.clockMs > 0) {
-      timeLeft = std::max(0LL, clock[e]);
-      if (clockBound) {
-        limit = clock[e];  // may be below 0 by an earlier overrun within the tolerance
-        bound = EndReason::kMatchTime;
-      }
-    }
-    const long long wait = limit + rules.toleranceMs;
-
-    // Step 3b. Ask, and lose on a crash or on silence.
-    EngineReply reply = engines[e]->requestMove(record.moves, parity, static_cast<int>(timeLeft),
-                                                static_cast<int>(wait));
-    collectMessages(*engines[e], record);
-    record.slowest[e] = std::max(record.slowest[e], reply.ms);
-    used[e] += reply.ms;
-
-    if (reply.status == ReplyStatus::kClosed) {
-      lose(record, e, EndReason::kCrash, "crashed (" + engines[e]->exitDescription() + ")");
-      return record;
-    }
-    if (reply.status == ReplyStatus::kTimeout) {
-      engines[e]->abandon();  // it may still answer later: start it afresh
-      const std::string within = "no reply within " + std::to_string(wait) + " ms";
-      if (clockBound) {
-        lose(record, e, bound,
-             "ran out of its clock (" + within + ": " + clockText(clock[e], rules) + ")");
-      } else {
-        lose(record, e, bound,
-             std::string(bound == EndReason::kMatchTime ? "exceeded the match time"
-                                                        : "exceeded the turn time") +
-                 " (" + within + ")");
-      }
-      return record;
-    }
-
-    // Step 3c. Judge the reply: its form, its time, its square.
-    if (isErrorLine(reply.text)) {
-      lose(record, e, EndReason::kErrorReply, "answered \"" + reply.text + "\"");
-      return record;
-    }
-    int x = 0, y = 0;
-    if (!parseMoveReply(reply.text, x, y)) {
-      lose(record, e, EndReason::kNotAMove, "answered \"" + reply.text + "\", which is not a move");
-      return record;
-    }
-    if (rules.turnLimited && reply.ms > rules.turnMs + rules.toleranceMs) {
-      lose(record, e, EndReason::kTurnTime,
-           "exceeded the turn time (reply after " + std::to_string(reply.ms) + " ms)");
-      return record;
-    }
-    if (rules.matchMs > 0 && used[e] > rules.matchMs + rules.toleranceMs) {
-      lose(record, e, EndReason::kMatchTime,
-           "exceeded the match time (" + std::to_string(used[e]) + " ms used)");
-      return record;
-    }
-    if (rules.clockMs > 0 && clock[e] - reply.ms < -rules.toleranceMs) {
-      lose(record, e, EndReason::kMatchTime,
-           "ran out of its clock (reply after " + std::to_string(reply.ms) +
-               " ms: " + clockText(clock[e], rules) + ")");
-      return record;
-    }
-    if (rules.clockMs > 0) clock[e] += rules.incrementMs - reply.ms;
-    if (!board.onBoard(x, y)) {
-      lose(record, e, EndReason::kIllegalMove, "played off the board " + square(x, y));
-      return record;
-    }
-    if (board.at(x, y) != kEmpty) {
-      lose(record, e, EndReason::kIllegalMove, "played on an occupied square " + square(x, y));
-      return record;
-    }
-
-    board.place(x, y, parity == 0 ? kBlack : kWhite);
-    RecordedMove m;
-    m.x = x;
-    m.y = y;
-    m.ms = reply.ms;
-    record.moves.push_back(m);
-    engines[e]->moveAccepted(static_cast<int>(record.moves.size()));
+    const int e = record.engineOfMove(record.moves.size());
+    if (!takeEngineStone(*engines[e], board, record, time, rules)) return record;
+    const RecordedMove& m = record.moves.back();
     if (rules.show) {
       std::printf("\nGame %d, move %zu: %s plays %d,%d (%lld ms)\n", number, record.moves.size(),
-                  parity == 0 ? "X" : "O", x, y, reply.ms);
-      std::printf("%s", boardText(board, x, y).c_str());
+                  record.moves.size() % 2 == 1 ? "X" : "O", m.x, m.y, m.ms);
+      std::printf("%s", boardText(board, m.x, m.y).c_str());
       std::fflush(stdout);
     }
-    if (board.makesFive(x, y)) {
-      record.winner = e;
-      record.reason = EndReason::kFive;
-      record.detail = "five in a row";
-      return record;
-    }
+    if (stoneEndsGame(board, m.x, m.y, record)) return record;
   }
 }
 
