@@ -1,8 +1,10 @@
 #include "brain_driver.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +12,12 @@
 
 namespace testing_support {
 
-BrainDriver::BrainDriver(const std::string& program, const std::string& workDir) {
+BrainDriver::BrainDriver(const std::string& program, const std::string& workDir)
+    : program(program), workDir(workDir) {
+  restart();
+}
+
+void BrainDriver::restart() {
   process.start({program}, workDir);
 }
 
@@ -22,21 +29,6 @@ void BrainDriver::sendBoard(const std::vector<std::string>& stones) {
   send("BOARD");
   for (const std::string& stone : stones) send(stone);
   send("done");
-}
-
-bool isMove(const std::string& reply, int size) {
-  int x, y;
-  char tail;
-  return std::sscanf(reply.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 &&
-         x < size && y < size;
-}
-
-void BrainDriver::sendRaw(const std::string& bytes) {
-  process.writeRaw(bytes);
-}
-
-void BrainDriver::closeInput() {
-  process.closeInput();
 }
 
 std::string BrainDriver::next(int timeoutMs) {
@@ -56,6 +48,61 @@ int BrainDriver::exitCode(int timeoutMs) {
   return code;
 }
 
+namespace {
+
+bool replyMatches(const std::string& reply, const std::string& expected) {
+  int size = 0;
+  if (std::sscanf(expected.c_str(), "<move %d>", &size) == 1) return isMove(reply, size);
+  return reply == expected;
+}
+
+}  // namespace
+
+void BrainDriver::run(const std::vector<std::string>& script, const std::string& folder) {
+  for (const std::string& step : script) {
+    SCOPED_TRACE(step);
+    if (step.rfind("> ", 0) == 0) {
+      std::string line = step.substr(2);
+      for (std::size_t at; (at = line.find("$D")) != std::string::npos;)
+        line.replace(at, 2, folder);
+      send(line);
+    } else if (step == "<close>") {
+      closeInput();
+    } else if (step.rfind("<exit", 0) == 0) {
+      int ms = kReplyTimeoutMs;
+      std::sscanf(step.c_str(), "<exit %d>", &ms);
+      EXPECT_EQ(exitCode(ms), 0);
+    } else if (step == "<silent>") {
+      EXPECT_TRUE(silentFor(200));
+    } else if (step.rfind("<size ", 0) == 0) {
+      const std::size_t space = step.rfind(' ');
+      EXPECT_EQ(fileSize(workDir + "/" + step.substr(6, space - 6)), std::stol(step.substr(space)));
+    } else if (step.front() == '{') {
+      // Each reply takes the first expected one it matches.
+      std::vector<std::string> expected;
+      std::stringstream items(step.substr(1, step.size() - 2));
+      for (std::string item; std::getline(items, item, '|');) expected.push_back(item);
+      for (std::size_t n = expected.size(); n > 0; n--) {
+        const std::string reply = next();
+        auto hit = std::find_if(expected.begin(), expected.end(),
+                                [&](const std::string& e) { return replyMatches(reply, e); });
+        ASSERT_NE(hit, expected.end()) << reply;
+        expected.erase(hit);
+      }
+    } else {
+      const std::string reply = next();
+      ASSERT_TRUE(replyMatches(reply, step)) << reply;
+    }
+  }
+}
+
+bool isMove(const std::string& reply, int size) {
+  int x, y;
+  char tail;
+  return std::sscanf(reply.c_str(), "%d,%d%c", &x, &y, &tail) == 2 && x >= 0 && y >= 0 &&
+         x < size && y < size;
+}
+
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "velmaro-test-XXXXXX").string();
   char* made = mkdtemp(pattern.data());
@@ -66,6 +113,7 @@ TempFolder::~TempFolder() {
   if (folder.empty()) return;
   std::error_code ignored;
   // Restore permissions a test may have taken away, then remove everything.
+  chmod(folder.c_str(), 0755);
   for (auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
     chmod(entry.path().c_str(), 0755);
   std::filesystem::remove_all(folder, ignored);
@@ -76,6 +124,10 @@ std::string readFile(const std::string& path) {
   std::stringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 bool fileExists(const std::string& path) {

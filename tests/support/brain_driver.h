@@ -1,6 +1,9 @@
-// BrainDriver: the real brain (or any program) started over pipes and talked
-// to as a manager does, for end-to-end tests. Every read has a time limit,
-// so a brain that stops answering fails the test instead of hanging it.
+// BrainDriver: a program (the real brain, or any other) started over pipes
+// and talked to as a manager does, for the end-to-end tests; every read has a
+// time limit, so a brain that stops answering fails the test instead of
+// hanging it. Beside it: conversations written as scripts, temporary
+// folders, files, and how the brain under test names a host folder (the
+// Windows brain under Wine sees the host's root as drive Z:).
 #pragma once
 
 #include <string>
@@ -16,15 +19,14 @@ class BrainDriver {
  public:
   // Starts the program in workDir (empty: the current folder).
   explicit BrainDriver(const std::string& program, const std::string& workDir = "");
+  // Starts the program again (after it ended), in the same folder.
+  void restart();
 
   // Sends one line (LF ending by default; managers on Windows send CR LF).
   void send(const std::string& line, const char* ending = "\n");
-  void sendRaw(const std::string& bytes);
-  void closeInput();
-
+  void closeInput() { process.closeInput(); }
   // BOARD, one "x,y,who" line per stone, then "done".
   void sendBoard(const std::vector<std::string>& stones);
-
   // The next line of output, or "<timeout>" / "<eof>".
   std::string next(int timeoutMs = kReplyTimeoutMs);
   // True when the brain writes nothing within timeoutMs.
@@ -33,7 +35,21 @@ class BrainDriver {
   // died from a signal).
   int exitCode(int timeoutMs = kReplyTimeoutMs);
 
+  // Plays a conversation. A step "> text" sends text, with every "$D"
+  // replaced by `folder`; "<close>" closes the brain's input; "<exit>" (or
+  // "<exit MS>") expects the brain to end with exit code 0 (within MS);
+  // "<silent>" expects no reply for a moment; "<size FILE N>" expects the
+  // file (in the working folder) to have N bytes, -1 for none; "<move N>"
+  // expects a move on a board of side N; "{a|b|c}" expects these replies in
+  // any order (the command loop and the worker write independently); any
+  // other step is the exact next reply.
+  void run(const std::vector<std::string>& script, const std::string& folder = "");
+
   tools::ChildProcess process;
+
+ private:
+  std::string program;
+  std::string workDir;
 };
 
 // The brain's reply to ABOUT.
@@ -47,6 +63,18 @@ const std::vector<std::string> kQuietPosition = {"10,10,2", "11,11,1", "9,11,2",
 
 // True when reply is a move "x,y" on a board of side `size`, nothing else.
 bool isMove(const std::string& reply, int size);
+
+// A host path as the brain under test names it.
+inline std::string brainPath(const std::string& hostPath) {
+#ifdef VELMARO_WINE
+  std::string windows = "Z:" + hostPath;
+  for (char& c : windows)
+    if (c == '/') c = '\\';
+  return windows;
+#else
+  return hostPath;
+#endif
+}
 
 // A fresh empty folder under the system's temporary folder, removed (with
 // its contents) when the object goes.
@@ -63,7 +91,8 @@ class TempFolder {
 };
 
 std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
-long fileSize(const std::string& path);
+long fileSize(const std::string& path);  // -1 when there is no such file
 
 }  // namespace testing_support
