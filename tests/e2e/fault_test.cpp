@@ -92,10 +92,9 @@ class Faults : public ::testing::Test {
   }
   // Sets the data folder and a 15x15 board, and has the player created.
   void startGame(BrainDriver& brain) {
-    brain.run({"> INFO folder $D", "> START 15", "OK", "> BEGIN", "MESSAGE creating player", "7,7"},
-              temp.path());
+    brain.run("> INFO folder $D|> START 15|OK|> BEGIN|MESSAGE creating player|7,7", temp.path());
   }
-  void end(BrainDriver& brain) { brain.run({"> END", "OK", "<exit>"}); }
+  void end(BrainDriver& brain) { brain.run("> END|OK|<exit>"); }
 };
 
 // The old file stays, untouched, and no temporary file is left behind.
@@ -179,10 +178,10 @@ TEST_F(Faults, AReadOnlyDataFolderMeansNoFilesAndTheGameGoesOn) {
   ASSERT_EQ(chmod(temp.path().c_str(), 0555), 0);
   BrainDriver brain(VELMARO_BRAIN, temp.path());
   launch(brain, kDropCapabilities);
-  brain.run({"> INFO folder $D", "> START 15", "OK", "> BEGIN", "MESSAGE creating player",
-             "MESSAGE cannot use the data folder; this run writes no files", "7,7", "> END", "OK",
-             "<exit>"},
-            temp.path());
+  brain.run(
+      "> INFO folder $D|> START 15|OK|> BEGIN|MESSAGE creating player|"
+      "MESSAGE cannot use the data folder; this run writes no files|7,7|> END|OK|<exit>",
+      temp.path());
   EXPECT_FALSE(fileExists(sub()));
 }
 

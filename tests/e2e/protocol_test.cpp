@@ -10,14 +10,13 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "brain_driver.h"
 
 namespace {
 
 using namespace testing_support;
-using Steps = std::vector<std::string>;
+using std::string;
 
 constexpr long kMemoryFileSize = 358540;
 // How soon the brain must be gone after end of input while it thinks. Under
@@ -29,216 +28,132 @@ constexpr int kPromptExitMs = 10000;
 constexpr int kPromptExitMs = 2000;
 #endif
 
-Steps operator+(Steps a, const Steps& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+const string kBegin15 = "> START 15|OK|> BEGIN|MESSAGE creating player|7,7|";
+const string kEnd = "> END|OK|<exit>";
+const string kBadBoardLine = "ERROR x,y,who or DONE expected after BOARD|";
+
+// The engine searching the quiet position for up to turnMs.
+string thinking(int turnMs) {
+  return "> INFO timeout_turn " + std::to_string(turnMs) + "|> START 20|OK|" + kQuietBoard +
+         "|MESSAGE creating player|";
 }
 
-Steps times(int n, const Steps& steps) {
-  Steps all;
-  for (int i = 0; i < n; i++) all = all + steps;
+string times(int n, const string& steps) {
+  string all;
+  for (int i = 0; i < n; i++) all += steps + "|";
   return all;
 }
 
-// A quiet 20x20 position handed over in a BOARD block: the engine searches.
-Steps quietBoard() {
-  Steps steps = {"> BOARD"};
-  for (const std::string& stone : kQuietPosition) steps.push_back("> " + stone);
-  return steps + Steps{"> done"};
-}
-
-Steps thinking(int turnMs) {
-  return Steps{"> INFO timeout_turn " + std::to_string(turnMs), "> START 20", "OK"} + quietBoard() +
-         Steps{"MESSAGE creating player"};
-}
-
-const Steps kBegin15 = {"> START 15", "OK", "> BEGIN", "MESSAGE creating player", "7,7"};
-const Steps kEnd = {"> END", "OK", "<exit>"};
-
 struct Conversation {
   const char* name;
-  Steps steps;
-};
-
-const Conversation kConversations[] = {
-    {"StartAndBoardSizes",
-     Steps{"> start 4", "ERROR bad START parameter", "> START x", "ERROR bad START parameter",
-           "> RECTSTART 15 ,15", "OK", "> RECTSTART 15,4", "ERROR bad RECTSTART parameters",
-           "> RECTSTART 15", "ERROR bad RECTSTART parameters"} +
-         kBegin15 +
-         Steps{"> START 21", "ERROR size of the board", "> RECTSTART 20,19",
-               "ERROR size of the board", "> RECTSTART 21 ,21", "ERROR size of the board",
-               "> START 99999999999999999999", "ERROR size of the board", "> PLAY 7,7",
-               "ERROR bad coordinates", "> TURN 14,14", "<move 15>"} +
-         kEnd},
-    {"SettingsInOrder",
-     {"> INFO timeout_turn -1",
-      "> INFO timeout_match -1",
-      "> START 15",
-      "ERROR time for one turn in milliseconds",
-      "> INFO timeout_turn 5000",
-      "> START 15",
-      "ERROR total time for a game",
-      "> INFO timeout_match 100000",
-      "> INFO time_left -5",
-      "> START 15",
-      "ERROR remaining time for a game",
-      "> INFO time_left 5",
-      "> INFO max_memory -1",
-      "> START 15",
-      "ERROR maximum memory in bytes, zero if unlimited",
-      "> INFO max_memory 0",
-      "> INFO game_type -1",
-      "> START 15",
-      "ERROR unsupported game type -1",
-      "> INFO game_type 4",
-      "> START 15",
-      "ERROR unsupported game type 4",
-      "> INFO game_type 0",
-      "> START 15",
-      "OK",
-      "> INFO game_type 3",
-      "> START 15",
-      "OK",
-      "> INFO rule 3",
-      "> START 15",
-      "ERROR unsupported game type exact 5",
-      "> INFO rule 6",
-      "> START 15",
-      "ERROR unsupported game type renju",
-      "> INFO rule 2",
-      "> START 15",
-      "ERROR unsupported game type continuous",
-      "> INFO rule 8",
-      "> START 15",
-      "ERROR unsupported game type caro",
-      "> INFO rule 0",
-      "> START 15",
-      "OK"}},
-    // INFO is never answered; lines are kept whole up to 4096 characters.
-    {"InfoAndUnknownLines",
-     {"> INFO timeout_turn 5000",
-      "> INFO TIMEOUT_TURN",
-      "> INFO evaluate 3,4",
-      "> info",
-      "<silent>",
-      "> ",
-      "UNKNOWN command",
-      ">    ",
-      "UNKNOWN command",
-      "> HELLO",
-      "UNKNOWN command",
-      "> about",
-      kAboutText,
-      "> About",
-      kAboutText,
-      "> ABOUTX",
-      kAboutText,
-      "> " + std::string(255, 'a') + "ABOUT",
-      "UNKNOWN command",
-      "> START 15" + std::string(292, ' '),
-      "OK",
-      "<silent>"}},
-    {"CarriageReturns",
-     {"> START 15\r", "OK", "> BOARD\r", "> DONE\r", "MESSAGE creating player", "7,7"}},
-    {"TurnWithoutStartPlaysOnTwenty",
-     {"> INFO timeout_turn 500", "> TURN 3,4", "OK", "MESSAGE creating player", "<move 20>",
-      "> TURN 19,19", "<move 20>"}},
-    // Stones off the board or on a taken square are refused, hundreds of
-    // them too (they once overran the engine's records), and the game goes on.
-    {"CoordinatesAndTakenSquares", Steps{"> START 15",
-                                         "OK",
-                                         "> TURN 15,0",
-                                         "ERROR bad coordinates",
-                                         "> TURN -1,3",
-                                         "ERROR bad coordinates",
-                                         "> TURN 3 ,4",
-                                         "ERROR bad coordinates",
-                                         "> TURN 3",
-                                         "ERROR bad coordinates",
-                                         "> TURN",
-                                         "ERROR bad coordinates",
-                                         "> PLAY 0,15",
-                                         "ERROR bad coordinates",
-                                         "> PLAY 7,7",
-                                         "MESSAGE creating player",
-                                         "7,7",
-                                         "> TURN 7,7",
-                                         "ERROR bad coordinates",
-                                         "> TURN 14,14 and more",
-                                         "<move 15>",
-                                         "> TAKEBACK 1,1",
-                                         "ERROR takeback not supported",
-                                         "UNKNOWN",
-                                         "> TAKEBACK 99,99",
-                                         "ERROR bad coordinates"} +
-                                       times(450, {"> PLAY 7,7", "ERROR bad coordinates"}) +
-                                       Steps{"> TURN 0,0", "<move 15>"} + kEnd},
-    // The stones are played in the order given: the brain's own open four
-    // (5..8,5) is completed where its last stone made five first.
-    {"BoardStonesInOrder",
-     {"> START 15", "OK", "> BOARD", "> 5,5,1", "> 0,0,2", "> 6,5,1", "> 0,2,2", "> 7,5,1",
-      "> 0,4,2", "> 8,5,1", "> 3,3,3", "> 0,6,2", "> done", "MESSAGE creating player",
-      "ERROR blocking not supported", "9,5"}},
-    // A bad line ends the board, the engine still moves on what it has, and
-    // the lines after it are commands, answered while it computes.
-    {"BadBoardLine",
-     {"> START 15", "OK", "> BOARD", "> 30,30,1", "> DONE",
-      "ERROR x,y,who or DONE expected after BOARD",
-      "{MESSAGE creating player|7,7|UNKNOWN command}"}},
-    {"BoardLineOnATakenSquare",
-     {"> START 15", "OK", "> BOARD", "> 3,3,1", "> 3,3,2", "> 4,4,2", "> done",
-      "MESSAGE creating player", "ERROR x,y,who or DONE expected after BOARD",
-      "{<move 15>|UNKNOWN command|UNKNOWN command}"}},
-    // The player keeps the size it was created with: a rejected START, the
-    // implicit 20x20 start after it, or a START refused for its game type
-    // change the settings alone, and stones off the player's board are refused.
-    {"StonesOffThePlayersBoard",
-     {"> INFO timeout_turn 300", "> START 15", "OK", "> TURN 1,1", "MESSAGE creating player",
-      "<move 15>", "> START 4", "ERROR bad START parameter", "> TURN 19,19", "OK",
-      "ERROR bad coordinates", "> INFO rule 1", "> START 20", "ERROR unsupported game type exact 5",
-      "> PLAY 15,3", "ERROR bad coordinates", "> TURN 14,14", "<move 15>"}},
-    {"RestartBeginsAnEmptyGame",
-     Steps{"> START 15", "OK", "> RESTART", "OK", "> BEGIN", "MESSAGE creating player", "7,7",
-           "> RESTART", "MESSAGE restarting player", "OK", "> BEGIN", "7,7"}},
-    // START alone begins a new, empty game; another size ends the player
-    // (its memory is written) and the next game creates a new one.
-    {"StartBeginsANewGame",
-     kBegin15 +
-         Steps{"> START 15", "OK", "> BEGIN", "7,7", "> START 19", "OK",
-               "<size velmaro/velmDat.0 358540>", "> BEGIN", "MESSAGE creating player", "9,9"} +
-         kEnd},
-    {"ARejectedStartDoesNotStopTheGame",
-     {"> INFO game_type 7", "> START 15", "ERROR unsupported game type 7", "> BEGIN",
-      "MESSAGE creating player", "7,7"}},
-    {"EndWritesTheMemory",
-     kBegin15 + Steps{"> END", "OK", "<eof>", "<exit>", "<size velmaro/velmDat.0 358540>",
-                      "<size velmaro/velmaro.log 0>", "<size velmaro/velmDat.0.tmp -1>"}},
-    {"EndBeforeAnyStone", {"> END", "ERROR ending a non inited player", "<exit>"}},
-    // End of input ends the brain at once, inside a board or while it
-    // thinks; only END writes the memory.
-    {"EndOfInputInsideBoard",
-     {"> START 15", "OK", "> BOARD", "> 7,7,1", "<close>", "MESSAGE creating player", "<eof>",
-      "<exit>", "<size velmaro/velmDat.0 -1>"}},
-    {"EndOfInputWhileThinking",
-     thinking(20000) + Steps{"<close>", "<exit " + std::to_string(kPromptExitMs) + ">"}},
-    // While the worker computes, INFO, ABOUT and unknown lines are answered
-    // at once; TURN, RESTART and START wait for the move.
-    {"CommandsWhileThinking",
-     thinking(1500) +
-         Steps{"> INFO time_left 100000", "> HELLO", "UNKNOWN command", "> INFO timeout_turn 800",
-               "> about", kAboutText, "> ", "UNKNOWN command", "> TURN 0,19", "<move 20>",
-               "> RESTART", "<move 20>", "MESSAGE restarting player", "OK"} +
-         quietBoard() + Steps{"> START 20", "<move 20>", "OK", "> BEGIN", "10,10"}},
-#ifndef VELMARO_WINE
-    {"AnEmptyFolderMeansTheWorkingFolder",
-     Steps{"> INFO folder "} + kBegin15 + Steps{"<size velmaro/velmaro.log 0>"}},
-#endif
+  string steps;
 };
 
 void PrintTo(const Conversation& c, std::ostream* out) {
   *out << c.name;
 }
+
+const Conversation kConversations[] = {
+    {"StartAndBoardSizes",
+     "> start 4|ERROR bad START parameter|> START x|ERROR bad START parameter|"
+     "> RECTSTART 15 ,15|OK|> RECTSTART 15,4|ERROR bad RECTSTART parameters|> RECTSTART 15|"
+     "ERROR bad RECTSTART parameters|" +
+         kBegin15 +
+         // Boards the engine cannot play are refused, and the game goes on.
+         "> START 21|ERROR size of the board|> RECTSTART 20,19|ERROR size of the board|"
+         "> RECTSTART 21 ,21|ERROR size of the board|> START 99999999999999999999|"
+         "ERROR size of the board|> PLAY 7,7|ERROR bad coordinates|> TURN 14,14|<move 15>|" +
+         kEnd},
+    {"SettingsInOrder",
+     "> INFO timeout_turn -1|> INFO timeout_match -1|> START 15|"
+     "ERROR time for one turn in milliseconds|> INFO timeout_turn 5000|> START 15|"
+     "ERROR total time for a game|> INFO timeout_match 100000|> INFO time_left -5|> START 15|"
+     "ERROR remaining time for a game|> INFO time_left 5|> INFO max_memory -1|> START 15|"
+     "ERROR maximum memory in bytes, zero if unlimited|> INFO max_memory 0|"
+     "> INFO game_type -1|> START 15|ERROR unsupported game type -1|> INFO game_type 4|"
+     "> START 15|ERROR unsupported game type 4|> INFO game_type 0|> START 15|OK|"
+     "> INFO game_type 3|> START 15|OK|> INFO rule 3|> START 15|"
+     "ERROR unsupported game type exact 5|> INFO rule 6|> START 15|"
+     "ERROR unsupported game type renju|> INFO rule 2|> START 15|"
+     "ERROR unsupported game type continuous|> INFO rule 8|> START 15|"
+     "ERROR unsupported game type caro|> INFO rule 0|> START 15|OK"},
+    // INFO is never answered; lines are kept whole up to 4096 characters.
+    {"InfoAndUnknownLines",
+     "> INFO timeout_turn 5000|> INFO TIMEOUT_TURN|> INFO evaluate 3,4|> info|<silent>|> |"
+     "UNKNOWN command|>    |UNKNOWN command|> HELLO|UNKNOWN command|> about|" +
+         string(kAboutText) + "|> About|" + kAboutText + "|> ABOUTX|" + kAboutText + "|> " +
+         string(255, 'a') + "ABOUT|UNKNOWN command|> START 15" + string(292, ' ') + "|OK|<silent>"},
+    {"CarriageReturns", "> START 15\r|OK|> BOARD\r|> DONE\r|MESSAGE creating player|7,7"},
+    {"TurnWithoutStartPlaysOnTwenty",
+     "> INFO timeout_turn 500|> TURN 3,4|OK|MESSAGE creating player|<move 20>|> TURN 19,19|"
+     "<move 20>"},
+    // Stones off the board or on a taken square are refused, hundreds of
+    // them too (they once overran the engine's records), and the game goes on.
+    {"CoordinatesAndTakenSquares",
+     "> INFO timeout_turn 300|> START 15|OK|> TURN 15,0|ERROR bad coordinates|> TURN -1,3|"
+     "ERROR bad coordinates|> TURN 3 ,4|ERROR bad coordinates|> TURN 3|ERROR bad coordinates|"
+     "> TURN|ERROR bad coordinates|> PLAY 0,15|ERROR bad coordinates|> PLAY 7,7|"
+     "MESSAGE creating player|7,7|> TURN 7,7|ERROR bad coordinates|> TURN 14,14 and more|"
+     "<move 15>|> TAKEBACK 1,1|ERROR takeback not supported|UNKNOWN|> TAKEBACK 99,99|"
+     "ERROR bad coordinates|" +
+         times(450, "> PLAY 7,7|ERROR bad coordinates") + "> TURN 0,0|<move 15>|" + kEnd},
+    // The stones are played in the order given: the brain's own open four
+    // (5..8,5) is completed where its last stone made five first.
+    {"BoardStonesInOrder",
+     "> START 15|OK|> BOARD|> 5,5,1|> 0,0,2|> 6,5,1|> 0,2,2|> 7,5,1|> 0,4,2|> 8,5,1|> 3,3,3|"
+     "> 0,6,2|> done|MESSAGE creating player|ERROR blocking not supported|9,5"},
+    // A bad line ends the board, the engine still moves on what it has, and
+    // the lines after it are commands, answered while it computes.
+    {"BadBoardLine", "> START 15|OK|> BOARD|> 30,30,1|> DONE|" + kBadBoardLine +
+                         "{MESSAGE creating player/7,7/UNKNOWN command}"},
+    {"BoardLineOnATakenSquare",
+     "> START 15|OK|> BOARD|> 3,3,1|> 3,3,2|> 4,4,2|> done|MESSAGE creating player|" +
+         kBadBoardLine + "{<move 15>/UNKNOWN command/UNKNOWN command}"},
+    // The player keeps the size it was created with: a rejected START, the
+    // implicit 20x20 start after it, or a START refused for its game type
+    // change the settings alone, and stones off the player's board are refused.
+    {"StonesOffThePlayersBoard",
+     "> INFO timeout_turn 300|> START 15|OK|> TURN 1,1|MESSAGE creating player|<move 15>|"
+     "> START 4|ERROR bad START parameter|> TURN 19,19|OK|ERROR bad coordinates|> INFO rule 1|"
+     "> START 20|ERROR unsupported game type exact 5|> PLAY 15,3|ERROR bad coordinates|"
+     "> TURN 14,14|<move 15>"},
+    {"RestartBeginsAnEmptyGame",
+     "> START 15|OK|> RESTART|OK|> BEGIN|MESSAGE creating player|7,7|> RESTART|"
+     "MESSAGE restarting player|OK|> BEGIN|7,7"},
+    // START alone begins a new, empty game; another size ends the player
+    // (its memory is written) and the next game creates a new one.
+    {"StartBeginsANewGame", kBegin15 +
+                                "> START 15|OK|> BEGIN|7,7|> START 19|OK|> BEGIN|"
+                                "MESSAGE creating player|<size velmaro/velmDat.0 358540>|9,9|" +
+                                kEnd},
+    {"ARejectedStartDoesNotStopTheGame",
+     "> INFO game_type 7|> START 15|ERROR unsupported game type 7|> BEGIN|"
+     "MESSAGE creating player|7,7"},
+    {"EndWritesTheMemory", kBegin15 +
+                               "> END|OK|<eof>|<exit>|<size velmaro/velmDat.0 358540>|"
+                               "<size velmaro/velmaro.log 0>|<size velmaro/velmDat.0.tmp -1>"},
+    {"EndBeforeAnyStone", "> END|ERROR ending a non inited player|<exit>"},
+    // End of input ends the brain at once, inside a board or while it
+    // thinks; only END writes the memory.
+    {"EndOfInputInsideBoard",
+     "> START 15|OK|> BOARD|> 7,7,1|<close>|MESSAGE creating player|<eof>|<exit>|"
+     "<size velmaro/velmDat.0 -1>"},
+    {"EndOfInputWhileThinking",
+     thinking(20000) + "<close>|<exit " + std::to_string(kPromptExitMs) + ">"},
+    // While the worker computes, INFO, ABOUT and unknown lines are answered
+    // at once; TURN, RESTART and START wait for the move.
+    {"CommandsWhileThinking",
+     thinking(1500) +
+         "> INFO time_left 100000|> HELLO|UNKNOWN command|> INFO timeout_turn 800|> about|" +
+         kAboutText +
+         "|> |UNKNOWN command|> TURN 0,19|<move 20>|> RESTART|<move 20>|"
+         "MESSAGE restarting player|OK|" +
+         kQuietBoard + "|> START 20|<move 20>|OK|> BEGIN|10,10"},
+#ifndef VELMARO_WINE
+    {"AnEmptyFolderMeansTheWorkingFolder",
+     "> INFO folder |" + kBegin15 + "<size velmaro/velmaro.log 0>"},
+#endif
+};
 
 class Brain : public ::testing::Test {
  protected:
@@ -246,12 +161,12 @@ class Brain : public ::testing::Test {
   BrainDriver brain{VELMARO_BRAIN, temp.path()};
 
   void SetUp() override { brain.send("INFO folder " + brainPath(temp.path())); }
-  void run(const Steps& steps) { brain.run(steps, brainPath(temp.path())); }
+  void run(const string& steps) { brain.run(steps, brainPath(temp.path())); }
   // Milliseconds from the quiet position's BOARD to the move that answers it.
   long long quietMove() {
     const long long start = tools::nowMs();
-    brain.sendBoard(kQuietPosition);
-    std::string reply = brain.next();
+    run(kQuietBoard);
+    string reply = brain.next();
     while (reply.rfind("MESSAGE", 0) == 0) reply = brain.next();
     EXPECT_TRUE(isMove(reply, 20)) << reply;
     return tools::nowMs() - start;
@@ -265,15 +180,15 @@ TEST_P(Script, Replies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocol, Script, ::testing::ValuesIn(kConversations),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return string(info.param.name); });
 
 // A whole game against a simple opponent (the first empty square in index
 // order): every reply is an empty square, and the game ends with a five or a
 // full board.
 TEST_F(Brain, PlaysAWholeGame) {
   constexpr int kSize = 10;
-  run({"> INFO timeout_turn 200", "> INFO timeout_match 60000", "> START 10", "OK", "> BEGIN",
-       "MESSAGE creating player"});
+  run("> INFO timeout_turn 200|> INFO timeout_match 60000|> START 10|OK|> BEGIN|"
+      "MESSAGE creating player");
   int board[kSize][kSize] = {};  // 0 empty, 1 the brain, 2 the opponent
   auto fiveAt = [&](int x, int y) {
     const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
@@ -288,9 +203,8 @@ TEST_F(Brain, PlaysAWholeGame) {
     }
     return false;
   };
-  for (int stones = 0;;) {
-    const std::string reply = brain.next();
-    int x, y;
+  for (int stones = 0, x, y;;) {
+    const string reply = brain.next();
     ASSERT_TRUE(isMove(reply, kSize)) << reply;
     std::sscanf(reply.c_str(), "%d,%d", &x, &y);
     ASSERT_EQ(board[x][y], 0) << "the brain played on a stone: " << reply;
@@ -308,18 +222,18 @@ TEST_F(Brain, PlaysAWholeGame) {
 // The one fatal error a manager can provoke: a move asked for on a full
 // board. Each run adds its line to the log.
 TEST_F(Brain, FatalErrorsAreAppendedToTheLog) {
-  Steps fullBoard = {"> START 5", "OK", "> BOARD"};
+  string fullBoard = "> START 5|OK|> BOARD|";
   for (int sq = 0; sq < 25; sq++)
-    fullBoard.push_back("> " + std::to_string(sq / 5) + "," + std::to_string(sq % 5) +
-                        (sq % 2 == 0 ? ",1" : ",2"));
-  fullBoard = fullBoard + Steps{"> done", "MESSAGE creating player", "Error: Game over", "<exit>"};
+    fullBoard += "> " + std::to_string(sq / 5) + "," + std::to_string(sq % 5) +
+                 (sq % 2 == 0 ? ",1|" : ",2|");
+  fullBoard += "> done|MESSAGE creating player|Error: Game over|<exit>";
   run(fullBoard);
   brain.restart();
-  run(Steps{"> INFO folder $D"} + fullBoard);
+  run("> INFO folder $D|" + fullBoard);
 #ifdef VELMARO_WINE
-  const std::string line = "Error: Game over\r\n";  // the platform's text files
+  const string line = "Error: Game over\r\n";  // the platform's text files
 #else
-  const std::string line = "Error: Game over\n";
+  const string line = "Error: Game over\n";
 #endif
   EXPECT_EQ(readFile(temp.path() + "/velmaro/velmaro.log"), line + line);
 }
@@ -329,50 +243,48 @@ TEST_F(Brain, FatalErrorsAreAppendedToTheLog) {
 // while writing left a temporary file), and lines longer than any folder,
 // which are refused whole.
 TEST_F(Brain, FolderNamesAreUsedExactlyAsNamed) {
-  std::string odd = temp.path() + "/deep/a b;touch pwned;$(touch pwned2)'";
+  string odd = temp.path() + "/deep/a b;touch pwned;$(touch pwned2)'";
 #ifndef VELMARO_WINE
   odd += '"';  // not a valid character in a Windows folder name
 #endif
-  run(Steps{"> INFO folder " + brainPath(odd)} + kBegin15 + kEnd);
+  run("> INFO folder " + brainPath(odd) + "|" + kBegin15 + kEnd);
   EXPECT_TRUE(fileExists(odd + "/velmaro/velmDat.0"));
   EXPECT_FALSE(fileExists(temp.path() + "/pwned") || fileExists(temp.path() + "/pwned2"));
 
-  std::string folder = temp.path();
+  string folder = temp.path();
   while (folder.size() < 318) folder += folder.size() % 60 == 0 ? "/" : "d";
   std::filesystem::create_directories(folder + "/velmaro");
   writeFile(folder + "/velmaro/velmDat.0.tmp", "left over");
-  BrainDriver second(VELMARO_BRAIN, temp.path());
-  second.run(Steps{"> INFO folder " + brainPath(folder), "> " + std::string(5000, 'x'),
-                   "> START 15", "ERROR line too long", "OK", "> BOARD", "> 7,7,2",
-                   "> INFO folder " + std::string(5000, 'y'), "> done", "MESSAGE creating player",
-                   "ERROR x,y,who or DONE expected after BOARD", "{<move 15>|UNKNOWN command}"} +
-             kEnd);
+  brain.restart();
+  run("> INFO folder " + brainPath(folder) + "|> " + string(5000, 'x') +
+      "|> START 15|ERROR line too long|OK|> BOARD|> 7,7,2|> INFO folder " + string(5000, 'y') +
+      "|> done|MESSAGE creating player|" + kBadBoardLine + "{<move 15>/UNKNOWN command}|" + kEnd);
   EXPECT_EQ(fileSize(folder + "/velmaro/velmDat.0"), kMemoryFileSize);
   EXPECT_EQ(fileSize(folder + "/velmaro/velmaro.log"), 0);
   EXPECT_FALSE(fileExists(folder + "/velmaro/velmDat.0.tmp"));
 }
 
 TEST_F(Brain, AFolderThatCannotBeUsedMeansNoFilesNotALostGame) {
-  const std::string file = temp.path() + "/plain-file";
+  const string file = temp.path() + "/plain-file";
   writeFile(file, "a file where the folder should be");
-  run({"> INFO folder " + brainPath(file), "> START 15", "OK", "> BEGIN", "MESSAGE creating player",
-       "MESSAGE cannot use the data folder; this run writes no files", "7,7"});
-  run(kEnd);
+  run("> INFO folder " + brainPath(file) +
+      "|> START 15|OK|> BEGIN|MESSAGE creating player|"
+      "MESSAGE cannot use the data folder; this run writes no files|7,7|" +
+      kEnd);
   EXPECT_FALSE(fileExists(file + "/velmaro"));
 }
 
 // The manager's clock wins over the brain's own account; limits sent before
 // a game or a move hold for it; timeout_match 0 means no match limit.
 TEST_F(Brain, ManagerClockAndLimitsHoldPerGameAndPerMove) {
-  run({"> INFO timeout_turn 30000", "> START 20", "OK", "> INFO time_left 50"});
+  run("> INFO timeout_turn 30000|> START 20|OK|> INFO time_left 50");
   EXPECT_LT(quietMove(), 500) << "time_left 50";
-  run({"> INFO timeout_turn 100", "> START 20", "OK"});
+  run("> INFO timeout_turn 100|> START 20|OK");
   EXPECT_LT(quietMove(), 1000) << "a turn limit sent before the second game";
-  run({"> INFO timeout_turn 30000", "> INFO timeout_match 500", "> RESTART",
-       "MESSAGE restarting player", "OK"});
+  run("> INFO timeout_turn 30000|> INFO timeout_match 500|> RESTART|MESSAGE restarting player|OK");
   EXPECT_LT(quietMove(), 1000) << "a match time sent before RESTART";
-  run({"> INFO timeout_match 0", "> INFO time_left 0", "> INFO timeout_turn 300",
-       "> INFO game_type 3", "> START 20", "OK"});
+  run("> INFO timeout_match 0|> INFO time_left 0|> INFO timeout_turn 300|> INFO game_type 3|"
+      "> START 20|OK");
   EXPECT_GE(quietMove(), 30) << "no match limit is no reason to play at once";
   run(kEnd);
 }
@@ -382,24 +294,23 @@ TEST_F(Brain, EndStopsTheDecision) {
   run(thinking(30000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const long long end = tools::nowMs();
-  run({"> END", "<move 20>", "OK", "<exit>", "<size velmaro/velmDat.0 358540>"});
+  run("> END|<move 20>|OK|<exit>|<size velmaro/velmDat.0 358540>");
   EXPECT_LT(tools::nowMs() - end, 3000);
 }
 
 // The replies go on while nobody reads them; the first that finds no reader
 // ends the brain with exit code 0, never a signal.
 TEST_F(Brain, AClosedOutputEndsTheBrainWithExitCodeZero) {
-  run({"> INFO timeout_turn 500", "> START 20", "OK"});
+  run("> INFO timeout_turn 500|> START 20|OK");
   brain.process.closeOutput();
-  brain.sendBoard(kQuietPosition);
-  EXPECT_EQ(brain.exitCode(), 0);
+  run(string(kQuietBoard) + "|<exit>");
 }
 
 #ifdef __linux__
 // Peak resident memory, read from the kernel's record of the process.
 long peakResidentBytes(int pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
+  string line;
   while (std::getline(status, line))
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) * 1024;
   return -1;
@@ -407,18 +318,15 @@ long peakResidentBytes(int pid) {
 
 TEST_F(Brain, MaxMemoryBoundsThePeakResidentMemory) {
   constexpr long kLimit = 50000000;
-  run({"> INFO max_memory " + std::to_string(kLimit), "> INFO timeout_turn 1500", "> START 20",
-       "OK"});
+  run("> INFO max_memory " + std::to_string(kLimit) + "|> INFO timeout_turn 1500|> START 20|OK");
   quietMove();
-  run({"> TURN 0,0", "<move 20>"});
+  run("> TURN 0,0|<move 20>");
   const long peak = peakResidentBytes(brain.process.processId());
   EXPECT_GT(peak, 0);
   EXPECT_LT(peak, kLimit);
   // Below what the engine needs at all: it says so and plays.
-  run(Steps{"> INFO max_memory 1000", "> START 20", "OK", "> BEGIN",
-            "MESSAGE max_memory 1000 is below what the engine needs; it plays with its "
-            "smallest tables",
-            "10,10"} +
+  run("> INFO max_memory 1000|> START 20|OK|> BEGIN|MESSAGE max_memory 1000 is below what the "
+      "engine needs; it plays with its smallest tables|10,10|" +
       kEnd);
 }
 #endif

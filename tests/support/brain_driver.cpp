@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace testing_support {
 
@@ -17,29 +18,10 @@ BrainDriver::BrainDriver(const std::string& program, const std::string& workDir)
   restart();
 }
 
-void BrainDriver::restart() {
-  process.start({program}, workDir);
-}
-
-void BrainDriver::send(const std::string& line, const char* ending) {
-  process.writeLine(line, ending);
-}
-
-void BrainDriver::sendBoard(const std::vector<std::string>& stones) {
-  send("BOARD");
-  for (const std::string& stone : stones) send(stone);
-  send("done");
-}
-
 std::string BrainDriver::next(int timeoutMs) {
   std::string line;
   if (process.readLine(line, timeoutMs)) return line;
   return process.timedOut() ? "<timeout>" : "<eof>";
-}
-
-bool BrainDriver::silentFor(int timeoutMs) {
-  std::string line;
-  return !process.readLine(line, timeoutMs) && process.timedOut();
 }
 
 int BrainDriver::exitCode(int timeoutMs) {
@@ -50,6 +32,13 @@ int BrainDriver::exitCode(int timeoutMs) {
 
 namespace {
 
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
 bool replyMatches(const std::string& reply, const std::string& expected) {
   int size = 0;
   if (std::sscanf(expected.c_str(), "<move %d>", &size) == 1) return isMove(reply, size);
@@ -58,30 +47,29 @@ bool replyMatches(const std::string& reply, const std::string& expected) {
 
 }  // namespace
 
-void BrainDriver::run(const std::vector<std::string>& script, const std::string& folder) {
-  for (const std::string& step : script) {
+void BrainDriver::run(const std::string& script, const std::string& folder) {
+  for (const std::string& step : split(script, '|')) {
     SCOPED_TRACE(step);
+    int number = kReplyTimeoutMs;
+    std::string line;
     if (step.rfind("> ", 0) == 0) {
-      std::string line = step.substr(2);
+      line = step.substr(2);
       for (std::size_t at; (at = line.find("$D")) != std::string::npos;)
         line.replace(at, 2, folder);
       send(line);
     } else if (step == "<close>") {
-      closeInput();
+      process.closeInput();
     } else if (step.rfind("<exit", 0) == 0) {
-      int ms = kReplyTimeoutMs;
-      std::sscanf(step.c_str(), "<exit %d>", &ms);
-      EXPECT_EQ(exitCode(ms), 0);
+      std::sscanf(step.c_str(), "<exit %d>", &number);
+      EXPECT_EQ(exitCode(number), 0);
     } else if (step == "<silent>") {
-      EXPECT_TRUE(silentFor(200));
+      EXPECT_FALSE(process.readLine(line, 200)) << line;
     } else if (step.rfind("<size ", 0) == 0) {
       const std::size_t space = step.rfind(' ');
       EXPECT_EQ(fileSize(workDir + "/" + step.substr(6, space - 6)), std::stol(step.substr(space)));
-    } else if (step.front() == '{') {
+    } else if (step.rfind("{", 0) == 0) {
       // Each reply takes the first expected one it matches.
-      std::vector<std::string> expected;
-      std::stringstream items(step.substr(1, step.size() - 2));
-      for (std::string item; std::getline(items, item, '|');) expected.push_back(item);
+      std::vector<std::string> expected = split(step.substr(1, step.size() - 2), '/');
       for (std::size_t n = expected.size(); n > 0; n--) {
         const std::string reply = next();
         auto hit = std::find_if(expected.begin(), expected.end(),
@@ -105,12 +93,10 @@ bool isMove(const std::string& reply, int size) {
 
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "velmaro-test-XXXXXX").string();
-  char* made = mkdtemp(pattern.data());
-  folder = made ? made : "";
+  folder = mkdtemp(pattern.data()) ? pattern : "";
 }
 
 TempFolder::~TempFolder() {
-  if (folder.empty()) return;
   std::error_code ignored;
   // Restore permissions a test may have taken away, then remove everything.
   chmod(folder.c_str(), 0755);

@@ -15,9 +15,10 @@ using namespace testing_support;
 void playOneMove(const std::string& program, const std::string& folderAsSeen,
                  const std::string& workDir) {
   BrainDriver brain(program, workDir);
-  brain.run({"> INFO folder $D", "> START 15", "OK", "> BEGIN", "MESSAGE creating player", "7,7",
-             "> END", "OK", "<exit 30000>"},
-            folderAsSeen);
+  brain.run(
+      "> INFO folder $D|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|> END|OK|"
+      "<exit 30000>",
+      folderAsSeen);
 }
 
 TEST(MemoryInterchange, EachBuildReadsWhatTheOtherWrote) {
