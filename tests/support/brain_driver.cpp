@@ -26,8 +26,7 @@ std::string BrainDriver::next(int timeoutMs) {
 
 int BrainDriver::exitCode(int timeoutMs) {
   int code = -1;
-  if (!process.waitExit(timeoutMs, code) || process.exitedBySignal()) return -1;
-  return code;
+  return process.waitExit(timeoutMs, code) && !process.exitedBySignal() ? code : -1;
 }
 
 namespace {
@@ -50,7 +49,7 @@ bool replyMatches(const std::string& reply, const std::string& expected) {
 void BrainDriver::run(const std::string& script, const std::string& folder) {
   for (const std::string& step : split(script, '|')) {
     SCOPED_TRACE(step);
-    int number = kReplyTimeoutMs;
+    int ms = kReplyTimeoutMs;
     std::string line;
     if (step.rfind("> ", 0) == 0) {
       line = step.substr(2);
@@ -59,9 +58,8 @@ void BrainDriver::run(const std::string& script, const std::string& folder) {
       send(line);
     } else if (step == "<close>") {
       process.closeInput();
-    } else if (step.rfind("<exit", 0) == 0) {
-      std::sscanf(step.c_str(), "<exit %d>", &number);
-      EXPECT_EQ(exitCode(number), 0);
+    } else if (std::sscanf(step.c_str(), "<exit %d>", &ms) == 1 || step == "<exit>") {
+      EXPECT_EQ(exitCode(ms), 0);
     } else if (step == "<silent>") {
       EXPECT_FALSE(process.readLine(line, 200)) << line;
     } else if (step.rfind("<size ", 0) == 0) {
@@ -70,7 +68,7 @@ void BrainDriver::run(const std::string& script, const std::string& folder) {
     } else if (step.rfind("{", 0) == 0) {
       // Each reply takes the first expected one it matches.
       std::vector<std::string> expected = split(step.substr(1, step.size() - 2), '/');
-      for (std::size_t n = expected.size(); n > 0; n--) {
+      while (!expected.empty()) {
         const std::string reply = next();
         auto hit = std::find_if(expected.begin(), expected.end(),
                                 [&](const std::string& e) { return replyMatches(reply, e); });
@@ -97,8 +95,8 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-  std::error_code ignored;
   // Restore permissions a test may have taken away, then remove everything.
+  std::error_code ignored;
   chmod(folder.c_str(), 0755);
   for (auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
     chmod(entry.path().c_str(), 0755);
@@ -106,9 +104,8 @@ TempFolder::~TempFolder() {
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream content;
-  content << in.rdbuf();
+  content << std::ifstream(path, std::ios::binary).rdbuf();
   return content.str();
 }
 
@@ -122,7 +119,7 @@ bool fileExists(const std::string& path) {
 
 long fileSize(const std::string& path) {
   std::error_code error;
-  auto size = std::filesystem::file_size(path, error);
+  const auto size = std::filesystem::file_size(path, error);
   return error ? -1 : static_cast<long>(size);
 }
 
