@@ -97,63 +97,27 @@ TEST_F(Search, PositionsAndTheirAnswers) {
 }
 
 // Static values: the plain and the forced-line evaluation on settled
-// positions (a split three has one open four square), the weights on counts
-// set by hand, the cache, and a proven result stored for every depth.
+// positions (a split three has one open four square; O's four (8,1..4)
+// blocked at (8,5) makes X's three an open four), and the weights on
+// counts set by hand.
 TEST_F(Search, Values) {
-  const char* cases[][3] = {{"", "0", "0"},
-                            {kFiveInOne, "99999999", "99999999"},
-                            {kOwnOpenThree, "99999999", "99999999"},
-                            {"5,5 0,0 7,5 0,2 8,5 0,4", "99999999", "99999999"},
-                            {kOpponentsOpenFour, "-99999999", "-99999999"},
-                            {"8,0 8,1 5,5 8,2 6,5 8,3 7,5 8,4", "99999999", "99999999"}};
-  for (const auto& [moves, base, rich] : cases) {
+  const std::pair<const char*, int> cases[] = {{"", 0},
+                                               {kFiveInOne, winScore},
+                                               {kOwnOpenThree, winScore},
+                                               {"5,5 0,0 7,5 0,2 8,5 0,4", winScore},
+                                               {kOpponentsOpenFour, -winScore},
+                                               {"8,0 8,1 5,5 8,2 6,5 8,3 7,5 8,4", winScore}};
+  for (const auto& [moves, value] : cases) {
     newGame(15);
     play(moves);
-    EXPECT_EQ(std::to_string(b().boardValueBase()) + " " + std::to_string(b().boardValueRico()),
-              std::string(base) + " " + rich)
-        << moves;
+    EXPECT_EQ((Ints{b().boardValueBase(), b().boardValueRico()}), (Ints{value, value})) << moves;
   }
-  // The last: O's four (8,1..4) blocked at (8,5) makes X's three an open four.
-  const TTEntry* e = b().retriveTT();
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ((Ints{e->value, e->bound, e->depth, e->fullDepth, e->move}),
-            (Ints{winScore, BOUND_EXACT, UNLIMITED, UNLIMITED, -1}));
-  b().makeMove(sq(8, 5));
-  EXPECT_EQ(b().retriveTT0(), -winScore);
-  b().undoMove();
-  b().storeTT0(777);
-  EXPECT_EQ(b().boardValue(), 777);
-  b().options = 0;
-  EXPECT_EQ(b().boardValue(), winScore);
   // One open-three pair of the side to move and one four pair of the
   // other: 242 - 400 plain, 2 * 242 - 480 with the forced lines.
   std::memset(&b().counts, 0, sizeof b().counts);
   b().counts.patCount[0][patOpenThree] = b().counts.patCount[1][patFour] = 1;
   b().key = 0x1234567890ULL;  // a key no cache slot holds
   EXPECT_EQ((Ints{b().boardValueBase(), b().boardValueRico()}), (Ints{-158, 4}));
-}
-
-// The opening rules: the second stone on a diagonal neighbour of the first,
-// or by the radius rule near it, as the third stone, next to a stone and on
-// the board; they end at the fourth stone.
-TEST_F(Search, OpeningRules) {
-  for (int seed = 1; seed <= 30; seed++) {
-    for (int rule = 0; rule < 3; rule++) {  // diagonal; radius for the second, the third stone
-      newGame(15, kOptionRichEval | (rule == 1 ? kOptionRadiusReply : 0));
-      platform::seedRandom(seed);
-      play(rule == 2 ? "2,3 3,4" : "2,3");
-      int x = -1, y = -1;
-      ASSERT_TRUE(b().openMove(x, y));
-      const int dx = std::abs(x - 2), dy = std::abs(y - 3);
-      EXPECT_TRUE(rule == 0 ? dx == 1 && dy == 1 : dx <= 3 && dy <= 3) << x << "," << y;
-      EXPECT_FALSE(b().badPlace(x, y)) << x << "," << y;
-    }
-  }
-  const int places[][3] = {{2, 3, 1}, {-1, 1, 1}, {1, 15, 1}, {1, 2, 0}, {2, 4, 0}, {5, 5, 1}};
-  for (const auto& [x, y, bad] : places) EXPECT_EQ(b().badPlace(x, y), bad != 0) << x << "," << y;
-  play("9,9");
-  int x = -5, y = -5;
-  EXPECT_FALSE(b().openMove(x, y) || x != -5);
 }
 
 // A fingerprint of the search: fixed-depth decisions on recorded positions
@@ -367,20 +331,15 @@ TEST_F(Search, StoppedSearchesStoreNothing) {
 // every option and the game memory: each answer is an empty square; a five
 // is played when there is one, and the opponent's one five square blocked;
 // the decision leaves the board as it was; the game ends with a five or a
-// full board. A 5x5 position that can hold no five is played to the end.
+// full board.
 TEST_F(Search, SelfPlay) {
+  const char* noFive =  // no line of this 5x5 board can hold five of one colour
+      "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4";
+  constexpr unsigned r = kOptionRichEval, t = kOptionThreatsOnly, m = kOptionMemory | r,
+                     g = kOptionFixedGrowth | kOptionRadiusReply | t;
   const std::tuple<int, unsigned, const char*> games[] = {
-      {15, kOptionRichEval, ""},
-      {20, kOptionRichEval, ""},
-      {7, kOptionRichEval, ""},
-      {5, kOptionRichEval, ""},
-      {15, 0, ""},
-      {15, kOptionThreatsOnly | kOptionFixedGrowth | kOptionRadiusReply, ""},
-      {7, kOptionRichEval | kOptionThreatsOnly, ""},
-      {15, kOptionMemory | kOptionRichEval, ""},
-      {15, kOptionMemory | kOptionRichEval, ""},
-      {5, kOptionRichEval,
-       "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4"}};
+      {15, r, ""}, {20, r, ""},    {7, r, ""},  {5, r, ""},  {15, 0, ""},
+      {15, g, ""}, {7, r | t, ""}, {15, m, ""}, {15, m, ""}, {5, r, noFive}};
   testing_support::TempFolder temp;
   std::snprintf(b().dataPath, sizeof b().dataPath, "%s/", temp.path().c_str());
   std::uint32_t seed = 0;
@@ -405,7 +364,7 @@ TEST_F(Search, SelfPlay) {
       b().makeGameMove(mx, my);
       if (b().checkWin()) break;
     }
-    EXPECT_TRUE(*start == '\0' || (b().moveCount == 25 && !b().checkWin()));
+    EXPECT_TRUE(start != noFive || (b().moveCount == 25 && !b().checkWin()));
   }
   b().memo.loaded = 0;  // its folder goes: nothing to write at the end
 }
