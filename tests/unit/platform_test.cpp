@@ -69,7 +69,7 @@ struct FatalExit {};
 // driven in process, as the fuzzing harness drives it, answers moves inside
 // handleLine and is back in its start-up state after a fatal error or END.
 TEST(Platform, FatalErrorsInHarnesses) {
-  EXPECT_EXIT(
+  ASSERT_EXIT(
       {
         setFatalExitHook([] { throw FatalExit{}; });
         for (const char* message : {"Game over", "Size"}) {

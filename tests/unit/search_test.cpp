@@ -1,10 +1,9 @@
-// The search: positions with their forced replies, defences, values and
-// decisions; the move lists against full scans over random positions; a
+// The search: positions with their forced replies, values and decisions; a
 // fingerprint of fixed-depth searches; the time account on a settable clock;
-// whole games of the engine against itself; and the faults found.
+// stopped decisions and the faults found there; whole games of the engine
+// against itself.
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "brain_driver.h"
 #include "engine_suite.h"
@@ -34,14 +33,8 @@ const char* kQuietMiddle = "7,7 6,6 7,8 8,7 9,9 9,8";
 // and the completion of each four. A single answer is played unsearched and
 // its time is not charged.
 TEST_F(Search, PositionsAndTheirAnswers) {
-  struct Case {
-    int size;
-    const char* moves;
-    const char* replies;
-    int score;
-    const char* answers;
-  };
-  const Case cases[] = {
+  // Board side, moves, forced replies, their verdict, right decisions.
+  const std::tuple<int, const char*, const char*, int, const char*> cases[] = {
       {15, "", "", 0, "7,7"},
       {20, "", "", 0, "10,10"},
       {6, "", "", 0, "3,3"},
@@ -67,30 +60,30 @@ TEST_F(Search, PositionsAndTheirAnswers) {
       // fuzzer: the engine answered a taken square).
       {15, "0,0 14,0 1,0 14,3 2,0 14,6 3,0 14,9 0,5 14,12 1,5 11,14 2,5 8,14 3,5 4,5 9,10", "4,0",
        0, "4,0"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.moves);
-    newGame(c.size);
+  for (const auto& [size, moves, replies, verdict, decisions] : cases) {
+    SCOPED_TRACE(moves);
+    newGame(size);
     b().timeoutTurn = 300;
-    play(c.moves);
+    play(moves);
     int list[kReplyListCapacity], score = 12345;
     std::fill(list, list + kReplyListCapacity, -7);
     const int n = b().winAndForced(list, score);
-    EXPECT_EQ(Ints(list, list + n + 1), squares(c.replies) + Ints{-7});
-    EXPECT_EQ(score, c.score);
+    EXPECT_EQ(Ints(list, list + n + 1), squares(replies) + Ints{-7});
+    EXPECT_EQ(score, verdict);
     EXPECT_TRUE(std::all_of(b().sqMark, b().sqMark + kMaxSquares, [](int m) { return m == 0; }));
     for (int width : {kFullWidth, 0}) {
       ListKind kind = ListKind::kScored;
       const int got = n > 0 ? b().genMoves(list, width, kind) : 0;
-      EXPECT_EQ(Ints(list, list + got), squares(c.replies));
+      EXPECT_EQ(Ints(list, list + got), squares(replies));
       EXPECT_TRUE(n == 0 || kind == (score == winScore    ? ListKind::kWin
                                      : score == -winScore ? ListKind::kLoss
                                                           : ListKind::kForced));
     }
-    if (c.answers == nullptr) continue;
+    if (decisions == nullptr) continue;
     const int timeLeft = b().timeLeft;
     int x = -1, y = -1;
     b().thinkMove(x, y);
-    const Ints answers = squares(c.answers);
+    const Ints answers = squares(decisions);
     EXPECT_NE(std::find(answers.begin(), answers.end(), sq(x, y)), answers.end()) << x << "," << y;
     EXPECT_TRUE(b().rootCount > 1 || b().timeLeft == timeLeft);
   }
@@ -165,55 +158,6 @@ TEST_F(Search, FixedDepthFingerprint) {
   }
 }
 
-// Over random positions, the move lists equal full scans: the scored list
-// is every candidate worth something (all of them when none is), stably
-// sorted and cut; the threat-only list every candidate where the side to
-// move makes a four or a three.
-TEST_F(Search, MoveListsEqualFullScans) {
-  std::mt19937 rng(2024);
-  int scored = 0, threatOnly = 0;
-  for (int game = 0; game < 200; game++) {
-    newGame(game % 3 == 0 ? 20 : 15);
-    play(game == 0 ? "0,0" : "7,7");  // a lone corner stone: no candidate is worth anything
-    const int stones = game == 0 ? 1 : 1 + static_cast<int>(rng() % 60);
-    while (b().moveCount < stones) {
-      Ints candidates;
-      for (int s = 0; s < b().numSquares; s++)
-        if (b().squares[s].candidate) candidates.push_back(s);
-      const int s = candidates[rng() % candidates.size()];
-      b().makeGameMove(b().sqX[s], b().sqY[s]);
-    }
-    const int x = b().sideToMove;
-    std::vector<ScoredMove> worth, all;
-    Ints threats;
-    for (int s = 0; s < b().numSquares; s++) {
-      if (!b().squares[s].candidate) continue;
-      const int v = b().moveValue(&b().squares[s]);
-      (v > 0 ? worth : all).push_back({s, v});
-      if (VelmBrain::attCheck(b().squares[s].pat[x])) threats.push_back(s);
-    }
-    std::vector<ScoredMove>& pool = worth.empty() ? all : worth;
-    std::stable_sort(pool.begin(), pool.end(),
-                     [](const ScoredMove& a, const ScoredMove& b) { return a.score > b.score; });
-    int list[kReplyListCapacity];
-    for (int width : {40, 8, 1, 0}) {
-      ListKind kind = ListKind::kScored;
-      const Ints got(list, list + b().genMoves(list, width, kind));
-      Ints expected;
-      for (int i = 0; i < std::min<int>(width, pool.size()); i++) expected.push_back(pool[i].move);
-      if (kind == ListKind::kThreatOnly) {
-        const int* pc = b().counts.patCount[x];
-        EXPECT_EQ(got, pc[patFour] + pc[patOpenThree] + pc[patThree] == 0 ? Ints() : threats);
-        threatOnly += !got.empty();
-      } else if (kind == ListKind::kScored) {
-        ASSERT_EQ(got, expected) << "game " << game << " width " << width;
-        scored++;
-      }
-    }
-  }
-  EXPECT_TRUE(scored > 100 && threatOnly > 10) << scored << " " << threatOnly;
-}
-
 // The time account on a clock set by hand.
 TEST_F(Search, TimeAccount) {
   b().clock = FakeClock::read;
@@ -234,14 +178,14 @@ TEST_F(Search, TimeAccount) {
   // the hard limit is a fifth of it, neither more than the turn time.
   b().timeoutTurn = 30000;
   b().init(15, 15);
-  for (int hard :
-       {30000, 30000, 30000, 28800, 26400, 24000, 21600, 19200, 16800, 14400, 12000, 9600}) {
+  Ints limits;
+  for (int move = 0; move < 12; move++, FakeClock::now += b().softLimit, b().stopTime()) {
     b().startTime();
-    EXPECT_EQ((Ints{b().softLimit, b().hardLimit}), (Ints{hard == 9600 ? 9600 : 12000, hard}));
-    FakeClock::now += b().softLimit;
-    b().stopTime();
+    limits.insert(limits.end(), {b().softLimit, b().hardLimit});
   }
-  EXPECT_EQ(b().movesToGo, 5);
+  EXPECT_EQ(limits, (Ints{12000, 30000, 12000, 30000, 12000, 30000, 12000, 28800,
+                          12000, 26400, 12000, 24000, 12000, 21600, 12000, 19200,
+                          12000, 16800, 12000, 14400, 12000, 12000, 9600,  9600}));
   // The manager's clock counts when it says less; the move starts when its
   // request arrived.
   b().managerTimeLeft = 10000;
