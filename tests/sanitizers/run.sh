@@ -25,14 +25,11 @@ case "$kind" in
   # other API tests (scripted brains) run: they check the server's threads.
   # TSan makes the brain several times slower, and some protocol tests hold
   # it to tight times: a test that fails is run again, up to 3 times. Reports
-  # still fail the run, since they are collected from every attempt. Left
-  # out: Brain.EndOfInputWhileThinkingEndsAtOnce, whose 2 s are less than
-  # TSan's own finalisation at exit (BusyWorker.EndOfInputEndsAtOnce covers
-  # that case with room for it).
+  # still fail the run, since they are collected from every attempt.
   thread)
     build=build-tsan
     targets=(--target velmaro-e2e-tests)
-    labels=(-L e2e -E '^Arena|^ServeBrain\.|^Brain\.EndOfInputWhileThinkingEndsAtOnce$' --repeat until-pass:3)
+    labels=(-L e2e -E '^Arena|^ServeBrain\.' --repeat until-pass:3)
     ;;
   *) echo "usage: $0 address|thread" >&2; exit 2 ;;
 esac

@@ -1,27 +1,85 @@
 #include "brain_driver.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace testing_support {
 
-BrainDriver::BrainDriver(const std::string& program, const std::string& workDir) {
-  process.start({program}, workDir);
+BrainDriver::BrainDriver(const std::string& program, const std::string& workDir)
+    : program(program), workDir(workDir) {
+  restart();
 }
 
-void BrainDriver::send(const std::string& line, const char* ending) {
-  process.writeLine(line, ending);
+std::string BrainDriver::next(int timeoutMs) {
+  std::string line;
+  if (process.readLine(line, timeoutMs)) return line;
+  return process.timedOut() ? "<timeout>" : "<eof>";
 }
 
-void BrainDriver::sendBoard(const std::vector<std::string>& stones) {
-  send("BOARD");
-  for (const std::string& stone : stones) send(stone);
-  send("done");
+int BrainDriver::exitCode(int timeoutMs) {
+  int code = -1;
+  return process.waitExit(timeoutMs, code) && !process.exitedBySignal() ? code : -1;
+}
+
+namespace {
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+bool replyMatches(const std::string& reply, const std::string& expected) {
+  int size = 0;
+  if (std::sscanf(expected.c_str(), "<move %d>", &size) == 1) return isMove(reply, size);
+  return reply == expected;
+}
+
+}  // namespace
+
+void BrainDriver::run(const std::string& script, const std::string& folder) {
+  for (const std::string& step : split(script, '|')) {
+    SCOPED_TRACE(step);
+    int ms = kReplyTimeoutMs;
+    std::string line;
+    if (step.rfind("> ", 0) == 0) {
+      line = step.substr(2);
+      for (std::size_t at; (at = line.find("$D")) != std::string::npos;)
+        line.replace(at, 2, folder);
+      send(line);
+    } else if (step == "<close>") {
+      process.closeInput();
+    } else if (std::sscanf(step.c_str(), "<exit %d>", &ms) == 1 || step == "<exit>") {
+      EXPECT_EQ(exitCode(ms), 0);
+    } else if (step == "<silent>") {
+      EXPECT_FALSE(process.readLine(line, 200)) << line;
+    } else if (step.rfind("<size ", 0) == 0) {
+      const std::size_t space = step.rfind(' ');
+      EXPECT_EQ(fileSize(workDir + "/" + step.substr(6, space - 6)), std::stol(step.substr(space)));
+    } else if (step.rfind("{", 0) == 0) {
+      // Each reply takes the first expected one it matches.
+      std::vector<std::string> expected = split(step.substr(1, step.size() - 2), '/');
+      while (!expected.empty()) {
+        const std::string reply = next();
+        auto hit = std::find_if(expected.begin(), expected.end(),
+                                [&](const std::string& e) { return replyMatches(reply, e); });
+        ASSERT_NE(hit, expected.end()) << reply;
+        expected.erase(hit);
+      }
+    } else {
+      const std::string reply = next();
+      ASSERT_TRUE(replyMatches(reply, step)) << reply;
+    }
+  }
 }
 
 bool isMove(const std::string& reply, int size) {
@@ -31,51 +89,28 @@ bool isMove(const std::string& reply, int size) {
          x < size && y < size;
 }
 
-void BrainDriver::sendRaw(const std::string& bytes) {
-  process.writeRaw(bytes);
-}
-
-void BrainDriver::closeInput() {
-  process.closeInput();
-}
-
-std::string BrainDriver::next(int timeoutMs) {
-  std::string line;
-  if (process.readLine(line, timeoutMs)) return line;
-  return process.timedOut() ? "<timeout>" : "<eof>";
-}
-
-bool BrainDriver::silentFor(int timeoutMs) {
-  std::string line;
-  return !process.readLine(line, timeoutMs) && process.timedOut();
-}
-
-int BrainDriver::exitCode(int timeoutMs) {
-  int code = -1;
-  if (!process.waitExit(timeoutMs, code) || process.exitedBySignal()) return -1;
-  return code;
-}
-
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "velmaro-test-XXXXXX").string();
-  char* made = mkdtemp(pattern.data());
-  folder = made ? made : "";
+  folder = mkdtemp(pattern.data()) ? pattern : "";
 }
 
 TempFolder::~TempFolder() {
-  if (folder.empty()) return;
-  std::error_code ignored;
   // Restore permissions a test may have taken away, then remove everything.
+  std::error_code ignored;
+  chmod(folder.c_str(), 0755);
   for (auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
     chmod(entry.path().c_str(), 0755);
   std::filesystem::remove_all(folder, ignored);
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream content;
-  content << in.rdbuf();
+  content << std::ifstream(path, std::ios::binary).rdbuf();
   return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 bool fileExists(const std::string& path) {
@@ -84,7 +119,7 @@ bool fileExists(const std::string& path) {
 
 long fileSize(const std::string& path) {
   std::error_code error;
-  auto size = std::filesystem::file_size(path, error);
+  const auto size = std::filesystem::file_size(path, error);
   return error ? -1 : static_cast<long>(size);
 }
 

@@ -1,10 +1,11 @@
-// BrainDriver: the real brain (or any program) started over pipes and talked
-// to as a manager does, for end-to-end tests. Every read has a time limit,
-// so a brain that stops answering fails the test instead of hanging it.
+// BrainDriver: a program (the real brain, or any other) started over pipes
+// and talked to as a manager does; every read has a time limit, so a brain
+// that stops answering fails the test instead of hanging it. Beside it:
+// temporary folders, files, and how the brain under test names a host folder
+// (the Windows brain under Wine sees the host's root as drive Z:).
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "child_process.h"
 
@@ -15,38 +16,52 @@ constexpr int kReplyTimeoutMs = 10000;
 class BrainDriver {
  public:
   // Starts the program in workDir (empty: the current folder).
-  explicit BrainDriver(const std::string& program, const std::string& workDir = "");
-
-  // Sends one line (LF ending by default; managers on Windows send CR LF).
-  void send(const std::string& line, const char* ending = "\n");
-  void sendRaw(const std::string& bytes);
-  void closeInput();
-
-  // BOARD, one "x,y,who" line per stone, then "done".
-  void sendBoard(const std::vector<std::string>& stones);
-
+  BrainDriver(const std::string& program, const std::string& workDir);
+  // Starts the program again, in the same folder.
+  void restart() { process.start({program}, workDir); }
+  void send(const std::string& line) { process.writeLine(line, "\n"); }
   // The next line of output, or "<timeout>" / "<eof>".
   std::string next(int timeoutMs = kReplyTimeoutMs);
-  // True when the brain writes nothing within timeoutMs.
-  bool silentFor(int timeoutMs);
-  // Exit code after the brain ended by itself (-1: did not end in time, or
-  // died from a signal).
+  // Exit code after the program ended by itself; -1 when it did not end in
+  // time or died from a signal.
   int exitCode(int timeoutMs = kReplyTimeoutMs);
 
+  // Plays a conversation: steps separated by '|'. "> text" sends text (each
+  // "$D" replaced by `folder`); "<close>" closes the program's input;
+  // "<exit>" or "<exit MS>" expects it to end with exit code 0 (within MS);
+  // "<silent>" expects no reply for a moment; "<size FILE N>" expects the
+  // file in the working folder to hold N bytes (-1: no such file); "<move
+  // N>" expects a move on a board of side N; "{a/b/c}" expects these replies
+  // in any order (the command loop and the worker write independently); any
+  // other step is the exact next reply.
+  void run(const std::string& script, const std::string& folder = "");
+
   tools::ChildProcess process;
+
+ private:
+  std::string program, workDir;
 };
 
 // The brain's reply to ABOUT.
 constexpr const char* kAboutText =
     "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
     "www=\"https://velmaro.org\"";
-
-// Stones of a 20x20 position with no forced answer: the engine searches it
-// until its time runs out (BOARD lines, the engine to move as who 1).
-const std::vector<std::string> kQuietPosition = {"10,10,2", "11,11,1", "9,11,2", "12,10,1"};
+// A 20x20 position with no forced answer (the engine to move as who 1), in a
+// BOARD block: the engine searches it until its time runs out.
+constexpr const char* kQuietBoard = "> BOARD|> 10,10,2|> 11,11,1|> 9,11,2|> 12,10,1|> done";
 
 // True when reply is a move "x,y" on a board of side `size`, nothing else.
 bool isMove(const std::string& reply, int size);
+
+// A host path as the brain under test names it.
+inline std::string brainPath(std::string path) {
+#ifdef VELMARO_WINE
+  path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+#endif
+  return path;
+}
 
 // A fresh empty folder under the system's temporary folder, removed (with
 // its contents) when the object goes.
@@ -63,7 +78,8 @@ class TempFolder {
 };
 
 std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
-long fileSize(const std::string& path);
+long fileSize(const std::string& path);  // -1 when there is no such file
 
 }  // namespace testing_support

@@ -1,96 +1,110 @@
-// The platform layer: events, text comparison, folders, the random generator.
+// The platform layer (text, the random generator, folders) and what the
+// in-process harnesses rely on: the line splitter shared with the command
+// loop, the replaceable fatal-error hook, and the protocol run synchronously
+// with a reset after END and after a fatal error.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <atomic>
-#include <string>
-#include <thread>
+#include <filesystem>
 
 #include "brain_driver.h"
-#include "platform/event.h"
+#include "log/log.h"
 #include "platform/filesystem.h"
 #include "platform/random.h"
 #include "platform/text.h"
+#include "protocol/command_loop.h"
+#include "protocol/session.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-TEST(Event, AutoResetReleasesOneWaiterPerSet) {
-  platform::Event event(false, false);
-  EXPECT_FALSE(event.waitFor(10));
-  event.set();
-  EXPECT_TRUE(event.waitFor(10));
-  EXPECT_FALSE(event.waitFor(10)) << "an auto-reset event clears itself for the waiter";
+TEST(Platform, TextRandomAndFolders) {
+  EXPECT_TRUE(platform::compareNoCase("DONE", "done") == 0 &&
+              platform::compareNoCase("donex", "done") > 0);
+  EXPECT_TRUE(platform::compareNoCase("abc", "ABD") < 0 && platform::compareNoCase("", "", 5) == 0);
+  EXPECT_TRUE(platform::compareNoCase("ENDGAME", "end", 3) == 0 &&
+              platform::compareNoCase("EN", "end", 3) < 0);
+  platform::seedRandom(1);  // the Microsoft C runtime's rand() after srand(1)
+  EXPECT_EQ(
+      (std::vector<int>{platform::nextRandom(), platform::nextRandom(), platform::nextRandom()}),
+      (std::vector<int>{41, 18467, 6334}));
+  // Missing parents made, odd names taken literally (never by a shell), an
+  // existing folder fine; nothing under a plain file.
+  TempFolder temp;
+  const std::string odd = temp.path() + "/a b/c;d/$(touch x)/e'f\"g";
+  EXPECT_TRUE(platform::makeDirectories(odd.c_str()) && std::filesystem::is_directory(odd));
+  EXPECT_FALSE(std::filesystem::exists("x"));
+  EXPECT_TRUE(platform::makeDirectories(odd.c_str()) &&
+              platform::makeDirectories((odd + "/").c_str()));
+  testing_support::writeFile(temp.path() + "/plain", "");
+  EXPECT_FALSE(platform::makeDirectories((temp.path() + "/plain/sub").c_str()));
+  EXPECT_FALSE(platform::makeDirectories((temp.path() + "/plain").c_str()));
 }
 
-TEST(Event, AutoResetWakesExactlyOneOfTwoWaiters) {
-  platform::Event event(false, false);
-  std::atomic<int> woken{0};
-  auto waiter = [&] {
-    if (event.waitFor(300)) woken++;
+// Lines as the manager sends them: a CR before the LF dropped, NUL ending
+// the text, lines kept whole up to 4096 characters and longer ones refused
+// whole (their text dropped), never spilling into the next line.
+TEST(Platform, LineSplitter) {
+  const std::string longest(kMaxLineLength, 'a'), tooLong = longest + "b\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"START 15\nBEGIN\r\n\nno end", "START 15|BEGIN||"},
+      {"a\rb\na\r\r\n", "a\rb|a\r|"},
+      {std::string("ab\0cd\n\0\r\n", 9), "ab||"},
+      {longest + "\n" + longest + "\r\n", longest + "|" + longest + "|"},
+      {tooLong + longest + "b\r\n" + longest + tooLong + "END\n", "<long>|<long>|<long>|END|"}};
+  for (const auto& [bytes, lines] : cases) {
+    LineSplitter splitter;
+    char cmd[kCommandCapacity];
+    std::string got;
+    for (char c : bytes)
+      if (splitter.add(c, cmd)) got += (splitter.tooLong ? "<long>" : cmd) + std::string("|");
+    EXPECT_EQ(got, lines) << bytes.size();
+  }
+}
+
+struct FatalExit {};
+
+// A replaced hook gets each fatal error after its line is written, and may
+// return into the harness; the next fatal error gets in again. The protocol
+// driven in process, as the fuzzing harness drives it, answers moves inside
+// handleLine and is back in its start-up state after a fatal error or END.
+TEST(Platform, FatalErrorsInHarnesses) {
+  ASSERT_EXIT(
+      {
+        setFatalExitHook([] { throw FatalExit{}; });
+        for (const char* message : {"Game over", "Size"}) {
+          try {
+            erro(message);
+          } catch (const FatalExit&) {
+          }
+        }
+        std::_Exit(3);
+      },
+      testing::ExitedWithCode(3), "");
+  TempFolder temp;
+  setFatalExitHook([] { throw FatalExit{}; });
+  setSynchronousTurns(true);
+  auto run = [](std::string lines) {
+    ::testing::internal::CaptureStdout();
+    for (std::size_t end; (end = lines.find('|')) != std::string::npos; lines.erase(0, end + 1)) {
+      try {
+        if (handleLine(lines.substr(0, end).c_str(), 0)) resetCommandLoop();
+      } catch (const FatalExit&) {
+        resetCommandLoop();
+      }
+    }
+    return ::testing::internal::GetCapturedStdout();
   };
-  std::thread a(waiter), b(waiter);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  event.set();
-  a.join();
-  b.join();
-  EXPECT_EQ(woken.load(), 1);
-}
-
-TEST(Event, ManualResetStaysSetUntilReset) {
-  platform::Event event(true, true);
-  EXPECT_TRUE(event.waitFor(10));
-  EXPECT_TRUE(event.waitFor(10));
-  event.reset();
-  EXPECT_FALSE(event.waitFor(10));
-  std::thread setter([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    event.set();
-  });
-  event.wait();
-  setter.join();
-  EXPECT_TRUE(event.waitFor(0));
-}
-
-TEST(Text, ComparesWithoutCaseLikeTheCRuntime) {
-  EXPECT_EQ(platform::compareNoCase("DONE", "done"), 0);
-  EXPECT_NE(platform::compareNoCase("donex", "done"), 0);
-  EXPECT_LT(platform::compareNoCase("abc", "ABD"), 0);
-  EXPECT_EQ(platform::compareNoCase("ENDGAME", "end", 3), 0);
-  EXPECT_NE(platform::compareNoCase("EN", "end", 3), 0);
-  EXPECT_EQ(platform::compareNoCase("", "", 5), 0);
-}
-
-TEST(Folders, CreatesMissingParentsAndOddNamesLiterally) {
-  TempFolder temp;
-  std::string nested = temp.path() + "/a b/c;d/$(touch x)/e'f\"g";
-  ASSERT_TRUE(platform::makeDirectories(nested.c_str()));
-  struct stat info;
-  ASSERT_EQ(stat(nested.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISDIR(info.st_mode));
-  EXPECT_FALSE(testing_support::fileExists("x")) << "nothing may be run by a shell";
-  EXPECT_TRUE(platform::makeDirectories(nested.c_str())) << "an existing folder is fine";
-  EXPECT_TRUE(platform::makeDirectories((nested + "/").c_str()));
-}
-
-TEST(Folders, FailsUnderARegularFile) {
-  TempFolder temp;
-  std::string file = temp.path() + "/plain";
-  std::FILE* f = platform::openFile(file.c_str(), "w");
-  ASSERT_NE(f, nullptr);
-  std::fclose(f);
-  EXPECT_FALSE(platform::makeDirectories((file + "/sub").c_str()));
-  EXPECT_FALSE(platform::makeDirectories(file.c_str()));
-}
-
-TEST(Random, FollowsTheMicrosoftSequence) {
-  // The first values the Microsoft C runtime's rand() gives after srand(1).
-  platform::seedRandom(1);
-  EXPECT_EQ(platform::nextRandom(), 41);
-  EXPECT_EQ(platform::nextRandom(), 18467);
-  EXPECT_EQ(platform::nextRandom(), 6334);
-  EXPECT_EQ(platform::nextRandom(), 26500);
+  std::string fullBoard = "INFO folder " + temp.path() + "|START 5|BOARD|";
+  for (int sq = 0; sq < 25; sq++)
+    fullBoard += std::to_string(sq / 5) + "," + std::to_string(sq % 5) + (sq % 2 ? ",2|" : ",1|");
+  EXPECT_EQ(run(fullBoard + "done|"), "OK\nMESSAGE creating player\nError: Game over\n");
+  EXPECT_EQ(gameSettings.width, 0) << "the reset puts back the start-up settings";
+  EXPECT_EQ(run("INFO folder " + temp.path() + "|START 7|BEGIN|END|END|"),
+            "OK\nMESSAGE creating player\n3,3\nOK\nERROR ending a non inited player\n");
+  EXPECT_TRUE(std::filesystem::exists(temp.path() + "/velmaro/velmDat.0"));
+  setSynchronousTurns(false);
+  setFatalExitHook(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,180 @@
+// The board: fingerprints of the pattern tables, make/undo over random
+// games, what the board's own check notices, and the result tables.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "board/pattern_classifier.h"
+#include "engine_suite.h"
+#include "player/player.h"
+
+namespace velm {
+namespace {
+
+using Board = test::EngineSuite;
+using Ints = std::vector<int>;
+
+// Fingerprints of the pattern tables, each one figure: the codes of every
+// line key for both sides, and the cross codes and values of every
+// quadruple of direction codes. Every key's codes stay when the colours are
+// exchanged or the line reversed, and its completion offsets are empty cells
+// that make five (one for a four, two in increasing order for an open four).
+TEST_F(Board, PatternTables) {
+  Ints codes(kPatternCodes), crossCodes(kCrossCodes);
+  for (int key = 0; key < kLineKeys; key++) {
+    int line[kLineCells], swapped[kLineCells], reversed[kLineCells];
+    lineFromKey(key, 0, line);
+    for (int i = 0; i < kLineCells; i++) {
+      swapped[i] = line[i] < 2 ? 1 - line[i] : line[i];
+      reversed[i] = line[kLineCells - 1 - i];
+    }
+    for (int side = 0; side < 2; side++) {
+      const int code = b().linePattern[key][side];
+      const int* slots = b().lineDefence[key][side];
+      codes.at(code)++;
+      ASSERT_EQ(code, b().linePattern[lineKey(swapped)][1 - side]) << key;
+      ASSERT_EQ(code, b().linePattern[lineKey(reversed)][side]) << key;
+      ASSERT_EQ(slots[0] != 0, code == patFour || code == patOpenFour) << key;
+      ASSERT_EQ(slots[1] != 0, code == patOpenFour) << key;
+      ASSERT_TRUE(code != patOpenFour || slots[0] < slots[1]) << key;
+      lineFromKey(key, side, line);
+      for (int k = 0; k < 2 && slots[k] != 0; k++) {
+        ASSERT_EQ(line[kCentreCell + slots[k]], kCellEmpty) << key;
+        line[kCentreCell + slots[k]] = side;
+        ASSERT_EQ(findPatternLine(line, side, nullptr), patFive) << key;
+        line[kCentreCell + slots[k]] = kCellEmpty;
+      }
+    }
+  }
+  EXPECT_EQ(codes, (Ints{107634, 4270, 800, 166, 7780, 1164, 156, 6428, 626, 2048}));
+  long long values = 0;
+  for (int i = 0; i < kCrossEntries; i++) {
+    crossCodes.at(b().crossCode[i])++;
+    values += b().crossValue[i];
+  }
+  EXPECT_EQ(crossCodes, (Ints{6517, 323, 676, 417, 676, 868, 523}));
+  EXPECT_EQ(values, 22904488);
+}
+
+// Everything make/undo keep of a position, for exact comparisons.
+std::vector<long long> state(const VelmBoard& b) {
+  std::vector<long long> v = {static_cast<long long>(b.key), b.moveCount, b.sideToMove,
+                              b.sideOther};
+  const int* counts = &b.counts.patCount[0][0];
+  v.insert(v.end(), counts, counts + sizeof b.counts / sizeof(int));
+  for (int s = 0; s < b.numSquares; s++) {
+    const BoardSquare& q = b.squares[s];
+    v.insert(v.end(), {q.stone, q.candidate, q.key[0], q.key[1], q.key[2], q.key[3]});
+    v.insert(v.end(), &q.pat[0][0], &q.pat[0][0] + 2 * kDirections);
+  }
+  return v;
+}
+
+// Random walks of makes and undos over candidate squares, on boards of
+// several shapes: after each make the board's own check passes, and each
+// undo gives back exactly the state of that move count. The walks reach
+// five squares of both sides. A side over 20 is refused.
+TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
+  const int shapes[][3] = {{15, 15, 1}, {20, 20, 2}, {10, 15, 3}, {7, 7, 4}, {5, 9, 5}, {6, 6, 6}};
+  int fives = 0;
+  for (const auto& [width, height, seed] : shapes) {
+    std::mt19937 rng(seed);
+    newGame(width, kOptionRichEval, height);
+    b().makeMove(static_cast<int>(rng() % b().numSquares));  // never taken back
+    std::vector<std::vector<long long>> at(kMaxSquares + 1);
+    at[1] = state(b());
+    for (int step = 0; step < 800 && b().moveCount < b().numSquares; step++) {
+      if (b().moveCount > 1 && rng() % 10 < 3) {
+        b().undoMove();
+        ASSERT_EQ(state(b()), at[b().moveCount]) << "undo to " << b().moveCount << " moves";
+        continue;
+      }
+      Ints candidates;
+      for (int s = 0; s < b().numSquares; s++)
+        if (b().squares[s].candidate) candidates.push_back(s);
+      b().makeMove(candidates.at(rng() % candidates.size()));
+      at[b().moveCount] = state(b());
+      ASSERT_TRUE(consistent()) << "after move " << b().moveCount;
+      fives += b().counts.patCount[0][patFive] > 0 && b().counts.patCount[1][patFive] > 0;
+    }
+  }
+  EXPECT_GT(fives, 0);
+  for (const auto& [w, h] : {std::pair{21, 15}, std::pair{15, 21}})
+    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), b().init(w, h)), testing::ExitedWithCode(0),
+                "Error: Size");
+}
+
+// The board's own check notices each kind of drift between what make/undo
+// keep and the stones, and accepts the candidate mark that undoing a move
+// far from the stones leaves behind.
+TEST_F(Board, TheCheckNoticesEveryDrift) {
+  play("7,7 8,8 6,8");
+  const std::pair<void (*)(VelmBrain&), const char*> drifts[] = {
+      {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].key[2] ^= 1; }, "key of (9,9) dir 2"},
+      {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].pat[1][2] ^= 1; },
+       "code of (9,9) dir 2 side 1"},
+      {[](VelmBrain& e) { e.counts.patCount[0][patOpenTwo] ^= 1; }, "patCount[0][3]"},
+      {[](VelmBrain& e) { e.counts.crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
+      {[](VelmBrain& e) { e.squares[e.sqIndex[5][5]].candidate ^= true; }, "(5,5) is near a stone"},
+      {[](VelmBrain& e) { e.squares[e.sqIndex[8][8]].candidate ^= true; }, "stone on (8,8)"},
+      {[](VelmBrain& e) { e.key ^= 1; }, "position key"},
+      {[](VelmBrain& e) { e.sideToMove ^= 1; }, "sides"}};
+  for (const auto& [drift, reason] : drifts) {
+    drift(b());
+    const std::string why = consistent().message();
+    EXPECT_NE(why.find(reason), std::string::npos) << why;
+    drift(b());
+    EXPECT_TRUE(consistent());
+  }
+  play("0,14");
+  b().undoMove();
+  EXPECT_TRUE(b().squares[sq(0, 14)].candidate && consistent());
+}
+
+// The result tables: allocated by the first game (fresh zeroed pages), then
+// cleared by a game only after a store, allocated anew by the game after a
+// new size, and sized to a manager's memory limit. Huge pages behind them
+// only when the first move has room for the stalls of mapping them: a hard
+// limit of 5 s or more (the turn time, a fifth of the match time, or of the
+// manager's time left when it says less).
+TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
+  auto board = std::make_unique<VelmBoard>();
+  board->init(15, 15);
+  EXPECT_TRUE(board->tablesClear && board->tableMask == (1u << kDefaultTableBits) - 1);
+  const TTEntry* first = board->tt;
+  board->storeTT(3, 3, 7, BOUND_LOWER, 12);
+  EXPECT_FALSE(board->tablesClear);
+  std::memset(&board->tt[board->tableMask], 0xA5, sizeof(TTEntry));  // as if left by anything
+  std::memset(&board->tt0[0], 0x5A, sizeof(TT0Entry));
+  board->setTableBits(kDefaultTableBits);
+  board->init(15, 15);
+  EXPECT_TRUE(board->tt == first && board->tablesClear);
+  EXPECT_EQ(board->tt[board->tableMask].key + board->tt[0].move + board->tt0[0].key, 0u);
+  board->storeTT0(5);
+  board->setTableBits(kMinTableBits);
+  board->init(15, 15);
+  EXPECT_TRUE(board->tablesClear && board->tableMask == (1u << kMinTableBits) - 1);
+  const long long limits[][3] = {{0, kDefaultTableBits, 1},
+                                 {350LL << 20, kDefaultTableBits, 1},
+                                 {100000000, 20, 1},
+                                 {50000000, 19, 1},
+                                 {1000, kMinTableBits, 0}};
+  for (const auto& [limit, bits, fits] : limits) {
+    bool fit = !fits;
+    EXPECT_EQ(VelmBrain::tableBitsFor(limit, fit) * 2 + fit, bits * 2 + fits) << limit;
+  }
+  const int players[][4] = {{200, 1000000000, -1, 0}, {4999, 1000000000, -1, 0},
+                            {30000, 24999, -1, 0},    {30000, 180000, 20000, 0},
+                            {30000, 180000, -1, 1},   {5000, 1000000000, -1, 1},
+                            {30000, 25000, -1, 1}};
+  for (const auto& [turn, match, left, huge] : players) {
+    Velmaro_player player(15, 15, {turn, match, left, 0}, 24, 0u, "");
+    EXPECT_EQ(player.brain->hugePages, huge != 0) << turn << " " << match << " " << left;
+  }
+}
+
+}  // namespace
+}  // namespace velm

@@ -1,0 +1,317 @@
+// The search: positions with their forced replies, values and decisions; a
+// fingerprint of fixed-depth searches; the time account on a settable clock;
+// stopped decisions and the faults found there; whole games of the engine
+// against itself.
+#include <algorithm>
+#include <cstring>
+
+#include "brain_driver.h"
+#include "engine_suite.h"
+#include "platform/random.h"
+
+namespace velm {
+namespace {
+
+using Search = test::EngineSuite;
+using test::FakeClock;
+using Ints = std::vector<int>;
+using test::operator+;
+
+// Positions, as their moves in the order of play (side 0, X, first).
+const char* kFiveInOne = "3,7 2,7 4,7 3,9 5,7 4,9 6,7 7,9";
+const char* kOwnOpenThree = "5,3 2,9 6,3 6,9 7,3 9,9";
+const char* kOpponentsOpenFour = "0,0 3,9 14,0 4,9 0,14 5,9 14,14 6,9";
+const char* kFoursAndASplitThree = "5,4 4,4 6,4 3,10 7,4 5,10 13,13 6,10";
+const char* kUnrelatedOpenThrees = "0,0 3,3 7,0 4,3 14,0 5,3 0,7 9,11 14,7 10,11 0,14 11,11";
+const char* kQuietMiddle = "7,7 6,6 7,8 8,7 9,9 9,8";
+
+// Positions with their forced replies (winAndForced's list and verdict, and
+// genMoves' list and kind at any width) and the decisions that are right
+// there. The replies to unstoppable fours of the opponent are own fours,
+// then the squares that defuse them all: a split three's open four square
+// and its completions, an open three's inner ends, a double four's square
+// and the completion of each four. A single answer is played unsearched and
+// its time is not charged.
+TEST_F(Search, PositionsAndTheirAnswers) {
+  // Board side, moves, forced replies, their verdict, right decisions.
+  const std::tuple<int, const char*, const char*, int, const char*> cases[] = {
+      {15, "", "", 0, "7,7"},
+      {20, "", "", 0, "10,10"},
+      {6, "", "", 0, "3,3"},
+      {15, "0,0", "", 0, "1,1"},
+      {15, kFiveInOne, "7,7", winScore, "7,7"},
+      {15, "3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9", "7,7", winScore,
+       "7,7"},  // own five before the other's
+      {15, kOpponentsOpenFour, "7,9", -winScore, "7,9"},
+      {15, "0,0 9,3 14,0 9,4 9,2 9,5 4,7 9,6 0,12 5,7 14,12 6,7 0,14 7,7 14,14 8,7", "9,7",
+       -winScore, "9,7"},                                           // one square, two fives
+      {15, "2,9 3,9 0,11 4,9 4,11 5,9 8,11 6,9", "7,9", 0, "7,9"},  // the only block
+      {15, "5,5 3,9 6,5 4,9 7,5 5,9 2,9 6,9", "7,9", 0, "7,9"},     // despite an open three
+      {15, kOwnOpenThree, "4,3", winScore, "4,3"},
+      {15, "5,3 5,9 6,3 6,9 7,3 7,9", "4,3", winScore, "4,3"},           // both have open threes
+      {15, kFoursAndASplitThree, "8,4 9,4 4,10 2,10 7,10", 0, nullptr},  // own fours, then defences
+      {15, kUnrelatedOpenThrees, "2,3", -winScore, "2,3"},               // no common defence
+      {15, "2,3 3,4 12,3 4,5 2,7 5,6 0,11 3,7 14,11 4,7 12,13 5,7", "6,7 7,7 7,8", 0, nullptr},
+      {15, "0,0 3,3 7,0 4,3 14,0 5,3 5,7 4,7 6,7 9,11 7,7 10,11 14,7 11,11", "8,7 9,7", 0, nullptr},
+      {15, "0,5 5,7 14,5 6,7 0,9 7,7 8,9 5,9", "4,7 8,7", 0,
+       "4,7 8,7"},  // an open three's inner ends
+      // X leaves its five at (4,0) open, makes another that O blocks, and plays
+      // elsewhere: the board's record names a stone (found by the position
+      // fuzzer: the engine answered a taken square).
+      {15, "0,0 14,0 1,0 14,3 2,0 14,6 3,0 14,9 0,5 14,12 1,5 11,14 2,5 8,14 3,5 4,5 9,10", "4,0",
+       0, "4,0"}};
+  for (const auto& [size, moves, replies, verdict, decisions] : cases) {
+    SCOPED_TRACE(moves);
+    newGame(size);
+    b().timeoutTurn = 300;
+    play(moves);
+    int list[kReplyListCapacity], score = 12345;
+    std::fill(list, list + kReplyListCapacity, -7);
+    const int n = b().winAndForced(list, score);
+    EXPECT_EQ(Ints(list, list + n + 1), squares(replies) + Ints{-7});
+    EXPECT_EQ(score, verdict);
+    EXPECT_TRUE(std::all_of(b().sqMark, b().sqMark + kMaxSquares, [](int m) { return m == 0; }));
+    for (int width : {kFullWidth, 0}) {
+      ListKind kind = ListKind::kScored;
+      const int got = n > 0 ? b().genMoves(list, width, kind) : 0;
+      EXPECT_EQ(Ints(list, list + got), squares(replies));
+      EXPECT_TRUE(n == 0 || kind == (score == winScore    ? ListKind::kWin
+                                     : score == -winScore ? ListKind::kLoss
+                                                          : ListKind::kForced));
+    }
+    if (decisions == nullptr) continue;
+    const int timeLeft = b().timeLeft;
+    int x = -1, y = -1;
+    b().thinkMove(x, y);
+    const Ints answers = squares(decisions);
+    EXPECT_NE(std::find(answers.begin(), answers.end(), sq(x, y)), answers.end()) << x << "," << y;
+    EXPECT_TRUE(b().rootCount > 1 || b().timeLeft == timeLeft);
+  }
+}
+
+// Static values: the plain and the forced-line evaluation on settled
+// positions (a split three has one open four square; O's four (8,1..4)
+// blocked at (8,5) makes X's three an open four), and the weights on
+// counts set by hand.
+TEST_F(Search, Values) {
+  const std::pair<const char*, int> cases[] = {{"", 0},
+                                               {kFiveInOne, winScore},
+                                               {kOwnOpenThree, winScore},
+                                               {"5,5 0,0 7,5 0,2 8,5 0,4", winScore},
+                                               {kOpponentsOpenFour, -winScore},
+                                               {"8,0 8,1 5,5 8,2 6,5 8,3 7,5 8,4", winScore}};
+  for (const auto& [moves, value] : cases) {
+    newGame(15);
+    play(moves);
+    EXPECT_EQ((Ints{b().boardValueBase(), b().boardValueRico()}), (Ints{value, value})) << moves;
+  }
+  // One open-three pair of the side to move and one four pair of the
+  // other: 242 - 400 plain, 2 * 242 - 480 with the forced lines.
+  std::memset(&b().counts, 0, sizeof b().counts);
+  b().counts.patCount[0][patOpenThree] = b().counts.patCount[1][patFour] = 1;
+  b().key = 0x1234567890ULL;  // a key no cache slot holds
+  EXPECT_EQ((Ints{b().boardValueBase(), b().boardValueRico()}), (Ints{-158, 4}));
+}
+
+// A fingerprint of the search: fixed-depth decisions on recorded positions
+// (from the bench's search suite) on a clock that stands still, each with
+// its move, nodes and score (a won or lost endgame ends the deepening).
+TEST_F(Search, FixedDepthFingerprint) {
+  const char* middle = "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7";
+  const char* attack = "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10";
+  const std::string defence = std::string(middle) +
+                              " 8,11 9,11 9,9 6,12 6,11 8,12 8,6 7,5 9,5 10,4 11,7 10,8 9,7 9,8 "
+                              "10,7 8,7 9,6 8,4 6,6 7,6";
+  const std::string lost = defence +
+                           " 6,5 10,9 11,10 11,8 12,8 12,7 13,6 6,4 5,6 4,5 7,4 8,3 10,6 13,9 11,6 "
+                           "12,6 11,5 8,5 12,4 13,3 11,3 11,4 5,9 6,8 13,5 10,2 12,5 10,5 13,4 "
+                           "14,3 13,8 13,7 4,7 3,8 10,3 9,3 11,1 5,3 8,1 3,5";
+  const std::string won = std::string(attack) +
+                          " 10,9 11,9 8,7 7,6 11,7 8,10 11,10 12,11 8,5 8,4 9,3 5,7 12,6 13,5 "
+                          "11,5 10,4 11,4 11,6 10,5 7,8 12,3 9,6 4,8 7,4 7,3 5,6 13,2 14,1 6,4 "
+                          "4,6 8,9 6,5 7,9 6,9 4,7";
+  const std::tuple<int, int, std::string, std::string> cases[] = {
+      {20, 6, "10,10 9,9 9,8 10,7", "11,9 33874 2124"},
+      {15, 4, attack, "10,9 1307 2850"},
+      {20, 4, "10,10 9,9 9,8 10,7 11,9 11,7 10,8 9,7 8,7 11,8 10,9 11,10", "8,8 2079 5086"},
+      {15, 4, middle, "8,11 2499 4020"},
+      {15, 6, defence, "6,5 748 4638"},
+      {15, 6, lost, "12,1 905 -99999999"},
+      {15, 6, won, "9,2 8 99999999"}};
+  for (const auto& [size, depth, moves, answer] : cases) {
+    platform::seedRandom(1);
+    newGame(size);
+    b().timeoutTurn = b().timeoutMatch = 2000000000;
+    b().maxDepth = depth;
+    b().clock = FakeClock::read;
+    play(moves.c_str());
+    const std::uint64_t before = b().nodes;
+    int x = -1, y = -1;
+    b().thinkMove(x, y);
+    int score = 0;
+    for (int i = 0; i < b().rootCount; i++)
+      if (b().rootMoves[i].move == sq(x, y)) score = b().rootMoves[i].score;
+    char got[64];
+    std::snprintf(got, sizeof got, "%d,%d %d %d", x, y, static_cast<int>(b().nodes - before),
+                  score);
+    EXPECT_EQ(got, answer) << moves;
+  }
+}
+
+// The time account on a clock set by hand.
+TEST_F(Search, TimeAccount) {
+  b().clock = FakeClock::read;
+  FakeClock::now = 700;
+  b().timeoutTurn = 5000;
+  b().init(15, 15);
+  b().startTime();
+  EXPECT_EQ((Ints{b().softLimit, b().hardLimit, b().moveStart}), (Ints{5000, 5000, 700}));
+  // The hard limit, less the margin, at the clock readings: one per 1000 checks.
+  b().checkCountdown = 1;
+  FakeClock::now = 700 + 4949;
+  EXPECT_FALSE(b().timeOver());
+  FakeClock::now = 700 + 4950;
+  const int reads = FakeClock::reads;
+  for (int i = 0; i < 999; i++) ASSERT_FALSE(b().timeOver()) << i;
+  EXPECT_TRUE(FakeClock::reads == reads && b().timeOver());
+  // The soft limit spreads the time left over the moves to go (at least 5),
+  // the hard limit is a fifth of it, neither more than the turn time.
+  b().timeoutTurn = 30000;
+  b().init(15, 15);
+  Ints limits;
+  for (int move = 0; move < 12; move++, FakeClock::now += b().softLimit, b().stopTime()) {
+    b().startTime();
+    limits.insert(limits.end(), {b().softLimit, b().hardLimit});
+  }
+  EXPECT_EQ(limits, (Ints{12000, 30000, 12000, 30000, 12000, 30000, 12000, 28800,
+                          12000, 26400, 12000, 24000, 12000, 21600, 12000, 19200,
+                          12000, 16800, 12000, 14400, 12000, 12000, 9600,  9600}));
+  // The manager's clock counts when it says less; the move starts when its
+  // request arrived.
+  b().managerTimeLeft = 10000;
+  b().requestStart = FakeClock::now - 300;
+  b().startTime();
+  b().requestStart = b().managerTimeLeft = -1;
+  EXPECT_EQ((Ints{b().softLimit, b().hardLimit, b().elapsedTime()}), (Ints{2000, 2000, 300}));
+  // Another iteration only when the last one, 40 times over, still fits.
+  b().iterStart = FakeClock::now - 42;
+  EXPECT_FALSE(b().timeOut(40));
+  EXPECT_EQ(b().elapsedIte(), 0);
+  b().iterStart = FakeClock::now - 43;
+  EXPECT_TRUE(b().timeOut(40));
+  // A new game has the whole match time; an overspent account stops at once.
+  b().init(15, 15);
+  EXPECT_EQ((Ints{b().timeLeft, b().movesToGo}), (Ints{kDefaultTimeoutMatch, kInitialMovesToGo}));
+  b().timeLeft = -20;
+  b().startTime();
+  b().checkCountdown = 1;
+  EXPECT_TRUE(b().timeOver() && b().timeOut(0));
+}
+
+// Stopped decisions: past the hard limit in the first iteration, the first
+// move of the list; with no match time, a legal move; held to a work budget
+// whatever the clock says, within it; with a budget it does not reach, the
+// same decision as without.
+TEST_F(Search, StoppedDecisions) {
+  play(kQuietMiddle);
+  int list[kReplyListCapacity], x = -1, y = -1;
+  ListKind kind;
+  b().genMoves(list, kFullWidth, kind);
+  FakeClock::reads = 0;
+  b().clock = [] { return FakeClock::reads++ == 0 ? 0 : 1000000; };  // jumps past the limit
+  b().checkCountdown = 1;
+  std::uint64_t nodes = b().nodes;
+  b().thinkMove(x, y);
+  EXPECT_TRUE(sq(x, y) == list[0] && b().nodes == nodes + 1 && b().stopSearch);
+  newGame(15);
+  b().timeoutMatch = 0;
+  b().init(15, 15);
+  play(kQuietMiddle);
+  b().thinkMove(x, y);
+  EXPECT_TRUE(b().squares[sq(x, y)].candidate && b().timeLeft <= 0);
+  Ints moves;
+  for (std::uint64_t limit : {700ull, 0ull, 1000000000000ull}) {
+    platform::seedRandom(1);
+    newGame(15);
+    play("6,6 8,6 8,8 6,8");
+    b().clock = FakeClock::read;  // stands still
+    b().maxDepth = limit == 700 ? 24 : 4;
+    b().nodeLimit = limit;
+    nodes = b().nodes;
+    b().thinkMove(x, y);
+    EXPECT_EQ(b().squares[sq(x, y)].stone, kCellEmpty);
+    moves.insert(moves.end(), {sq(x, y), static_cast<int>(b().nodes - nodes)});
+    EXPECT_TRUE(limit != 700 || (b().nodeBudgetUsed >= 700 && b().nodeBudgetUsed <= 700 + 24));
+  }
+  EXPECT_EQ(Ints(moves.begin() + 2, moves.begin() + 4), Ints(moves.begin() + 4, moves.end()));
+}
+
+// Faults found: a node whose child the time limit cut off stored the
+// child's meaningless score as a bound that later searches trusted; a
+// forced-line evaluation within a decision did not yield to the time limit
+// (it can branch into millions of positions).
+TEST_F(Search, StoppedSearchesStoreNothing) {
+  play(kQuietMiddle);
+  b().startTime();
+  b().stopSearch = false;
+  b().nodeLimit = 2;  // the node goes on; its first child stops
+  b().alphaBetaPVS(4, 4, -100, 100);
+  EXPECT_TRUE(b().stopSearch && b().retriveTT() == nullptr);
+  newGame(15);
+  play(kFoursAndASplitThree);  // five forced replies to follow
+  b().startTime();
+  b().nodeLimit = 1;
+  b().searching = true;
+  b().stopSearch = false;
+  EXPECT_EQ(b().boardValueRico(), b().quietValue());
+  b().searching = false;
+  EXPECT_TRUE(b().stopSearch && b().retriveTT0() == NO_SCORE);
+  b().nodeLimit = 0;
+  EXPECT_NE(b().boardValueRico(), NO_SCORE);
+  EXPECT_NE(b().retriveTT0(), NO_SCORE);
+}
+
+// Whole games of the engine against itself, on boards large and small, with
+// every option and the game memory: each answer is an empty square; a five
+// is played when there is one, and the opponent's one five square blocked;
+// the decision leaves the board as it was; the game ends with a five or a
+// full board.
+TEST_F(Search, SelfPlay) {
+  const char* noFive =  // no line of this 5x5 board can hold five of one colour
+      "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4";
+  constexpr unsigned r = kOptionRichEval, t = kOptionThreatsOnly, m = kOptionMemory | r,
+                     g = kOptionFixedGrowth | kOptionRadiusReply | t;
+  const std::tuple<int, unsigned, const char*> games[] = {
+      {15, r, ""}, {20, r, ""},    {7, r, ""},  {5, r, ""},  {15, 0, ""},
+      {15, g, ""}, {7, r | t, ""}, {15, m, ""}, {15, m, ""}, {5, r, noFive}};
+  testing_support::TempFolder temp;
+  std::snprintf(b().dataPath, sizeof b().dataPath, "%s/", temp.path().c_str());
+  std::uint32_t seed = 0;
+  for (const auto& [size, options, start] : games) {
+    SCOPED_TRACE(++seed);
+    platform::seedRandom(seed);
+    newGame(size, options);
+    b().timeoutTurn = 50;
+    play(start);
+    while (b().moveCount < b().numSquares) {
+      const int x = b().sideToMove, y = b().sideOther, count = b().moveCount;
+      const bool five = b().counts.patCount[x][patFive] > 0;
+      const bool block = !five && b().counts.patCount[y][patFive] == 1;
+      const std::uint64_t key = b().key;
+      int mx = -1, my = -1;
+      b().thinkMove(mx, my);
+      ASSERT_TRUE(mx >= 0 && my >= 0 && mx < size && my < size) << mx << "," << my;
+      ASSERT_EQ(b().squares[sq(mx, my)].stone, kCellEmpty) << mx << "," << my;
+      ASSERT_TRUE(b().key == key && b().moveCount == count && consistent());
+      ASSERT_TRUE(!five || b().isFiveSquare(sq(mx, my), x)) << "a five missed";
+      ASSERT_TRUE(!block || b().isFiveSquare(sq(mx, my), y)) << "a five not blocked";
+      b().makeGameMove(mx, my);
+      if (b().checkWin()) break;
+    }
+    EXPECT_TRUE(start != noFive || (b().moveCount == 25 && !b().checkWin()));
+  }
+  b().memo.loaded = 0;  // its folder goes: nothing to write at the end
+}
+
+}  // namespace
+}  // namespace velm
