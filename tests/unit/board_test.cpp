@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 
@@ -173,6 +176,19 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   for (const auto& [turn, match, left, huge] : players) {
     Velmaro_player player(15, 15, {turn, match, left, 0}, 24, 0u, "");
     EXPECT_EQ(player.brain->hugePages, huge != 0) << turn << " " << match << " " << left;
+    // The hint reaches the kernel: its record of the mapping behind the table.
+    if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage")) continue;
+    const auto at =
+        reinterpret_cast<std::uintptr_t>(&player.brain->tt[player.brain->tableMask / 2]);
+    std::ifstream smaps("/proc/self/smaps");
+    bool inside = false;
+    for (std::string line; std::getline(smaps, line);) {
+      unsigned long long from = 0, to = 0;
+      if (std::sscanf(line.c_str(), "%llx-%llx ", &from, &to) == 2) inside = at >= from && at < to;
+      if (inside && line.rfind("VmFlags:", 0) == 0) {
+        EXPECT_EQ(line.find(" hg") != std::string::npos, huge != 0) << line;
+      }
+    }
   }
 }
 
