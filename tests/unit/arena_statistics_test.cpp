@@ -1,11 +1,8 @@
-// The arena's match statistics against figures worked out independently:
-// a Python 3 program (standard library only) that solves the SPRT fits by
-// Newton's method on lambda, where the arena bisects, and takes the normal
-// distribution from math.erf; its output is pasted below, rounded to 4
-// decimals, and checked here to 3.
+// The arena's match statistics against figures worked out independently by
+// a Python 3 program (Newton's method on lambda where the arena bisects, the
+// normal distribution from math.erf), pasted rounded to 4 decimals and
+// checked to 3.
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "statistics.h"
 
@@ -13,19 +10,16 @@ namespace {
 
 using namespace arena;
 
-struct Case {
-  // Game pairs by their two results: loss-loss, loss-draw, win-loss,
-  // draw-draw, win-draw, win-win.
-  int ll, ld, wl, dd, wd, ww;
-  double elo0, elo1;
-  double elo, margin;               // from single games
-  double llrGames, llrPairs;        // trinomial, pentanomial
-  double losGamesPct, losPairsPct;  // in percent
-};
-
 constexpr double kThreeDecimals = 5e-4;
 
 TEST(ArenaStatistics, MatchIndependentFigures) {
+  struct Case {
+    int ll, ld, wl, dd, wd, ww;  // game pairs by results: loss-loss, loss-draw, ...
+    double elo0, elo1;
+    double elo, margin;               // from single games
+    double llrGames, llrPairs;        // trinomial, pentanomial
+    double losGamesPct, losPairsPct;  // in percent
+  };
   const Case cases[] = {
       {2, 5, 6, 4, 7, 3, 0, 30, 25.7832, 74.7669, 0.2295, 0.2441, 75.4589, 76.2308},
       {0, 1, 3, 2, 5, 9, 0, 30, 214.8477, 109.9189, 2.3592, 1.6522, 100.0000, 100.0000},
@@ -57,8 +51,7 @@ TEST(ArenaStatistics, MatchIndependentFigures) {
     EXPECT_NEAR(100 * likelihoodOfSuperiority(pairCounts(tally)), c.losPairsPct, kThreeDecimals);
   }
 
-  // The bounds, log(beta / (1 - alpha)) and log((1 - beta) / alpha), and
-  // the verdicts at and beyond them.
+  // The bounds log(beta / (1 - alpha)), log((1 - beta) / alpha); verdicts.
   const SprtTest test{0, 30, 0.05, 0.1};
   EXPECT_NEAR(test.lowerBound(), -2.2513, kThreeDecimals);
   EXPECT_NEAR(test.upperBound(), 2.8904, kThreeDecimals);
