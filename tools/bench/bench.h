@@ -20,3 +20,6 @@ void runSearchBench();
 // Replies under timeout_turn 1000 on sharp positions and one self-played
 // game: the worst reply time and the longest gap between clock readings.
 void runDeadlineBench();
+// 200 self-play decisions under work budgets: a hash of their moves and
+// scores, and their nodes (the same for every build that searches alike).
+void runSelfPlayBench();

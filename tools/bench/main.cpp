@@ -16,6 +16,7 @@ const Suite kSuites[] = {
     {"board", runBoardBench},
     {"search", runSearchBench},
     {"deadline", runDeadlineBench},
+    {"selfplay", runSelfPlayBench},
 };
 
 }  // namespace
