@@ -21,8 +21,11 @@
 //    and the threat scan visit those squares only, in index order;
 //  - the position key (VelmHash).
 // makeMove copies the whole count block into the undo record and undoMove
-// copies it back. Geometry (near, affected) is precomputed by init(), so a
-// move never tests board bounds. verifyBoard() recomputes everything derived
+// copies it back. The keys a move changes are those of the empty squares in
+// its four lines (its slots, read from its own keys); each changes by a
+// fixed XOR, so undo walks the same slots and applies the same XOR instead
+// of keeping the old keys. Geometry (near, slots) is precomputed by init(),
+// so a move never tests board bounds. verifyBoard() recomputes everything derived
 // from the stones and compares; Debug builds call it after every make/undo.
 //
 // The pattern tables are built once by the constructor and only read after.
@@ -36,10 +39,14 @@
 
 namespace velm {
 
-constexpr int kLineReach = 4;     // cells keyed on each side of a square in a line
-constexpr int kNearReach = 2;     // candidates lie within this Chebyshev distance of a stone
-constexpr int kNearMax = 24;      // squares of the 5x5 block around a square
-constexpr int kAffectedMax = 32;  // squares at distance 1..4 along the 4 lines
+constexpr int kLineReach = 4;  // cells keyed on each side of a square in a line
+constexpr int kNearReach = 2;  // candidates lie within this Chebyshev distance of a stone
+constexpr int kNearMax = 24;   // squares of the 5x5 block around a square
+// The cells a move can change in other squares' keys: distance 1..4 along
+// each of the 4 lines, as slots d * kSlotsPerDirection + j, where j = 0..3
+// is the distance +1..+4 and j = 4..7 the distance -1..-4.
+constexpr int kSlotsPerDirection = 2 * kLineReach;
+constexpr int kSlots = kDirections * kSlotsPerDirection;
 constexpr int kUndoCapacity = kMaxSquares + 1;
 // The 5x5 block around a square spans 4 * height + 5 consecutive indices, so
 // its bits lie in at most three consecutive words of a SquareSet.
@@ -58,30 +65,20 @@ struct BoardSquare {
   int cross[2];
 };
 
-struct AffectedEntry {
-  int sq;    // the square whose key changes
-  int dir;   // the direction of that key
-  int mask;  // clears the 2 bits of the changing cell
-};
-
 struct CountBlock {
   int patCount[2][kPatternCodes];
   int crossCount[2][kCrossCodes];
   int fiveSq[2][2];
 };
 
-struct KeyChange {
-  int sq;
-  int dir;
-  int oldKey;
-};
-
 struct UndoRecord {
   int move;
   int newCand[kNearMax + 1];
   int newCandCount;
-  KeyChange keyChange[kAffectedMax];
-  int keyChangeCount;
+  // The slots (bit i: slot i) of the squares whose keys the move changed:
+  // the empty cells of its own four keys. The same squares are empty when
+  // the move is undone, so undo walks the same slots.
+  std::uint32_t slots;
   CountBlock saved;
 };
 
@@ -126,8 +123,16 @@ class VelmBoard : public VelmHash {
   // nearWord[sq] + kNearWords - 1 of a SquareSet.
   int nearWord[kMaxSquares];
   std::uint64_t nearBits[kMaxSquares][kNearWords];
-  AffectedEntry affected[kMaxSquares][kAffectedMax];
-  int affectedCount[kMaxSquares];
+  // Slot i of a square: the square slotOffset[i] further in index order,
+  // whose key (direction i / kSlotsPerDirection) changes by slotFlip[s][i]
+  // when a stone of side s lands on the square, and back by the same XOR
+  // when it leaves. Set by init() for the board's height.
+  int slotOffset[kSlots];
+  int slotFlip[2][kSlots];
+  // lineSlots[key]: bit j set when the cell of slot j of a direction is
+  // empty in `key`. A square's four keys give the slots of the empty
+  // squares around it, off-board cells never being empty.
+  std::uint8_t lineSlots[kLineKeys];
   UndoRecord undoStack[kUndoCapacity];
   CountBlock counts;
   SquareSet candSquares;
@@ -138,7 +143,13 @@ class VelmBoard : public VelmHash {
   std::uint64_t initKey = 0;
 
   void init(int width, int height);
-  void initAffected();
+  void initSlots();
+  // The slots of the empty squares in the four lines of an empty square.
+  std::uint32_t emptySlots(const BoardSquare& s) const {
+    return lineSlots[s.key[0]] | lineSlots[s.key[1]] << kSlotsPerDirection |
+           lineSlots[s.key[2]] << 2 * kSlotsPerDirection |
+           static_cast<std::uint32_t>(lineSlots[s.key[3]]) << 3 * kSlotsPerDirection;
+  }
   void makeMove(int sq);
   void undoMove();
 

@@ -1,24 +1,13 @@
 // Board geometry: square indices, the empty board's line keys, and the
 // neighbourhood lists that let makeMove/undoMove run without bounds tests.
 #include "board/board.h"
+#include "board/pattern_classifier.h"
 #include "board/patterns.h"
 #include "log/log.h"
 
 namespace velm {
 
-namespace {
-
-constexpr int kCellBits = 2;
-
-// Bit position of the cell at offset k (-4..-1, +1..+4) in a line key.
-constexpr int cellShift(int k) {
-  return k < 0 ? kCellBits * (k + kLineReach) : kCellBits * (k + kLineReach - 1);
-}
-
-// Order in which affected lists visit the distances along one direction.
-constexpr int kAffectedOrder[2 * kLineReach] = {1, 2, 3, 4, -1, -2, -3, -4};
-
-}  // namespace
+namespace {}  // namespace
 
 void VelmBoard::init(int width, int height) {
   // Step 1. Tables are sized for the largest board.
@@ -91,7 +80,7 @@ void VelmBoard::init(int width, int height) {
   }
 
   // Step 8. Squares whose keys a stone changes.
-  initAffected();
+  initSlots();
 
   // Step 9. The 5x5 block around each square, row by row.
   for (int x = 0; x < width; x++) {
@@ -122,25 +111,17 @@ void VelmBoard::init(int width, int height) {
   initTT();
 }
 
-void VelmBoard::initAffected() {
-  for (int x = 0; x < boardWidth; x++) {
-    for (int y = 0; y < boardHeight; y++) {
-      const int sq = sqIndex[x][y];
-      int n = 0;
-      for (int d = 0; d < kDirections; d++) {
-        for (int k : kAffectedOrder) {
-          const int nx = x + k * dirX[d];
-          const int ny = y + k * dirY[d];
-          if (nx < 0 || nx >= boardWidth || ny < 0 || ny >= boardHeight) continue;
-          // Seen from the neighbour, this square sits at offset -k.
-          const int shift = cellShift(-k);
-          AffectedEntry& e = affected[sq][n++];
-          e.sq = sqIndex[nx][ny];
-          e.dir = d;
-          e.mask = ~(3 << shift);
-        }
-      }
-      affectedCount[sq] = n;
+void VelmBoard::initSlots() {
+  for (int d = 0; d < kDirections; d++) {
+    const int step = dirX[d] * boardHeight + dirY[d];
+    for (int j = 0; j < kSlotsPerDirection; j++) {
+      const int k = slotDistance(j);
+      const int i = d * kSlotsPerDirection + j;
+      slotOffset[i] = k * step;
+      // Seen from the neighbour, the square sits at offset -k; its cell
+      // goes from empty to the side's code.
+      slotFlip[0][i] = (kCellEmpty ^ 0) << cellShift(-k);
+      slotFlip[1][i] = (kCellEmpty ^ 1) << cellShift(-k);
     }
   }
 }

@@ -1,6 +1,10 @@
 // Playing and taking back one stone. Everything derived from the stones is
-// brought up to date in one pass over the precomputed lists; undo restores
-// the saved values instead of recomputing them.
+// brought up to date in one pass over the empty squares of the stone's four
+// lines; undo restores the counts saved in the record, and walks the same
+// squares again to take back their keys and codes.
+#include <bit>
+#include <cstdint>
+
 #include "board/board.h"
 
 #ifdef VELM_CHECK_BOARD
@@ -22,9 +26,6 @@ void checkBoard(const VelmBoard& board, const char* after) {
   std::abort();
 }
 #endif
-
-// A line key with the code of side 1 in each of its eight cells.
-constexpr int kEverySideOneCell = 0x5555;
 
 // Gives the empty square sq (record n) the code `code` for `side` in
 // direction d and moves the square's contributions to the counts from its
@@ -100,34 +101,32 @@ void VelmBoard::makeMove(int sq) {
   }
   rec.newCandCount = newCand;
 
-  // Step 6. Keys and codes of the empty squares whose lines hold the stone.
-  // (sideToMove << shift) is the mover's code in the cell that mask clears:
-  // ~mask picks that cell out of a key whose every cell holds the code.
-  const int moverCells = sideToMove * kEverySideOneCell;
+  // Step 6. Keys and codes of the empty squares whose lines hold the stone,
+  // found from the played square's own keys (exact: it was empty), in slot
+  // order. The changed cell goes from empty to the mover's code: the key
+  // changes by a fixed XOR, which undo applies again to restore it.
+  const std::uint32_t slots = emptySlots(played);
+  rec.slots = slots;
+  const int* flip = slotFlip[sideToMove];
   int f0 = 0;
   int f1 = 0;
-  KeyChange* change = rec.keyChange;
-  const AffectedEntry* list = affected[sq];
-  for (int i = 0; i < affectedCount[sq]; i++) {
-    const AffectedEntry& a = list[i];
-    BoardSquare& n = squares[a.sq];
-    if (n.stone != kCellEmpty) continue;
-    const int d = a.dir;
-    const int oldKey = n.key[d];
-    const int newKey = (oldKey & a.mask) | (moverCells & ~a.mask);
-    *change++ = {a.sq, d, oldKey};
-    n.key[d] = newKey;
+  for (std::uint32_t rest = slots; rest != 0; rest &= rest - 1) {
+    const int i = std::countr_zero(rest);
+    const int n = sq + slotOffset[i];
+    const int d = i / kSlotsPerDirection;
+    BoardSquare& t = squares[n];
+    const int newKey = t.key[d] ^ flip[i];
+    t.key[d] = newKey;
     // The old codes leave the counts, the new ones enter (per side).
     const int codes = lineCodes[newKey];
     const int code0 = codes & kLineCodeMask;
     const int code1 = codes >> kLineCodeBits;
-    setCode(*this, a.sq, n, 0, d, code0);
-    setCode(*this, a.sq, n, 1, d, code1);
+    setCode(*this, n, t, 0, d, code0);
+    setCode(*this, n, t, 1, d, code1);
 
-    if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = a.sq;
-    if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = a.sq;
+    if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = n;
+    if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = n;
   }
-  rec.keyChangeCount = static_cast<int>(change - rec.keyChange);
 
   // Step 7. The played square leaves the counts; its keys and codes stay
   // frozen in its record until the stone is taken back.
@@ -162,14 +161,20 @@ void VelmBoard::undoMove() {
   // Step 2. All counts and five squares at once.
   counts = rec.saved;
 
-  // Step 3. Old keys; their codes come from the table again.
-  for (int i = 0; i < rec.keyChangeCount; i++) {
-    const KeyChange& c = rec.keyChange[i];
-    BoardSquare& n = squares[c.sq];
-    n.key[c.dir] = c.oldKey;
-    const int codes = lineCodes[c.oldKey];
-    restoreCode(*this, c.sq, n, 0, c.dir, codes & kLineCodeMask);
-    restoreCode(*this, c.sq, n, 1, c.dir, codes >> kLineCodeBits);
+  // Step 3. The keys the move changed, through the same slots (the same
+  // squares are empty now as then) and the same XOR; their codes come from
+  // the table again.
+  const int* flip = slotFlip[sideToMove];
+  for (std::uint32_t rest = rec.slots; rest != 0; rest &= rest - 1) {
+    const int i = std::countr_zero(rest);
+    const int n = rec.move + slotOffset[i];
+    const int d = i / kSlotsPerDirection;
+    BoardSquare& t = squares[n];
+    const int oldKey = t.key[d] ^ flip[i];
+    t.key[d] = oldKey;
+    const int codes = lineCodes[oldKey];
+    restoreCode(*this, n, t, 0, d, codes & kLineCodeMask);
+    restoreCode(*this, n, t, 1, d, codes >> kLineCodeBits);
   }
 
   // Step 4. Candidates created by the move.

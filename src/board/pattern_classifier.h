@@ -11,6 +11,19 @@
 namespace velm {
 
 constexpr int kCentreCell = 4;  // index of the classified square in a line
+constexpr int kCellBits = 2;    // bits of one cell in a line key
+constexpr int kCellMask = 3;    // the bits of one cell, at the bottom
+
+// Bit position in a line key of the cell at offset k (-4..-1, +1..+4).
+constexpr int cellShift(int k) {
+  return k < 0 ? kCellBits * (k + kCentreCell) : kCellBits * (k + kCentreCell - 1);
+}
+
+// The offset (+1..+4, then -1..-4) of the cell of slot j (0..7) of a
+// direction; see VelmBoard::slotOffset.
+constexpr int slotDistance(int j) {
+  return j < kCentreCell ? j + 1 : kCentreCell - 1 - j;
+}
 
 // Decodes a line key into 9 cells with `side` on the centre cell.
 inline void lineFromKey(int key, int side, int* line) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/pattern_classifier.h"
 #include "board/patterns.h"
 
 namespace velm {
@@ -21,6 +22,7 @@ struct PatternTables {
   int crossCode[kCrossEntries];
   std::uint8_t lineCodes[kLineKeys];
   std::uint8_t crossFlags[kCrossEntries];
+  std::uint8_t lineSlots[kLineKeys];
 };
 
 // Computes the tables (zeroed storage: completion squares are written only
@@ -44,12 +46,19 @@ void buildTables(PatternTables& t) {
       for (int c2 = 0; c2 < kCodeDigits; c2++)
         for (int c3 = 0; c3 < kCodeDigits; c3++)
           t.crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
-  // Step 3. The compact copies used by make and undo.
+  // Step 3. The compact copies and the empty slots used by make and undo.
   static_assert(kPatternCodes <= VelmBoard::kLineCodeMask + 1 &&
                 kCrossCodes <= VelmBoard::kCrossCodeMask + 1);
   for (int k = 0; k < kLineKeys; k++) {
     t.lineCodes[k] = static_cast<std::uint8_t>(t.linePattern[k][0] |
                                                t.linePattern[k][1] << VelmBoard::kLineCodeBits);
+  }
+  for (int k = 0; k < kLineKeys; k++) {
+    int slots = 0;
+    for (int j = 0; j < kSlotsPerDirection; j++) {
+      if (((k >> cellShift(slotDistance(j))) & kCellMask) == kCellEmpty) slots |= 1 << j;
+    }
+    t.lineSlots[k] = static_cast<std::uint8_t>(slots);
   }
   auto four = [](int c) { return c == patFour || c == patOpenFour; };
   for (int c0 = 0; c0 < kCodeDigits; c0++)
@@ -96,6 +105,7 @@ VelmBoard::VelmBoard() {
   std::memcpy(crossCode, t.crossCode, sizeof crossCode);
   std::memcpy(lineCodes, t.lineCodes, sizeof lineCodes);
   std::memcpy(crossFlags, t.crossFlags, sizeof crossFlags);
+  std::memcpy(lineSlots, t.lineSlots, sizeof lineSlots);
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {
