@@ -80,6 +80,7 @@ struct UndoRecord {
   // the move is undone, so undo walks the same slots.
   std::uint32_t slots;
   CountBlock saved;
+  SquareSet savedFours[2];
 };
 
 class VelmBoard : public VelmHash {

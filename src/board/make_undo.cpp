@@ -27,48 +27,54 @@ void checkBoard(const VelmBoard& board, const char* after) {
 }
 #endif
 
-// Gives the empty square sq (record n) the code `code` for `side` in
+// Gives the empty square sq (record t) the code `code` for `side` in
 // direction d and moves the square's contributions to the counts from its
-// old code and cross code to the new ones. A code that does not change
-// leaves every count as it was, which is what taking the old codes out and
-// putting the new ones in gives. The square stays in fourSquares[side]
-// exactly while its cross index has a four.
-inline void setCode(VelmBoard& b, int sq, BoardSquare& n, int side, int d, int code) {
-  const int old = n.pat[side][d];
+// old code and cross code to the new ones. A code or cross code that does
+// not change leaves its counts as they were, which is what taking the old
+// one out and putting the new one in gives; the same holds for the four
+// set, which holds the square exactly while its cross index has a four.
+inline void setCode(VelmBoard& b, int sq, BoardSquare& t, int side, int d, int code) {
+  const int old = t.pat[side][d];
   if (code == old) return;
+  t.pat[side][d] = code;
   CountBlock& c = b.counts;
   c.patCount[side][old]--;
   c.patCount[side][code]++;
-  const int oldCross = n.cross[side];
+  const int oldCross = t.cross[side];
   const int newCross = oldCross + (code - old) * crossDigit[d];
+  t.cross[side] = newCross;
   const int oldFlags = b.crossFlags[oldCross];
   const int newFlags = b.crossFlags[newCross];
+  if (oldFlags == newFlags) return;
   c.crossCount[side][oldFlags & VelmBoard::kCrossCodeMask]--;
   c.crossCount[side][newFlags & VelmBoard::kCrossCodeMask]++;
   if ((oldFlags ^ newFlags) & VelmBoard::kCrossFour) b.fourSquares[side].flip(sq);
-  n.pat[side][d] = code;
-  n.cross[side] = newCross;
 }
 
-// Undo's counterpart: the same change without the counts, which undo
-// restores as a whole.
-inline void restoreCode(VelmBoard& b, int sq, BoardSquare& n, int side, int d, int code) {
-  const int old = n.pat[side][d];
+// Undo's counterpart: the code and cross index only; undo restores the
+// counts and the four sets as a whole.
+inline void restoreCode(BoardSquare& t, int side, int d, int code) {
+  const int old = t.pat[side][d];
   if (code == old) return;
-  const int oldCross = n.cross[side];
-  const int newCross = oldCross + (code - old) * crossDigit[d];
-  if ((b.crossFlags[oldCross] ^ b.crossFlags[newCross]) & VelmBoard::kCrossFour)
-    b.fourSquares[side].flip(sq);
-  n.pat[side][d] = code;
-  n.cross[side] = newCross;
+  t.pat[side][d] = code;
+  t.cross[side] += (code - old) * crossDigit[d];
 }
+
+// The codes patOpenFour (8) and patFive (9), and only they, have bit 3 set:
+// in either side's half of a lineCodes entry.
+constexpr int kFourOrFive = 0x88;
+static_assert(patOpenFour == 0x8 && patFive == 0x9 && kPatternCodes == patFive + 1);
 
 }  // namespace
 
 void VelmBoard::makeMove(int sq) {
-  // Step 1. The undo record of this move.
+  // Step 1. The undo record of this move: the counts and four sets as they
+  // were, restored as a whole by undo.
   UndoRecord& rec = undoStack[moveCount];
   rec.move = sq;
+  rec.saved = counts;
+  rec.savedFours[0] = fourSquares[0];
+  rec.savedFours[1] = fourSquares[1];
 
   // Step 2. The stone.
   BoardSquare& played = squares[sq];
@@ -83,10 +89,7 @@ void VelmBoard::makeMove(int sq) {
   key ^= zobrist[sideToMove][sq];
   prefetchSlots();
 
-  // Step 4. The counts as they were, restored as a whole by undo.
-  rec.saved = counts;
-
-  // Step 5. New candidates around the stone: the squares of near[sq] that
+  // Step 4. New candidates around the stone: the squares of near[sq] that
   // hold no stone and are no candidate yet, found word by word in the
   // square sets, in index order (the order of near[sq]).
   int newCand = 0;
@@ -101,7 +104,7 @@ void VelmBoard::makeMove(int sq) {
   }
   rec.newCandCount = newCand;
 
-  // Step 6. Keys and codes of the empty squares whose lines hold the stone,
+  // Step 5. Keys and codes of the empty squares whose lines hold the stone,
   // found from the played square's own keys (exact: it was empty), in slot
   // order. The changed cell goes from empty to the mover's code: the key
   // changes by a fixed XOR, which undo applies again to restore it.
@@ -124,11 +127,15 @@ void VelmBoard::makeMove(int sq) {
     setCode(*this, n, t, 0, d, code0);
     setCode(*this, n, t, 1, d, code1);
 
-    if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = n;
-    if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = n;
+    // The first two five squares of each side, in slot order; a five is an
+    // open four or five code (the top bit of either half of `codes`) first.
+    if (codes & kFourOrFive) {
+      if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = n;
+      if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = n;
+    }
   }
 
-  // Step 7. The played square leaves the counts; its keys and codes stay
+  // Step 6. The played square leaves the counts; its keys and codes stay
   // frozen in its record until the stone is taken back.
   for (int d = 0; d < kDirections; d++) {
     counts.patCount[0][played.pat[0][d]]--;
@@ -137,11 +144,11 @@ void VelmBoard::makeMove(int sq) {
   counts.crossCount[0][squareCross(played, 0)]--;
   counts.crossCount[1][squareCross(played, 1)]--;
 
-  // Step 8. A stone on the opponent's first five square blocks it.
+  // Step 7. A stone on the opponent's first five square blocks it.
   int* oppFive = counts.fiveSq[sideOther];
   if (oppFive[0] == sq) oppFive[0] = oppFive[1];
 
-  // Step 9. Pass the turn.
+  // Step 8. Pass the turn.
   moveCount++;
   sideToMove = sideOther;
   sideOther = 1 - sideToMove;
@@ -158,8 +165,10 @@ void VelmBoard::undoMove() {
   sideToMove = 1 - sideOther;
   const UndoRecord& rec = undoStack[moveCount];
 
-  // Step 2. All counts and five squares at once.
+  // Step 2. All counts, five squares and four sets at once.
   counts = rec.saved;
+  fourSquares[0] = rec.savedFours[0];
+  fourSquares[1] = rec.savedFours[1];
 
   // Step 3. The keys the move changed, through the same slots (the same
   // squares are empty now as then) and the same XOR; their codes come from
@@ -173,8 +182,8 @@ void VelmBoard::undoMove() {
     const int oldKey = t.key[d] ^ flip[i];
     t.key[d] = oldKey;
     const int codes = lineCodes[oldKey];
-    restoreCode(*this, n, t, 0, d, codes & kLineCodeMask);
-    restoreCode(*this, n, t, 1, d, codes >> kLineCodeBits);
+    restoreCode(t, 0, d, codes & kLineCodeMask);
+    restoreCode(t, 1, d, codes >> kLineCodeBits);
   }
 
   // Step 4. Candidates created by the move.
@@ -190,8 +199,6 @@ void VelmBoard::undoMove() {
   freed.stone = kCellEmpty;
   candSquares.insert(rec.move);
   stoneSquares.erase(rec.move);
-  if (crossFlags[freed.cross[0]] & kCrossFour) fourSquares[0].insert(rec.move);
-  if (crossFlags[freed.cross[1]] & kCrossFour) fourSquares[1].insert(rec.move);
 
   // Step 6. Position key.
   key ^= zobrist[sideToMove][rec.move];
