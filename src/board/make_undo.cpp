@@ -27,13 +27,13 @@ void checkBoard(const VelmBoard& board, const char* after) {
 }
 #endif
 
-// Gives the empty square sq (record t) the code `code` for `side` in
+// Gives the empty square t the code `code` for `side` in
 // direction d and moves the square's contributions to the counts from its
 // old code and cross code to the new ones. A code or cross code that does
 // not change leaves its counts as they were, which is what taking the old
 // one out and putting the new one in gives; the same holds for the four
 // set, which holds the square exactly while its cross index has a four.
-inline void setCode(VelmBoard& b, int sq, BoardSquare& t, int side, int d, int code) {
+inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, int code) {
   const int old = t.pat[side][d];
   if (code == old) return;
   t.pat[side][d] = code;
@@ -48,12 +48,13 @@ inline void setCode(VelmBoard& b, int sq, BoardSquare& t, int side, int d, int c
   if (oldFlags == newFlags) return;
   c.crossCount[side][oldFlags & VelmBoard::kCrossCodeMask]--;
   c.crossCount[side][newFlags & VelmBoard::kCrossCodeMask]++;
-  if ((oldFlags ^ newFlags) & VelmBoard::kCrossFour) b.fourSquares[side].flip(sq);
+  if ((oldFlags ^ newFlags) & VelmBoard::kCrossFour)
+    b.fourSquares[side].flip(static_cast<int>(&t - b.squares));
 }
 
 // Undo's counterpart: the code and cross index only; undo restores the
 // counts and the four sets as a whole.
-inline void restoreCode(BoardSquare& t, int side, int d, int code) {
+inline void restoreCode(BoardSquare& t, int side, unsigned d, int code) {
   const int old = t.pat[side][d];
   if (code == old) return;
   t.pat[side][d] = code;
@@ -114,22 +115,22 @@ void VelmBoard::makeMove(int sq) {
   int f0 = 0;
   int f1 = 0;
   for (std::uint32_t rest = slots; rest != 0; rest &= rest - 1) {
-    const int i = std::countr_zero(rest);
-    const int n = sq + slotOffset[i];
-    const int d = i / kSlotsPerDirection;
-    BoardSquare& t = squares[n];
-    const int newKey = t.key[d] ^ flip[i];
-    t.key[d] = newKey;
+    const unsigned i = static_cast<unsigned>(std::countr_zero(rest));
+    const unsigned d = i / kSlotsPerDirection;
+    BoardSquare& t = (&played)[slotOffset[i]];
+    const unsigned newKey = static_cast<unsigned>(t.key[d] ^ flip[i]);
+    t.key[d] = static_cast<int>(newKey);
     // The old codes leave the counts, the new ones enter (per side).
-    const int codes = lineCodes[newKey];
-    const int code0 = codes & kLineCodeMask;
-    const int code1 = codes >> kLineCodeBits;
-    setCode(*this, n, t, 0, d, code0);
-    setCode(*this, n, t, 1, d, code1);
+    const unsigned codes = lineCodes[newKey];
+    const int code0 = static_cast<int>(codes & kLineCodeMask);
+    const int code1 = static_cast<int>(codes >> kLineCodeBits);
+    setCode(*this, t, 0, d, code0);
+    setCode(*this, t, 1, d, code1);
 
     // The first two five squares of each side, in slot order; a five is an
     // open four or five code (the top bit of either half of `codes`) first.
     if (codes & kFourOrFive) {
+      const int n = sq + slotOffset[i];
       if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = n;
       if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = n;
     }
@@ -174,16 +175,16 @@ void VelmBoard::undoMove() {
   // squares are empty now as then) and the same XOR; their codes come from
   // the table again.
   const int* flip = slotFlip[sideToMove];
+  BoardSquare* const freed = &squares[rec.move];
   for (std::uint32_t rest = rec.slots; rest != 0; rest &= rest - 1) {
-    const int i = std::countr_zero(rest);
-    const int n = rec.move + slotOffset[i];
-    const int d = i / kSlotsPerDirection;
-    BoardSquare& t = squares[n];
-    const int oldKey = t.key[d] ^ flip[i];
-    t.key[d] = oldKey;
-    const int codes = lineCodes[oldKey];
-    restoreCode(t, 0, d, codes & kLineCodeMask);
-    restoreCode(t, 1, d, codes >> kLineCodeBits);
+    const unsigned i = static_cast<unsigned>(std::countr_zero(rest));
+    const unsigned d = i / kSlotsPerDirection;
+    BoardSquare& t = freed[slotOffset[i]];
+    const unsigned oldKey = static_cast<unsigned>(t.key[d] ^ flip[i]);
+    t.key[d] = static_cast<int>(oldKey);
+    const unsigned codes = lineCodes[oldKey];
+    restoreCode(t, 0, d, static_cast<int>(codes & kLineCodeMask));
+    restoreCode(t, 1, d, static_cast<int>(codes >> kLineCodeBits));
   }
 
   // Step 4. Candidates created by the move.
@@ -194,9 +195,8 @@ void VelmBoard::undoMove() {
 
   // Step 5. The freed square is always left a candidate; its frozen codes
   // are exact again.
-  BoardSquare& freed = squares[rec.move];
-  freed.candidate = true;
-  freed.stone = kCellEmpty;
+  freed->candidate = true;
+  freed->stone = kCellEmpty;
   candSquares.insert(rec.move);
   stoneSquares.erase(rec.move);
 
