@@ -112,9 +112,11 @@ class VelmHash {
     e.key = key;
     e.value = value;
   }
-  int retriveTT0() const {
-    const TT0Entry& e = tt0[key & tableMask];
-    return e.key == key ? e.value : NO_SCORE;
+  int retriveTT0() const { return retriveTT0(key); }
+  // The plain value stored for the position of key `at`, or NO_SCORE.
+  int retriveTT0(std::uint64_t at) const {
+    const TT0Entry& e = tt0[at & tableMask];
+    return e.key == at ? e.value : NO_SCORE;
   }
   // Starts loading the current key's slots of both tables: they are far
   // larger than the processor's caches, and the search node or forced-line
@@ -124,6 +126,12 @@ class VelmHash {
 #if defined(__GNUC__)
     __builtin_prefetch(&tt0[key & tableMask]);
     __builtin_prefetch(&tt[key & tableMask]);
+#endif
+  }
+  // Starts loading the plain-value slot of the position of key `at`.
+  void prefetchTT0(std::uint64_t at) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&tt0[at & tableMask]);
 #endif
   }
 

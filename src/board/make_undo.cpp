@@ -136,6 +136,12 @@ void VelmBoard::makeMove(int sq) {
     }
   }
 
+  // A five square that the move made is usually blocked next, and the
+  // forced-line evaluation looks that position up before playing the
+  // block: start loading its table slot now.
+  if ((sideToMove == 0 ? f0 : f1) > 0)
+    prefetchTT0(key ^ zobrist[sideOther][counts.fiveSq[sideToMove][0]]);
+
   // Step 6. The played square leaves the counts; its keys and codes stay
   // frozen in its record until the stone is taken back.
   for (int d = 0; d < kDirections; d++) {
