@@ -111,12 +111,21 @@ class VelmBoard : public VelmHash {
   //  - lineCodes[key]: linePattern[key][0] | linePattern[key][1] << 4;
   //  - crossFlags[index]: crossCode[index], plus kCrossFour when some digit
   //    of the index is patFour or patOpenFour (the squares of fourSquares).
+  // And for the threat scan, one lookup per square and side:
+  //  - crossThreats[index]: the ThreatTraits of the digits of the index:
+  //    kThreatFour, the wins (kThreatWinMask, at kThreatWinShift) and
+  //    kThreatAttack.
   std::uint8_t lineCodes[kLineKeys];
   std::uint8_t crossFlags[kCrossEntries];
+  std::uint8_t crossThreats[kCrossEntries];
   static constexpr int kLineCodeBits = 4;
   static constexpr int kLineCodeMask = 0xF;
   static constexpr int kCrossCodeMask = 0x7;
   static constexpr int kCrossFour = 0x8;
+  static constexpr int kThreatFour = 0x1;
+  static constexpr int kThreatAttack = 0x2;
+  static constexpr int kThreatWinShift = 2;
+  static constexpr int kThreatWinMask = 0xC;
 
   int near[kMaxSquares][kNearMax];
   int nearCount[kMaxSquares];

@@ -23,6 +23,7 @@ struct PatternTables {
   std::uint8_t lineCodes[kLineKeys];
   std::uint8_t crossFlags[kCrossEntries];
   std::uint8_t lineSlots[kLineKeys];
+  std::uint8_t crossThreats[kCrossEntries];
 };
 
 // Computes the tables (zeroed storage: completion squares are written only
@@ -66,9 +67,15 @@ void buildTables(PatternTables& t) {
       for (int c2 = 0; c2 < kCodeDigits; c2++)
         for (int c3 = 0; c3 < kCodeDigits; c3++) {
           const int index = crossIndex(c0, c1, c2, c3);
+          const int codes[kDirections] = {c0, c1, c2, c3};
+          const ThreatTraits threats(codes);
           const bool hasFour = four(c0) || four(c1) || four(c2) || four(c3);
           t.crossFlags[index] =
               static_cast<std::uint8_t>(t.crossCode[index] | (hasFour ? VelmBoard::kCrossFour : 0));
+          t.crossThreats[index] =
+              static_cast<std::uint8_t>((threats.four ? VelmBoard::kThreatFour : 0) |
+                                        (threats.attack ? VelmBoard::kThreatAttack : 0) |
+                                        threats.wins << VelmBoard::kThreatWinShift);
         }
 }
 
@@ -106,6 +113,7 @@ VelmBoard::VelmBoard() {
   std::memcpy(lineCodes, t.lineCodes, sizeof lineCodes);
   std::memcpy(crossFlags, t.crossFlags, sizeof crossFlags);
   std::memcpy(lineSlots, t.lineSlots, sizeof lineSlots);
+  std::memcpy(crossThreats, t.crossThreats, sizeof crossThreats);
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {

@@ -59,6 +59,23 @@ struct CodeHistogram {
   }
 };
 
+// What one side's four direction codes of an empty square mean to the
+// threat scan: a four (some patFour: a move that forces a reply), the
+// number of reasons the square wins outright (an open four, two or more
+// fours: 0, 1 or 2, each listing the square once), and an attack (a four or
+// a three that can become an open four).
+struct ThreatTraits {
+  bool four;
+  int wins;
+  bool attack;
+  explicit ThreatTraits(const int* codes) {
+    const CodeHistogram h(codes);
+    four = h.n[patFour] > 0;
+    wins = (h.n[patOpenFour] > 0 ? 1 : 0) + (h.n[patFour] >= 2 ? 1 : 0);
+    attack = h.n[patFour] > 0 || h.n[patOpenThree] > 0 || h.n[patThree] > 0;
+  }
+};
+
 // Index of a quadruple of direction codes in the cross tables.
 constexpr int kCrossEntries = 10000;
 // Direction d's code is the digit of weight crossDigit[d], so a change of one

@@ -27,7 +27,7 @@ int VelmBrain::genMoves(int* list, int maxMoves, ListKind& genFlag) {
     if (pc[patFour] == 0 && pc[patOpenThree] == 0 && pc[patThree] == 0) return 0;
     int n = 0;
     forEachCandidate([&](int sq) {
-      if (attCheck(squares[sq].pat[x])) list[n++] = sq;
+      if (crossThreats[squares[sq].cross[x]] & kThreatAttack) list[n++] = sq;
     });
     return n;
   }

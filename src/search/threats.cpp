@@ -55,10 +55,10 @@ int VelmBrain::winAndForced(int* list, int& score) {
     score = 0;
     return 0;
   }
-  // Step 5. Scan the candidate squares for fours of both sides. patInve
-  // lists nothing for a square without a four or open four code of either
-  // side, so only the candidates in the four sets are visited, in index
-  // order.
+  // Step 5. Scan the candidate squares for fours of both sides, as patInve
+  // would list them, read from crossThreats. Nothing is listed for a
+  // square without a four or open four code of either side, so only the
+  // candidates in the four sets are visited, in index order.
   if (numSquares <= 0) erro("Internal 9d8r89dsr8g");
   int s4xCount = 0, dc4xCount = 0, s4yCount = 0, dc4yCount = 0;
   const int words = squareWords(numSquares);
@@ -67,8 +67,8 @@ int VelmBrain::winAndForced(int* list, int& score) {
         (fourSquares[0].word[w] | fourSquares[1].word[w]) & candSquares.word[w];
     forEachBit(bits, w, [&](int sq) {
       const BoardSquare& s = squares[sq];
-      patInve(s.pat[x], s4x, s4xCount, dc4x, dc4xCount, sq);
-      patInve(s.pat[y], s4y, s4yCount, dc4y, dc4yCount, sq);
+      listThreats(crossThreats[s.cross[x]], s4x, s4xCount, dc4x, dc4xCount, sq);
+      listThreats(crossThreats[s.cross[y]], s4y, s4yCount, dc4y, dc4yCount, sq);
     });
   }
   // Step 6. The side to move makes the first unstoppable four.
@@ -98,15 +98,19 @@ int VelmBrain::winAndForced(int* list, int& score) {
 
 void VelmBrain::patInve(const int* codes, int* fourList, int& fourCount, int* winList,
                         int& winCount, int sq) {
-  const CodeHistogram h(codes);
-  if (h.n[patFour] > 0) fourList[fourCount++] = sq;
-  if (h.n[patOpenFour] > 0) winList[winCount++] = sq;
-  if (h.n[patFour] >= 2) winList[winCount++] = sq;
+  const ThreatTraits t(codes);
+  if (t.four) fourList[fourCount++] = sq;
+  for (int k = 0; k < t.wins; k++) winList[winCount++] = sq;
+}
+
+void VelmBrain::listThreats(int threats, int* fourList, int& fourCount, int* winList, int& winCount,
+                            int sq) {
+  if (threats & kThreatFour) fourList[fourCount++] = sq;
+  for (int k = (threats & kThreatWinMask) >> kThreatWinShift; k > 0; k--) winList[winCount++] = sq;
 }
 
 bool VelmBrain::attCheck(const int* codes) {
-  const CodeHistogram h(codes);
-  return h.n[patFour] > 0 || h.n[patOpenThree] > 0 || h.n[patThree] > 0;
+  return ThreatTraits(codes).attack;
 }
 
 }  // namespace velm
