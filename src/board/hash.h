@@ -39,14 +39,37 @@ constexpr int BOUND_LOWER = 2;
 constexpr int kDefaultTableBits = 22;
 constexpr int kMinTableBits = 12;
 
+// The depths of a search result take one signed byte each. The search
+// stores depths within kTableDepthReach of 0 (iteration depths count down
+// from at most maxDepth, which stays within the reach) or of UNLIMITED (the
+// full-width horizon counted down from UNLIMITED, and proven results): a
+// depth near 0 is its own code, UNLIMITED - k has the code
+// kTableDepthTop - k, so both ranges come back exact and in order.
+constexpr int kTableDepthReach = 63;
+constexpr int kTableDepthTop = 2 * kTableDepthReach + 1;
+constexpr int tableDepthCode(int depth) {
+  return depth > kTableDepthReach ? kTableDepthTop - (UNLIMITED - depth) : depth;
+}
+constexpr int tableDepth(int code) {
+  return code > kTableDepthReach ? UNLIMITED - (kTableDepthTop - code) : code;
+}
+static_assert(tableDepth(tableDepthCode(UNLIMITED - kTableDepthReach)) ==
+                  UNLIMITED - kTableDepthReach &&
+              tableDepth(tableDepthCode(-kTableDepthReach)) == -kTableDepthReach);
+
+// A search result in 16 bytes: the full key, the value, and the move (-1:
+// none), the bound and the two depth codes in one 32-bit word.
 struct TTEntry {
   std::uint64_t key;
-  int depth;
-  int bound;
-  int move;
   int value;
-  int fullDepth;
+  int move : 14;
+  unsigned bound : 2;
+  int depthCode : 8;
+  int fullDepthCode : 8;
+  int depth() const { return tableDepth(depthCode); }
+  int fullDepth() const { return tableDepth(fullDepthCode); }
 };
+static_assert(sizeof(TTEntry) == 16 && kMaxSquares < (1 << 13));
 
 struct TT0Entry {
   std::uint64_t key;
@@ -96,10 +119,10 @@ class VelmHash {
     tablesClear = false;
     TTEntry& e = tt[key & tableMask];
     e.key = key;
-    e.depth = depth;
-    e.fullDepth = fullDepth;
+    e.depthCode = tableDepthCode(depth);
+    e.fullDepthCode = tableDepthCode(fullDepth);
     e.value = value;
-    e.bound = bound;
+    e.bound = static_cast<unsigned>(bound);
     e.move = move;
   }
   TTEntry* retriveTT() {

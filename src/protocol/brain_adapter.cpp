@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "board/hash.h"
 #include "log/log.h"
 #include "platform/filesystem.h"
 #include "platform/random.h"
@@ -24,6 +25,7 @@ std::atomic<bool> stopRequested{false};
 // The engine's fixed parameters: search depth and options (game memory on,
 // leaves valued by following forced lines).
 constexpr int kPlayerMaxDepth = 24;
+static_assert(kPlayerMaxDepth <= velm::kTableDepthReach);
 constexpr unsigned kPlayerOptions = 3;
 // Game types the brain plays: 0 human opponent, 1 brain opponent, 2
 // tournament, 3 network tournament. They only describe the opponent.

@@ -33,6 +33,7 @@ constexpr int kDefaultTimeoutTurn = 30000;
 constexpr int kDefaultTimeoutMatch = 180000;
 constexpr int kDefaultBranchFactor = 8;
 constexpr int kDefaultMaxDepth = 20;
+static_assert(kDefaultMaxDepth <= kTableDepthReach);
 constexpr int kDefaultMinDepth = 2;
 constexpr int kDefaultTimeMargin = 50;
 constexpr int kInitialMovesToGo = 15;
@@ -66,7 +67,7 @@ class VelmBrain : public VelmBoard {
   int timeoutTurn = kDefaultTimeoutTurn;
   int timeoutMatch = kDefaultTimeoutMatch;
   int branchFactor = kDefaultBranchFactor;
-  int maxDepth = kDefaultMaxDepth;
+  int maxDepth = kDefaultMaxDepth;  // at most kTableDepthReach: the table keeps depths that far
   int minDepth = kDefaultMinDepth;
   char dataPath[kPathCapacity] = "./";
   int timeMargin = kDefaultTimeMargin;

@@ -162,8 +162,8 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   EXPECT_TRUE(board->tablesClear && board->tableMask == (1u << kMinTableBits) - 1);
   const long long limits[][3] = {{0, kDefaultTableBits, 1},
                                  {350LL << 20, kDefaultTableBits, 1},
-                                 {100000000, 20, 1},
-                                 {50000000, 19, 1},
+                                 {100000000, 21, 1},
+                                 {50000000, 20, 1},
                                  {1000, kMinTableBits, 0}};
   for (const auto& [limit, bits, fits] : limits) {
     bool fit = !fits;
