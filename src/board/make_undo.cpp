@@ -33,18 +33,20 @@ void checkBoard(const VelmBoard& board, const char* after) {
 // not change leaves its counts as they were, which is what taking the old
 // one out and putting the new one in gives; the same holds for the four
 // set, which holds the square exactly while its cross index has a four.
-inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, int code) {
-  const int old = t.pat[side][d];
+inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, unsigned code) {
+  // Codes and cross indices are never negative: as unsigned values they
+  // index the tables without a sign extension.
+  const unsigned old = static_cast<unsigned>(t.pat[side][d]);
   if (code == old) return;
-  t.pat[side][d] = code;
+  t.pat[side][d] = static_cast<int>(code);
   CountBlock& c = b.counts;
   c.patCount[side][old]--;
   c.patCount[side][code]++;
-  const int oldCross = t.cross[side];
-  const int newCross = oldCross + (code - old) * crossDigit[d];
-  t.cross[side] = newCross;
-  const int oldFlags = b.crossFlags[oldCross];
-  const int newFlags = b.crossFlags[newCross];
+  const unsigned oldCross = static_cast<unsigned>(t.cross[side]);
+  const unsigned newCross = oldCross + (code - old) * static_cast<unsigned>(crossDigit[d]);
+  t.cross[side] = static_cast<int>(newCross);
+  const unsigned oldFlags = b.crossFlags[oldCross];
+  const unsigned newFlags = b.crossFlags[newCross];
   if (oldFlags == newFlags) return;
   c.crossCount[side][oldFlags & VelmBoard::kCrossCodeMask]--;
   c.crossCount[side][newFlags & VelmBoard::kCrossCodeMask]++;
@@ -54,16 +56,17 @@ inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, int code
 
 // Undo's counterpart: the code and cross index only; undo restores the
 // counts and the four sets as a whole.
-inline void restoreCode(BoardSquare& t, int side, unsigned d, int code) {
-  const int old = t.pat[side][d];
+inline void restoreCode(BoardSquare& t, int side, unsigned d, unsigned code) {
+  const unsigned old = static_cast<unsigned>(t.pat[side][d]);
   if (code == old) return;
-  t.pat[side][d] = code;
-  t.cross[side] += (code - old) * crossDigit[d];
+  t.pat[side][d] = static_cast<int>(code);
+  t.cross[side] += static_cast<int>((code - old) * static_cast<unsigned>(crossDigit[d]));
 }
 
 // The codes patOpenFour (8) and patFive (9), and only they, have bit 3 set:
 // in either side's half of a lineCodes entry.
 constexpr int kFourOrFive = 0x88;
+constexpr unsigned kFiveCode = patFive;
 static_assert(patOpenFour == 0x8 && patFive == 0x9 && kPatternCodes == patFive + 1);
 
 }  // namespace
@@ -122,8 +125,8 @@ void VelmBoard::makeMove(int sq) {
     t.key[d] = static_cast<int>(newKey);
     // The old codes leave the counts, the new ones enter (per side).
     const unsigned codes = lineCodes[newKey];
-    const int code0 = static_cast<int>(codes & kLineCodeMask);
-    const int code1 = static_cast<int>(codes >> kLineCodeBits);
+    const unsigned code0 = codes & kLineCodeMask;
+    const unsigned code1 = codes >> kLineCodeBits;
     setCode(*this, t, 0, d, code0);
     setCode(*this, t, 1, d, code1);
 
@@ -131,8 +134,8 @@ void VelmBoard::makeMove(int sq) {
     // open four or five code (the top bit of either half of `codes`) first.
     if (codes & kFourOrFive) {
       const int n = sq + slotOffset[i];
-      if (code0 == patFive && f0 < 2) counts.fiveSq[0][f0++] = n;
-      if (code1 == patFive && f1 < 2) counts.fiveSq[1][f1++] = n;
+      if (code0 == kFiveCode && f0 < 2) counts.fiveSq[0][f0++] = n;
+      if (code1 == kFiveCode && f1 < 2) counts.fiveSq[1][f1++] = n;
     }
   }
 
@@ -189,8 +192,8 @@ void VelmBoard::undoMove() {
     const unsigned oldKey = static_cast<unsigned>(t.key[d] ^ flip[i]);
     t.key[d] = static_cast<int>(oldKey);
     const unsigned codes = lineCodes[oldKey];
-    restoreCode(t, 0, d, static_cast<int>(codes & kLineCodeMask));
-    restoreCode(t, 1, d, static_cast<int>(codes >> kLineCodeBits));
+    restoreCode(t, 0, d, codes & kLineCodeMask);
+    restoreCode(t, 1, d, codes >> kLineCodeBits);
   }
 
   // Step 4. Candidates created by the move.
