@@ -5,7 +5,8 @@
 // What it checks:
 //  - sides and move stack: sideOther = 1 - sideToMove, sideToMove is the
 //    parity of moveCount, the k-th move of the stack holds a stone of side
-//    k % 2, and no other square holds a stone;
+//    k % 2, and no other square holds a stone; each record's slots are
+//    those of its stone's frozen keys;
 //  - every empty square's four keys, both sides' codes and cross indices;
 //  - the count block's pattern and cross counts, relative to the empty
 //    board (the code-0 entries are the recount minus the empty board's);
@@ -51,6 +52,11 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     const int sq = undoStack[k].move;
     if (sq < 0 || sq >= numSquares || squares[sq].stone != k % 2)
       return mismatch(why, whySize, "move %d on square %d has no stone of side %d", k, sq, k % 2);
+    // The stone's keys are frozen as they were when it was played, so they
+    // still give the slots that undo will walk.
+    if (undoStack[k].slots != emptySlots(squares[sq]))
+      return mismatch(why, whySize, "move %d: slots %08X, its frozen keys give %08X", k,
+                      undoStack[k].slots, emptySlots(squares[sq]));
   }
   int stones = 0;
   std::uint64_t stoneKey = initKey;

@@ -111,8 +111,9 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
 }
 
 // The board's own check notices each kind of drift between what make/undo
-// keep and the stones, and accepts the candidate mark that undoing a move
-// far from the stones leaves behind.
+// keep and the stones (and the slots an undo record would walk), and
+// accepts the candidate mark that undoing a move far from the stones leaves
+// behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
   play("7,7 8,8 6,8");
   const std::pair<void (*)(VelmBrain&), const char*> drifts[] = {
@@ -124,7 +125,8 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
       {[](VelmBrain& e) { e.squares[e.sqIndex[5][5]].candidate ^= true; }, "(5,5) is near a stone"},
       {[](VelmBrain& e) { e.squares[e.sqIndex[8][8]].candidate ^= true; }, "stone on (8,8)"},
       {[](VelmBrain& e) { e.key ^= 1; }, "position key"},
-      {[](VelmBrain& e) { e.sideToMove ^= 1; }, "sides"}};
+      {[](VelmBrain& e) { e.sideToMove ^= 1; }, "sides"},
+      {[](VelmBrain& e) { e.undoStack[1].slots ^= 1u << 3; }, "move 1: slots"}};
   for (const auto& [drift, reason] : drifts) {
     drift(b());
     const std::string why = consistent().message();
