@@ -54,12 +54,23 @@ void buildTables(PatternTables& t) {
     t.lineCodes[k] = static_cast<std::uint8_t>(t.linePattern[k][0] |
                                                t.linePattern[k][1] << VelmBoard::kLineCodeBits);
   }
-  for (int k = 0; k < kLineKeys; k++) {
-    int slots = 0;
-    for (int j = 0; j < kSlotsPerDirection; j++) {
-      if (((k >> cellShift(slotDistance(j))) & kCellMask) == kCellEmpty) slots |= 1 << j;
+  // The slots of the cells at +1..+4 lie in a key's high byte, those at
+  // -1..-4 in its low byte: each byte's slots are found once.
+  constexpr int kByteValues = 256;
+  constexpr int kByteBits = 8;
+  std::uint8_t highSlots[kByteValues] = {};
+  std::uint8_t lowSlots[kByteValues] = {};
+  for (int j = 0; j < kSlotsPerDirection; j++) {
+    const int shift = cellShift(slotDistance(j));
+    std::uint8_t* bySlot = shift >= kByteBits ? highSlots : lowSlots;
+    for (int v = 0; v < kByteValues; v++) {
+      if (((v >> shift % kByteBits) & kCellMask) == kCellEmpty)
+        bySlot[v] = static_cast<std::uint8_t>(bySlot[v] | 1 << j);
     }
-    t.lineSlots[k] = static_cast<std::uint8_t>(slots);
+  }
+  for (int k = 0; k < kLineKeys; k++) {
+    t.lineSlots[k] =
+        static_cast<std::uint8_t>(highSlots[k >> kByteBits] | lowSlots[k % kByteValues]);
   }
   auto four = [](int c) { return c == patFour || c == patOpenFour; };
   for (int c0 = 0; c0 < kCodeDigits; c0++)
