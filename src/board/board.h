@@ -20,13 +20,15 @@
 //    code patFour or patOpenFour), which let makeMove, the move generator
 //    and the threat scan visit those squares only, in index order;
 //  - the position key (VelmHash).
-// makeMove copies the whole count block into the undo record and undoMove
-// copies it back. The keys a move changes are those of the empty squares in
-// its four lines (its slots, read from its own keys); each changes by a
-// fixed XOR, so undo walks the same slots and applies the same XOR instead
-// of keeping the old keys. Geometry (near, slots) is precomputed by init(),
-// so a move never tests board bounds. verifyBoard() recomputes everything derived
-// from the stones and compares; Debug builds call it after every make/undo.
+// makeMove copies the count block and the four sets into the undo record
+// and undoMove copies them back. The keys a move changes are those of the
+// empty squares in its four lines (its slots, read from its own keys, about
+// 19 a move); each changes by a fixed XOR, so undo walks the same slots,
+// applies the same XOR and takes the codes and cross indices back from the
+// table, instead of keeping the old values. Geometry (near, slots) is
+// precomputed by init(), so a move never tests board bounds. verifyBoard()
+// recomputes everything derived from the stones and compares; Debug builds
+// call it after every make/undo.
 //
 // The pattern tables are built once by the constructor and only read after.
 #pragma once
@@ -79,8 +81,8 @@ struct UndoRecord {
   // the empty cells of its own four keys. The same squares are empty when
   // the move is undone, so undo walks the same slots.
   std::uint32_t slots;
-  CountBlock saved;
-  SquareSet savedFours[2];
+  CountBlock saved;         // counts before the move
+  SquareSet savedFours[2];  // fourSquares before the move
 };
 
 class VelmBoard : public VelmHash {

@@ -14,7 +14,7 @@
 // manager's memory limit: the owner may call setTableBits() between games,
 // and the next initTT() allocates them anew (never during a game). They come
 // from calloc, which gives fresh pages zeroed without writing them, so a new
-// table costs nothing until the search touches it. Clearing 190 MB is most
+// table costs nothing until the search touches it. Clearing 128 MB is most
 // of what starting a game costs, so the tables are cleared only when they
 // may hold something: `tablesClear` says that every byte of both is zero. It
 // is true right after an allocation, false after any store, and true again

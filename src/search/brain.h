@@ -2,7 +2,7 @@
 // memory, the parameters set by the player, the time account and the root
 // move list of the search.
 //
-// One instance lives for the whole run (about 200 MB, allocated once by the
+// One instance lives for the whole run (about 140 MB, allocated once by the
 // player); every game starts with init(), stones arrive through
 // makeGameMove() in the order of play, and thinkMove() decides the move of
 // the side to move without playing it. The parameters are stored by the

@@ -1,5 +1,5 @@
 // Board figures: building the engine object (pattern tables), the first
-// init of a game (a fresh engine's ~190 MB result tables are known to be
+// init of a game (a fresh engine's ~128 MB result tables are known to be
 // zero and are left untouched: the search maps their pages as it first
 // stores), the cost of one makeMove+undoMove pair in a middle-game
 // position, and the peak resident memory.
