@@ -62,14 +62,15 @@ static_assert(tableDepth(tableDepthCode(UNLIMITED - kTableDepthReach)) ==
 struct TTEntry {
   std::uint64_t key;
   int value;
-  int move : 14;
-  unsigned bound : 2;
+  // Bit-fields of one type, which every compiler packs into one word.
+  int move : 13;
+  int bound : 3;
   int depthCode : 8;
   int fullDepthCode : 8;
   int depth() const { return tableDepth(depthCode); }
   int fullDepth() const { return tableDepth(fullDepthCode); }
 };
-static_assert(sizeof(TTEntry) == 16 && kMaxSquares < (1 << 13));
+static_assert(sizeof(TTEntry) == 16 && kMaxSquares < (1 << 12));
 
 struct TT0Entry {
   std::uint64_t key;
@@ -122,7 +123,7 @@ class VelmHash {
     e.depthCode = tableDepthCode(depth);
     e.fullDepthCode = tableDepthCode(fullDepth);
     e.value = value;
-    e.bound = static_cast<unsigned>(bound);
+    e.bound = bound;
     e.move = move;
   }
   TTEntry* retriveTT() {

@@ -44,10 +44,9 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
     if (e->depth() >= depth && e->fullDepth() >= fullDepth) {
       const int v = e->value;
       if (v == winScore || v == -winScore) return v;
-      const int bound = static_cast<int>(e->bound);
-      if (bound == BOUND_EXACT) return v;
-      if (bound == BOUND_UPPER && v <= alpha) return v;
-      if (bound == BOUND_LOWER && v >= beta) return v;
+      if (e->bound == BOUND_EXACT) return v;
+      if (e->bound == BOUND_UPPER && v <= alpha) return v;
+      if (e->bound == BOUND_LOWER && v >= beta) return v;
     }
     // The stored move is a candidate of this very position; the test only
     // guards against a 64-bit key collision.
