@@ -7,6 +7,7 @@ Starts each brain RUNS times, in turns, in a scratch folder; sends
 START 15 and BEGIN and times the first line that is a move. Prints the
 median, the fastest and the slowest per brain, in milliseconds.
 """
+import os
 import statistics
 import subprocess
 import sys
@@ -37,7 +38,7 @@ def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     runs = int(sys.argv[1])
-    brains = sys.argv[2:]
+    brains = [os.path.abspath(b) for b in sys.argv[2:]]
     times = {b: [] for b in brains}
     with tempfile.TemporaryDirectory() as folder:
         for _ in range(runs):
