@@ -1,6 +1,8 @@
 // Time control: the engine's own account of the game time, the soft limit
 // that decides whether another iteration starts, and the hard limit at which
 // a running search is cut off. All readings come from `clock`.
+#include <climits>
+
 #include "search/brain.h"
 
 namespace velm {
@@ -36,7 +38,11 @@ void VelmBrain::startTime() {
 }
 
 void VelmBrain::stopTime() {
-  timeLeft -= clock() - moveStart;
+  // The account may run negative when a decision overspends, but it must not
+  // wrap: a manager may have announced a negative match time after the
+  // game's start was checked, and the next decision must still see no time.
+  const long long left = static_cast<long long>(timeLeft) - (clock() - moveStart);
+  timeLeft = left < INT_MIN ? INT_MIN : static_cast<int>(left);
   if (movesToGo > kMovesToGoFloor) movesToGo--;
 }
 

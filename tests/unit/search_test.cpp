@@ -3,6 +3,7 @@
 // stopped decisions and the faults found there; whole games of the engine
 // against itself.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "brain_driver.h"
@@ -206,6 +207,11 @@ TEST_F(Search, TimeAccount) {
   b().startTime();
   b().checkCountdown = 1;
   EXPECT_TRUE(b().timeOver() && b().timeOut(0));
+  // The most negative match time a manager can send stays the least time
+  // there is, decision after decision (it once wrapped to a full clock).
+  b().timeLeft = INT_MIN;
+  for (int move = 0; move < 2; move++, FakeClock::now += 7, b().stopTime()) b().startTime();
+  EXPECT_EQ(b().timeLeft, INT_MIN);
 }
 
 // Stopped decisions: past the hard limit in the first iteration, the first
