@@ -23,9 +23,11 @@
 // makeMove copies the count block and the four sets into the undo record
 // and undoMove copies them back. The keys a move changes are those of the
 // empty squares in its four lines (its slots, read from its own keys, about
-// 19 a move); each changes by a fixed XOR, so undo walks the same slots,
-// applies the same XOR and takes the codes and cross indices back from the
-// table, instead of keeping the old values. Geometry (near, slots) is
+// 19 a move); each changes by a fixed XOR. makeMove saves each such
+// square's line state (keys, codes, cross indices: 20 bytes) into the
+// record before changing it, and undo walks the same slots and copies it
+// back, instead of recomputing codes and cross indices. Geometry (near,
+// slots) is
 // precomputed by init(), so a move never tests board bounds. verifyBoard()
 // recomputes everything derived from the stones and compares; Debug builds
 // call it after every make/undo.
@@ -33,6 +35,7 @@
 // The pattern tables are built once by the constructor and only read after.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "board/hash.h"
@@ -56,15 +59,26 @@ constexpr int kNearWords = 3;
 static_assert(kSquareWordBits - 1 + 4 * kMaxSide + 5 <= kNearWords * kSquareWordBits);
 static_assert(kNearWords <= kSquareWords);
 
-struct BoardSquare {
-  int stone;  // 0 or 1, or kCellEmpty
-  int key[kDirections];
-  int pat[2][kDirections];
-  bool candidate;
+// A square's line state comes first: key, pat and cross, kLineStateBytes
+// bytes that a move on one of the square's lines changes, saved whole into
+// the undo record before the change and copied back whole by undo. The
+// square takes 32 bytes so that an index scales by a shift.
+struct alignas(32) BoardSquare {
+  std::uint16_t key[kDirections];
+  std::uint8_t pat[2][kDirections];
   // Per side, the index of pat[side][0..3] in the cross tables
   // (crossIndex), kept in step with the codes so that the cross code and
   // value of a square are one lookup; frozen with the codes.
-  int cross[2];
+  std::uint16_t cross[2];
+  int stone;  // 0 or 1, or kCellEmpty
+  bool candidate;
+};
+static_assert(sizeof(BoardSquare) == 32);
+constexpr std::size_t kLineStateBytes = offsetof(BoardSquare, stone);
+
+// One square's saved line state.
+struct SavedLines {
+  std::uint8_t bytes[kLineStateBytes];
 };
 
 struct CountBlock {
@@ -81,6 +95,8 @@ struct UndoRecord {
   // the empty cells of its own four keys. The same squares are empty when
   // the move is undone, so undo walks the same slots.
   std::uint32_t slots;
+  // The line state of those squares before the move, in slot order.
+  SavedLines lines[kSlots];
   CountBlock saved;         // counts before the move
   SquareSet savedFours[2];  // fourSquares before the move
 };

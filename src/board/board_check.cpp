@@ -106,7 +106,7 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
         }
       }
       for (int side = 0; side < 2; side++) {
-        const int* c = s.pat[side];
+        const std::uint8_t* c = s.pat[side];
         if (s.cross[side] != crossIndex(c[0], c[1], c[2], c[3]))
           return mismatch(why, whySize, "cross index of (%d,%d) side %d is %d, codes give %d", x, y,
                           side, s.cross[side], crossIndex(c[0], c[1], c[2], c[3]));
@@ -155,7 +155,7 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     if (stoneSquares.contains(sq) != (onBoard && s.stone != kCellEmpty))
       return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {
-      const int* c = s.pat[side];
+      const std::uint8_t* c = s.pat[side];
       const bool four = onBoard && s.stone == kCellEmpty &&
                         (crossFlags[crossIndex(c[0], c[1], c[2], c[3])] & kCrossFour) != 0;
       if (fourSquares[side].contains(sq) != four)

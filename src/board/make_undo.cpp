@@ -1,9 +1,10 @@
 // Playing and taking back one stone. Everything derived from the stones is
 // brought up to date in one pass over the empty squares of the stone's four
-// lines; undo restores the counts saved in the record, and walks the same
-// squares again to take back their keys and codes.
+// lines, whose line state the record keeps first; undo copies back the
+// counts and that line state.
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "board/board.h"
 
@@ -34,17 +35,15 @@ void checkBoard(const VelmBoard& board, const char* after) {
 // one out and putting the new one in gives; the same holds for the four
 // set, which holds the square exactly while its cross index has a four.
 inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, unsigned code) {
-  // Codes and cross indices are never negative: as unsigned values they
-  // index the tables without a sign extension.
-  const unsigned old = static_cast<unsigned>(t.pat[side][d]);
+  const unsigned old = t.pat[side][d];
   if (code == old) return;
-  t.pat[side][d] = static_cast<int>(code);
+  t.pat[side][d] = static_cast<std::uint8_t>(code);
   CountBlock& c = b.counts;
   c.patCount[side][old]--;
   c.patCount[side][code]++;
-  const unsigned oldCross = static_cast<unsigned>(t.cross[side]);
+  const unsigned oldCross = t.cross[side];
   const unsigned newCross = oldCross + (code - old) * static_cast<unsigned>(crossDigit[d]);
-  t.cross[side] = static_cast<int>(newCross);
+  t.cross[side] = static_cast<std::uint16_t>(newCross);
   const unsigned oldFlags = b.crossFlags[oldCross];
   const unsigned newFlags = b.crossFlags[newCross];
   if (oldFlags == newFlags) return;
@@ -52,15 +51,6 @@ inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, unsigned
   c.crossCount[side][newFlags & VelmBoard::kCrossCodeMask]++;
   if ((oldFlags ^ newFlags) & VelmBoard::kCrossFour)
     b.fourSquares[side].flip(static_cast<int>(&t - b.squares));
-}
-
-// Undo's counterpart: the code and cross index only; undo restores the
-// counts and the four sets as a whole.
-inline void restoreCode(BoardSquare& t, int side, unsigned d, unsigned code) {
-  const unsigned old = static_cast<unsigned>(t.pat[side][d]);
-  if (code == old) return;
-  t.pat[side][d] = static_cast<int>(code);
-  t.cross[side] += static_cast<int>((code - old) * static_cast<unsigned>(crossDigit[d]));
 }
 
 // The codes patOpenFour (8) and patFive (9), and only they, have bit 3 set:
@@ -111,18 +101,21 @@ void VelmBoard::makeMove(int sq) {
   // Step 5. Keys and codes of the empty squares whose lines hold the stone,
   // found from the played square's own keys (exact: it was empty), in slot
   // order. The changed cell goes from empty to the mover's code: the key
-  // changes by a fixed XOR, which undo applies again to restore it.
+  // changes by a fixed XOR. Each square's line state is saved before it
+  // changes.
   const std::uint32_t slots = emptySlots(played);
   rec.slots = slots;
   const int* flip = slotFlip[sideToMove];
+  SavedLines* saved = rec.lines;
   int f0 = 0;
   int f1 = 0;
   for (std::uint32_t rest = slots; rest != 0; rest &= rest - 1) {
     const unsigned i = static_cast<unsigned>(std::countr_zero(rest));
     const unsigned d = i / kSlotsPerDirection;
     BoardSquare& t = (&played)[slotOffset[i]];
-    const unsigned newKey = static_cast<unsigned>(t.key[d] ^ flip[i]);
-    t.key[d] = static_cast<int>(newKey);
+    std::memcpy(saved++, &t, kLineStateBytes);
+    const unsigned newKey = t.key[d] ^ static_cast<unsigned>(flip[i]);
+    t.key[d] = static_cast<std::uint16_t>(newKey);
     // The old codes leave the counts, the new ones enter (per side).
     const unsigned codes = lineCodes[newKey];
     const unsigned code0 = codes & kLineCodeMask;
@@ -180,20 +173,13 @@ void VelmBoard::undoMove() {
   fourSquares[0] = rec.savedFours[0];
   fourSquares[1] = rec.savedFours[1];
 
-  // Step 3. The keys the move changed, through the same slots (the same
-  // squares are empty now as then) and the same XOR; their codes come from
-  // the table again.
-  const int* flip = slotFlip[sideToMove];
+  // Step 3. The line state of the squares the move changed, through the
+  // same slots (the same squares are empty now as then) in the same order.
   BoardSquare* const freed = &squares[rec.move];
+  const SavedLines* saved = rec.lines;
   for (std::uint32_t rest = rec.slots; rest != 0; rest &= rest - 1) {
-    const unsigned i = static_cast<unsigned>(std::countr_zero(rest));
-    const unsigned d = i / kSlotsPerDirection;
-    BoardSquare& t = freed[slotOffset[i]];
-    const unsigned oldKey = static_cast<unsigned>(t.key[d] ^ flip[i]);
-    t.key[d] = static_cast<int>(oldKey);
-    const unsigned codes = lineCodes[oldKey];
-    restoreCode(t, 0, d, codes & kLineCodeMask);
-    restoreCode(t, 1, d, codes >> kLineCodeBits);
+    const int i = std::countr_zero(rest);
+    std::memcpy(&freed[slotOffset[i]], saved++, kLineStateBytes);
   }
 
   // Step 4. Candidates created by the move.
