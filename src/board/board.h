@@ -24,7 +24,7 @@
 // and undoMove copies them back. The keys a move changes are those of the
 // empty squares in its four lines (its slots, read from its own keys, about
 // 19 a move); each changes by a fixed XOR. makeMove saves each such
-// square's line state (keys, codes, cross indices: 20 bytes) into the
+// square's line state (keys, codes, cross indices: 16 bytes) into the
 // record before changing it, and undo walks the same slots and copies it
 // back, instead of recomputing codes and cross indices. Geometry (near,
 // slots) is
@@ -63,15 +63,25 @@ static_assert(kNearWords <= kSquareWords);
 // bytes that a move on one of the square's lines changes, saved whole into
 // the undo record before the change and copied back whole by undo. The
 // square takes 32 bytes so that an index scales by a shift.
+// Both sides' codes of a direction in one byte: side 0 in the low
+// kLineCodeBits bits, side 1 in the high ones.
+constexpr int kLineCodeBits = 4;
+constexpr int kLineCodeMask = 0xF;
+static_assert(kPatternCodes <= kLineCodeMask + 1);
+
 struct alignas(32) BoardSquare {
   std::uint16_t key[kDirections];
-  std::uint8_t pat[2][kDirections];
-  // Per side, the index of pat[side][0..3] in the cross tables
+  // codes[d]: both sides' codes of direction d (the lineCodes entry of
+  // key[d]); pat(side, d) is one side's.
+  std::uint8_t codes[kDirections];
+  // Per side, the index of pat(side, 0..3) in the cross tables
   // (crossIndex), kept in step with the codes so that the cross code and
   // value of a square are one lookup; frozen with the codes.
   std::uint16_t cross[2];
   int stone;  // 0 or 1, or kCellEmpty
   bool candidate;
+
+  int pat(int side, int d) const { return codes[d] >> side * kLineCodeBits & kLineCodeMask; }
 };
 static_assert(sizeof(BoardSquare) == 32);
 constexpr std::size_t kLineStateBytes = offsetof(BoardSquare, stone);
@@ -136,8 +146,6 @@ class VelmBoard : public VelmHash {
   std::uint8_t lineCodes[kLineKeys];
   std::uint8_t crossFlags[kCrossEntries];
   std::uint8_t crossThreats[kCrossEntries];
-  static constexpr int kLineCodeBits = 4;
-  static constexpr int kLineCodeMask = 0xF;
   static constexpr int kCrossCodeMask = 0x7;
   static constexpr int kCrossFour = 0x8;
   static constexpr int kThreatFour = 0x1;

@@ -99,17 +99,18 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
           return mismatch(why, whySize, "key of (%d,%d) dir %d is %04X, stones give %04X", x, y, d,
                           s.key[d], expected);
         for (int side = 0; side < 2; side++) {
-          if (s.pat[side][d] != linePattern[expected][side])
+          if (s.pat(side, d) != linePattern[expected][side])
             return mismatch(why, whySize, "code of (%d,%d) dir %d side %d is %d, table gives %d", x,
-                            y, d, side, s.pat[side][d], linePattern[expected][side]);
-          recount.patCount[side][s.pat[side][d]]++;
+                            y, d, side, s.pat(side, d), linePattern[expected][side]);
+          recount.patCount[side][s.pat(side, d)]++;
         }
       }
       for (int side = 0; side < 2; side++) {
-        const std::uint8_t* c = s.pat[side];
-        if (s.cross[side] != crossIndex(c[0], c[1], c[2], c[3]))
+        const int index =
+            crossIndex(s.pat(side, 0), s.pat(side, 1), s.pat(side, 2), s.pat(side, 3));
+        if (s.cross[side] != index)
           return mismatch(why, whySize, "cross index of (%d,%d) side %d is %d, codes give %d", x, y,
-                          side, s.cross[side], crossIndex(c[0], c[1], c[2], c[3]));
+                          side, s.cross[side], index);
         recount.crossCount[side][squareCross(s, side)]++;
       }
     }
@@ -155,9 +156,8 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     if (stoneSquares.contains(sq) != (onBoard && s.stone != kCellEmpty))
       return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {
-      const std::uint8_t* c = s.pat[side];
-      const bool four = onBoard && s.stone == kCellEmpty &&
-                        (crossFlags[crossIndex(c[0], c[1], c[2], c[3])] & kCrossFour) != 0;
+      const int index = crossIndex(s.pat(side, 0), s.pat(side, 1), s.pat(side, 2), s.pat(side, 3));
+      const bool four = onBoard && s.stone == kCellEmpty && (crossFlags[index] & kCrossFour) != 0;
       if (fourSquares[side].contains(sq) != four)
         return mismatch(why, whySize, "square %d: four set of side %d differs from its codes", sq,
                         side);

@@ -37,8 +37,7 @@ void VelmBoard::init(int width, int height) {
     BoardSquare& s = squares[sq];
     s.stone = kCellEmpty;
     s.candidate = false;
-    for (int side = 0; side < 2; side++)
-      for (int d = 0; d < kDirections; d++) s.pat[side][d] = 0;
+    for (int d = 0; d < kDirections; d++) s.codes[d] = 0;
     s.cross[0] = 0;
     s.cross[1] = 0;
     sqMark[sq] = 0;

@@ -28,16 +28,14 @@ void checkBoard(const VelmBoard& board, const char* after) {
 }
 #endif
 
-// Gives the empty square t the code `code` for `side` in
-// direction d and moves the square's contributions to the counts from its
-// old code and cross code to the new ones. A code or cross code that does
-// not change leaves its counts as they were, which is what taking the old
-// one out and putting the new one in gives; the same holds for the four
-// set, which holds the square exactly while its cross index has a four.
-inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, unsigned code) {
-  const unsigned old = t.pat[side][d];
-  if (code == old) return;
-  t.pat[side][d] = static_cast<std::uint8_t>(code);
+// Moves the contributions of the empty square t to the counts from its
+// side-`side` code `old` in direction d to `code` (the caller has stored the
+// new codes), and moves its cross index. A cross code that does not change
+// leaves its counts as they were, which is what taking the old one out and
+// putting the new one in gives; the same holds for the four set, which
+// holds the square exactly while its cross index has a four.
+inline void setCode(VelmBoard& b, BoardSquare& t, int side, unsigned d, unsigned old,
+                    unsigned code) {
   CountBlock& c = b.counts;
   c.patCount[side][old]--;
   c.patCount[side][code]++;
@@ -116,20 +114,25 @@ void VelmBoard::makeMove(int sq) {
     std::memcpy(saved++, &t, kLineStateBytes);
     const unsigned newKey = t.key[d] ^ static_cast<unsigned>(flip[i]);
     t.key[d] = static_cast<std::uint16_t>(newKey);
-    // The old codes leave the counts, the new ones enter (per side).
-    const unsigned codes = lineCodes[newKey];
-    const unsigned code0 = codes & kLineCodeMask;
-    const unsigned code1 = codes >> kLineCodeBits;
-    setCode(*this, t, 0, d, code0);
-    setCode(*this, t, 1, d, code1);
-
     // The first two five squares of each side, in slot order; a five is an
     // open four or five code (the top bit of either half of `codes`) first.
+    const unsigned codes = lineCodes[newKey];
     if (codes & kFourOrFive) {
       const int n = sq + slotOffset[i];
-      if (code0 == kFiveCode && f0 < 2) counts.fiveSq[0][f0++] = n;
-      if (code1 == kFiveCode && f1 < 2) counts.fiveSq[1][f1++] = n;
+      if ((codes & kLineCodeMask) == kFiveCode && f0 < 2) counts.fiveSq[0][f0++] = n;
+      if ((codes >> kLineCodeBits) == kFiveCode && f1 < 2) counts.fiveSq[1][f1++] = n;
     }
+
+    // The old codes leave the counts, the new ones enter: for each side
+    // whose code changed.
+    const unsigned old = t.codes[d];
+    if (codes == old) continue;
+    t.codes[d] = static_cast<std::uint8_t>(codes);
+    const unsigned changed = codes ^ old;
+    if (changed & kLineCodeMask)
+      setCode(*this, t, 0, d, old & kLineCodeMask, codes & kLineCodeMask);
+    if (changed >> kLineCodeBits)
+      setCode(*this, t, 1, d, old >> kLineCodeBits, codes >> kLineCodeBits);
   }
 
   // A five square that the move made is usually blocked next, and the
@@ -141,8 +144,8 @@ void VelmBoard::makeMove(int sq) {
   // Step 6. The played square leaves the counts; its keys and codes stay
   // frozen in its record until the stone is taken back.
   for (int d = 0; d < kDirections; d++) {
-    counts.patCount[0][played.pat[0][d]]--;
-    counts.patCount[1][played.pat[1][d]]--;
+    counts.patCount[0][played.pat(0, d)]--;
+    counts.patCount[1][played.pat(1, d)]--;
   }
   counts.crossCount[0][squareCross(played, 0)]--;
   counts.crossCount[1][squareCross(played, 1)]--;

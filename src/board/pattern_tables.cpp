@@ -48,11 +48,10 @@ void buildTables(PatternTables& t) {
         for (int c3 = 0; c3 < kCodeDigits; c3++)
           t.crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
   // Step 3. The compact copies and the empty slots used by make and undo.
-  static_assert(kPatternCodes <= VelmBoard::kLineCodeMask + 1 &&
-                kCrossCodes <= VelmBoard::kCrossCodeMask + 1);
+  static_assert(kPatternCodes <= kLineCodeMask + 1 && kCrossCodes <= VelmBoard::kCrossCodeMask + 1);
   for (int k = 0; k < kLineKeys; k++) {
-    t.lineCodes[k] = static_cast<std::uint8_t>(t.linePattern[k][0] |
-                                               t.linePattern[k][1] << VelmBoard::kLineCodeBits);
+    t.lineCodes[k] =
+        static_cast<std::uint8_t>(t.linePattern[k][0] | t.linePattern[k][1] << kLineCodeBits);
   }
   // The slots of the cells at +1..+4 lie in a key's high byte, those at
   // -1..-4 in its low byte: each byte's slots are found once.

@@ -17,7 +17,7 @@ void VelmBrain::difeFind(int* out, int sq, int side) const {
   out[2] = sq;
   // Step 2. An open four: its two completion squares.
   for (int d = 0; d < kDirections; d++) {
-    if (s.pat[side][d] == patOpenFour) {
+    if (s.pat(side, d) == patOpenFour) {
       const int* t = lineDefence[s.key[d]][side];
       out[1] = along(d, t[0]);
       out[2] = along(d, t[1]);
@@ -27,7 +27,7 @@ void VelmBrain::difeFind(int* out, int sq, int side) const {
   // Step 3. Two fours: the completion square of each of the first two.
   int found = 0;
   for (int d = 0; d < kDirections && found < 2; d++) {
-    if (s.pat[side][d] == patFour) {
+    if (s.pat(side, d) == patFour) {
       out[1 + found] = along(d, lineDefence[s.key[d]][side][0]);
       found++;
     }

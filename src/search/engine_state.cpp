@@ -58,7 +58,7 @@ bool VelmBrain::checkWin() const {
   const BoardSquare& last = squares[undoStack[moveCount - 1].move];
   const int side = sideOther;
   for (int d = 0; d < kDirections; d++) {
-    if (last.pat[side][d] == patFive) return true;
+    if (last.pat(side, d) == patFive) return true;
   }
   return false;
 }

@@ -8,7 +8,7 @@ namespace velm {
 bool VelmBrain::isFiveSquare(int sq, int side) const {
   if (sq < 0 || sq >= numSquares || squares[sq].stone != kCellEmpty) return false;
   for (int d = 0; d < kDirections; d++)
-    if (squares[sq].pat[side][d] == patFive) return true;
+    if (squares[sq].pat(side, d) == patFive) return true;
   return false;
 }
 

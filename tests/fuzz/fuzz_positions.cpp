@@ -47,7 +47,7 @@ unsigned pickOptions(std::uint8_t b) {
 bool makesFive(int sq) {
   const velm::BoardSquare& s = brain->squares[sq];
   for (int d = 0; d < velm::kDirections; d++)
-    if (s.pat[brain->sideToMove][d] == velm::patFive) return true;
+    if (s.pat(brain->sideToMove, d) == velm::patFive) return true;
   return false;
 }
 

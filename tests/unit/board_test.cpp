@@ -71,7 +71,7 @@ std::vector<long long> state(const VelmBoard& b) {
   for (int s = 0; s < b.numSquares; s++) {
     const BoardSquare& q = b.squares[s];
     v.insert(v.end(), {q.stone, q.candidate, q.key[0], q.key[1], q.key[2], q.key[3]});
-    v.insert(v.end(), &q.pat[0][0], &q.pat[0][0] + 2 * kDirections);
+    v.insert(v.end(), q.codes, q.codes + kDirections);
   }
   return v;
 }
@@ -118,7 +118,7 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
   play("7,7 8,8 6,8");
   const std::pair<void (*)(VelmBrain&), const char*> drifts[] = {
       {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].key[2] ^= 1; }, "key of (9,9) dir 2"},
-      {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].pat[1][2] ^= 1; },
+      {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].codes[2] ^= 1 << kLineCodeBits; },
        "code of (9,9) dir 2 side 1"},
       {[](VelmBrain& e) { e.counts.patCount[0][patOpenTwo] ^= 1; }, "patCount[0][3]"},
       {[](VelmBrain& e) { e.counts.crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
