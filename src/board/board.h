@@ -25,12 +25,10 @@
 // empty squares in its four lines (its slots, read from its own keys, about
 // 19 a move); each changes by a fixed XOR. makeMove saves each such
 // square's line state (keys, codes, cross indices: 16 bytes) into the
-// record before changing it, and undo walks the same slots and copies it
-// back, instead of recomputing codes and cross indices. Geometry (near,
-// slots) is
-// precomputed by init(), so a move never tests board bounds. verifyBoard()
-// recomputes everything derived from the stones and compares; Debug builds
-// call it after every make/undo.
+// record before changing it, and undo copies it back, instead of recomputing codes and cross
+// indices. Geometry (near, slots) is precomputed by init(), so a move never tests board bounds.
+// verifyBoard() recomputes everything derived from the stones and compares; Debug builds call it
+// after every make/undo.
 //
 // The pattern tables are built once by the constructor and only read after.
 #pragma once
@@ -86,9 +84,10 @@ struct alignas(32) BoardSquare {
 static_assert(sizeof(BoardSquare) == 32);
 constexpr std::size_t kLineStateBytes = offsetof(BoardSquare, stone);
 
-// One square's saved line state.
+// One square's saved line state, and which square it is.
 struct SavedLines {
   std::uint8_t bytes[kLineStateBytes];
+  int square;
 };
 
 struct CountBlock {
@@ -101,12 +100,10 @@ struct UndoRecord {
   int move;
   int newCand[kNearMax + 1];
   int newCandCount;
-  // The slots (bit i: slot i) of the squares whose keys the move changed:
-  // the empty cells of its own four keys. The same squares are empty when
-  // the move is undone, so undo walks the same slots.
-  std::uint32_t slots;
-  // The line state of those squares before the move, in slot order.
+  // The line state before the move of the squares whose keys the move
+  // changed (the empty cells of its own four keys), lines[0..lineCount-1].
   SavedLines lines[kSlots];
+  int lineCount;
   CountBlock saved;         // counts before the move
   SquareSet savedFours[2];  // fourSquares before the move
 };

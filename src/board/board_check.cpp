@@ -20,6 +20,7 @@
 //    none of them anything off the board.
 // The five squares are not judged: they record the history of the last
 // moves, not a property of the position.
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 
@@ -53,10 +54,14 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     if (sq < 0 || sq >= numSquares || squares[sq].stone != k % 2)
       return mismatch(why, whySize, "move %d on square %d has no stone of side %d", k, sq, k % 2);
     // The stone's keys are frozen as they were when it was played, so they
-    // still give the slots that undo will walk.
-    if (undoStack[k].slots != emptySlots(squares[sq]))
-      return mismatch(why, whySize, "move %d: slots %08X, its frozen keys give %08X", k,
-                      undoStack[k].slots, emptySlots(squares[sq]));
+    // still give the squares whose line state undo will put back.
+    const UndoRecord& rec = undoStack[k];
+    std::uint32_t rest = emptySlots(squares[sq]);
+    bool same = rec.lineCount == std::popcount(rest);
+    for (int j = 0; same && rest != 0; j++, rest &= rest - 1)
+      same = rec.lines[j].square == sq + slotOffset[std::countr_zero(rest)];
+    if (!same)
+      return mismatch(why, whySize, "move %d: the saved line states are not its slots' squares", k);
   }
   int stones = 0;
   std::uint64_t stoneKey = initKey;

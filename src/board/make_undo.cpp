@@ -102,7 +102,6 @@ void VelmBoard::makeMove(int sq) {
   // changes by a fixed XOR. Each square's line state is saved before it
   // changes.
   const std::uint32_t slots = emptySlots(played);
-  rec.slots = slots;
   const int* flip = slotFlip[sideToMove];
   SavedLines* saved = rec.lines;
   int f0 = 0;
@@ -111,7 +110,9 @@ void VelmBoard::makeMove(int sq) {
     const unsigned i = static_cast<unsigned>(std::countr_zero(rest));
     const unsigned d = i / kSlotsPerDirection;
     BoardSquare& t = (&played)[slotOffset[i]];
-    std::memcpy(saved++, &t, kLineStateBytes);
+    std::memcpy(saved->bytes, &t, kLineStateBytes);
+    saved->square = sq + slotOffset[i];
+    saved++;
     const unsigned newKey = t.key[d] ^ static_cast<unsigned>(flip[i]);
     t.key[d] = static_cast<std::uint16_t>(newKey);
     // The first two five squares of each side, in slot order; a five is an
@@ -134,6 +135,8 @@ void VelmBoard::makeMove(int sq) {
     if (changed >> kLineCodeBits)
       setCode(*this, t, 1, d, old >> kLineCodeBits, codes >> kLineCodeBits);
   }
+
+  rec.lineCount = static_cast<int>(saved - rec.lines);
 
   // A five square that the move made is usually blocked next, and the
   // forced-line evaluation looks that position up before playing the
@@ -176,14 +179,9 @@ void VelmBoard::undoMove() {
   fourSquares[0] = rec.savedFours[0];
   fourSquares[1] = rec.savedFours[1];
 
-  // Step 3. The line state of the squares the move changed, through the
-  // same slots (the same squares are empty now as then) in the same order.
-  BoardSquare* const freed = &squares[rec.move];
-  const SavedLines* saved = rec.lines;
-  for (std::uint32_t rest = rec.slots; rest != 0; rest &= rest - 1) {
-    const int i = std::countr_zero(rest);
-    std::memcpy(&freed[slotOffset[i]], saved++, kLineStateBytes);
-  }
+  // Step 3. The line state of the squares the move changed.
+  for (int k = 0; k < rec.lineCount; k++)
+    std::memcpy(&squares[rec.lines[k].square], rec.lines[k].bytes, kLineStateBytes);
 
   // Step 4. Candidates created by the move.
   for (int i = 0; i < rec.newCandCount; i++) {
@@ -193,8 +191,9 @@ void VelmBoard::undoMove() {
 
   // Step 5. The freed square is always left a candidate; its frozen codes
   // are exact again.
-  freed->candidate = true;
-  freed->stone = kCellEmpty;
+  BoardSquare& freed = squares[rec.move];
+  freed.candidate = true;
+  freed.stone = kCellEmpty;
   candSquares.insert(rec.move);
   stoneSquares.erase(rec.move);
 

@@ -111,7 +111,7 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
 }
 
 // The board's own check notices each kind of drift between what make/undo
-// keep and the stones (and the slots an undo record would walk), and
+// keep and the stones (and the squares whose line state an undo record would put back), and
 // accepts the candidate mark that undoing a move far from the stones leaves
 // behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
@@ -126,7 +126,8 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
       {[](VelmBrain& e) { e.squares[e.sqIndex[8][8]].candidate ^= true; }, "stone on (8,8)"},
       {[](VelmBrain& e) { e.key ^= 1; }, "position key"},
       {[](VelmBrain& e) { e.sideToMove ^= 1; }, "sides"},
-      {[](VelmBrain& e) { e.undoStack[1].slots ^= 1u << 3; }, "move 1: slots"}};
+      {[](VelmBrain& e) { e.undoStack[1].lines[2].square ^= 1; }, "move 1: the saved line states"},
+      {[](VelmBrain& e) { e.undoStack[1].lineCount ^= 1; }, "move 1: the saved line states"}};
   for (const auto& [drift, reason] : drifts) {
     drift(b());
     const std::string why = consistent().message();
