@@ -137,11 +137,18 @@ class VelmBrain : public VelmBoard {
   // Move generation.
   int genMoves(int* list, int maxMoves, ListKind& genFlag);
   int moveValue(const BoardSquare* square) const;
-  // Adds item to kept, a list of count entries sorted best first that holds
-  // at most capacity of them: it goes after every entry of the same or a
-  // higher score; when the list is full, an item that would go last is
-  // dropped, otherwise the last entry is.
-  static void keepBest(ScoredMove* kept, int& count, int capacity, ScoredMove item);
+  // A scored square as one int that orders as the list does: higher scores
+  // first, and of equal scores the lower square first. Move values stay
+  // below 2^21 (three times the largest cross value), so a key fits an int.
+  static constexpr int kKeySquares = 512;
+  static_assert(kMaxSquares <= kKeySquares);
+  static int moveKey(int score, int sq) { return score * kKeySquares + (kKeySquares - 1 - sq); }
+  static int keySquare(int key) { return kKeySquares - 1 - (key & (kKeySquares - 1)); }
+  // Adds the key `item` to kept, a list of count keys sorted best first
+  // that holds at most capacity of them, kept[-1] being a sentinel above
+  // every key: an item that would go last in a full list is dropped,
+  // otherwise the last entry is.
+  static void keepBest(int* kept, int& count, int capacity, int item);
   // Calls visit(sq) for every candidate square, in index order.
   template <class Visit>
   void forEachCandidate(Visit&& visit) const {
@@ -190,7 +197,8 @@ class VelmBrain : public VelmBoard {
   bool forcedLineStopped();
 
   // Scratch storage of the search (one search at a time per object).
-  ScoredMove candScratch[kMaxSquares];
+  // The kept keys of genMoves, after a sentinel.
+  int candScratch[kMaxSquares + 1];
   int s4x[kMoveListCapacity], dc4x[kMoveListCapacity];
   int s4y[kMoveListCapacity], dc4y[kMoveListCapacity];
   int forcedMoves[kMoveListCapacity];

@@ -1,5 +1,7 @@
 // Move generation: the forced lists of the threat analysis, the threat-only
 // list, and the candidate squares scored by the pattern tables, best first.
+#include <climits>
+
 #include "log/log.h"
 #include "search/brain.h"
 
@@ -40,33 +42,35 @@ int VelmBrain::genMoves(int* list, int maxMoves, ListKind& genFlag) {
   // without sorting the rest.
   if (numSquares < 1) erro("Internal: 89843358346thh");
   int k = 0;
+  candScratch[0] = INT_MAX;
+  int* const kept = candScratch + 1;
   forEachCandidate([&](int sq) {
     const int v = moveValue(&squares[sq]);
-    if (v > 0) keepBest(candScratch, k, maxMoves, {sq, v});
+    if (v > 0) keepBest(kept, k, maxMoves, moveKey(v, sq));
   });
   // Step 4. No square is worth anything (a board without patterns): keep
   // the first candidates instead, so that the list is never empty.
   if (k == 0) {
-    forEachCandidate([&](int sq) {
-      keepBest(candScratch, k, maxMoves, {sq, moveValue(&squares[sq])});
-    });
+    forEachCandidate(
+        [&](int sq) { keepBest(kept, k, maxMoves, moveKey(moveValue(&squares[sq]), sq)); });
     if (k == 0) erro("Internal: 89843358346thh");
   }
   // Step 5. Hand out the squares, best first, equal scores in square order.
-  for (int i = 0; i < k; i++) list[i] = candScratch[i].move;
+  for (int i = 0; i < k; i++) list[i] = keySquare(kept[i]);
   genFlag = ListKind::kScored;
   return k;
 }
 
-void VelmBrain::keepBest(ScoredMove* kept, int& count, int capacity, ScoredMove item) {
+void VelmBrain::keepBest(int* kept, int& count, int capacity, int item) {
   int j = count;
   if (count == capacity) {
-    if (capacity == 0 || kept[capacity - 1].score >= item.score) return;
+    if (capacity == 0 || kept[capacity - 1] > item) return;
     j--;  // the last kept entry drops out
   } else {
     count++;
   }
-  while (j > 0 && kept[j - 1].score < item.score) {
+  // Keys are distinct: the sentinel kept[-1] ends the loop.
+  while (kept[j - 1] < item) {
     kept[j] = kept[j - 1];
     j--;
   }
