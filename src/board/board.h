@@ -12,23 +12,25 @@
 //    is c, relative to the empty board (entries for code 0 go negative);
 //  - counts.crossCount[s][k]: empty squares whose side-s cross code is k;
 //  - counts.fiveSq[s][0..1]: five squares of side s met by the last move;
-//  - the candidate flags (empty and within distance 2 of a stone);
 //  - each empty square's cross indices (BoardSquare::cross);
-//  - the square sets candSquares (exactly the squares whose candidate flag
-//    is set), stoneSquares (exactly the squares with a stone) and
-//    fourSquares[s] (exactly the empty squares with some side-s direction
-//    code patFour or patOpenFour), which let makeMove, the move generator
-//    and the threat scan visit those squares only, in index order;
+//  - the square sets candSquares (the candidates: every empty square within
+//    distance 2 of a stone, and the squares that undo freed), stoneSquares (exactly the
+//    squares with a stone) and fourSquares[s] (exactly the empty squares
+//    with some side-s direction code patFour or patOpenFour), which let
+//    makeMove, the move generator and the threat scan visit those squares
+//    only, in index order;
 //  - the position key (VelmHash).
 // makeMove copies the count block and the four sets into the undo record
-// and undoMove copies them back. The keys a move changes are those of the
-// empty squares in its four lines (its slots, read from its own keys, about
-// 19 a move); each changes by a fixed XOR. makeMove saves each such
-// square's line state (keys, codes, cross indices: 16 bytes) into the
-// record before changing it, and undo copies it back, instead of recomputing codes and cross
-// indices. Geometry (near, slots) is precomputed by init(), so a move never tests board bounds.
-// verifyBoard() recomputes everything derived from the stones and compares; Debug builds call it
-// after every make/undo.
+// and undoMove copies them back; likewise the three words of candSquares
+// around the stone, the only ones a move changes. The keys a move changes
+// are those of the empty squares in its four lines (its slots, read from
+// its own keys, about 19 a move); each changes by a fixed XOR. makeMove
+// saves each such square's line state (keys, codes, cross indices: 16
+// bytes) into the record before changing it, and undo copies it back,
+// instead of recomputing codes and cross indices. Geometry (near, slots)
+// is precomputed by init(), so a move never tests board bounds.
+// verifyBoard() recomputes everything derived from the stones and
+// compares; Debug builds call it after every make/undo.
 //
 // The pattern tables are built once by the constructor and only read after.
 #pragma once
@@ -77,7 +79,6 @@ struct alignas(32) BoardSquare {
   // value of a square are one lookup; frozen with the codes.
   std::uint16_t cross[2];
   int stone;  // 0 or 1, or kCellEmpty
-  bool candidate;
 
   int pat(int side, int d) const { return codes[d] >> side * kLineCodeBits & kLineCodeMask; }
 };
@@ -98,8 +99,9 @@ struct CountBlock {
 
 struct UndoRecord {
   int move;
-  int newCand[kNearMax + 1];
-  int newCandCount;
+  // The words nearWord[move] .. + kNearWords - 1 of candSquares after the
+  // stone left them (every candidate the move adds lies in them).
+  std::uint64_t savedCand[kNearWords];
   // The line state before the move of the squares whose keys the move
   // changed (the empty cells of its own four keys), lines[0..lineCount-1].
   SavedLines lines[kSlots];
@@ -169,6 +171,8 @@ class VelmBoard : public VelmHash {
   UndoRecord undoStack[kUndoCapacity];
   CountBlock counts;
   SquareSet candSquares;
+  // A move generator's candidate: a square of candSquares.
+  bool isCandidate(int sq) const { return candSquares.contains(sq); }
   SquareSet stoneSquares;
   SquareSet fourSquares[2];
   // The position key when init() last ran: verifyBoard checks that `key` is

@@ -5,8 +5,8 @@
 // What it checks:
 //  - sides and move stack: sideOther = 1 - sideToMove, sideToMove is the
 //    parity of moveCount, the k-th move of the stack holds a stone of side
-//    k % 2, and no other square holds a stone; each record's slots are
-//    those of its stone's frozen keys;
+//    k % 2, and no other square holds a stone; each record's saved line
+//    states are those of the squares its stone's frozen keys give;
 //  - every empty square's four keys, both sides' codes and cross indices;
 //  - the count block's pattern and cross counts, relative to the empty
 //    board (the code-0 entries are the recount minus the empty board's);
@@ -138,7 +138,8 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     for (int y = 0; y < boardHeight; y++) {
       const BoardSquare& s = squares[sqIndex[x][y]];
       if (s.stone != kCellEmpty) {
-        if (s.candidate) return mismatch(why, whySize, "stone on (%d,%d) is a candidate", x, y);
+        if (isCandidate(sqIndex[x][y]))
+          return mismatch(why, whySize, "stone on (%d,%d) is a candidate", x, y);
         continue;
       }
       bool nearStone = false;
@@ -147,7 +148,7 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
           if (nx >= 0 && nx < boardWidth && ny >= 0 && ny < boardHeight &&
               squares[sqIndex[nx][ny]].stone != kCellEmpty)
             nearStone = true;
-      if (nearStone && !s.candidate)
+      if (nearStone && !isCandidate(sqIndex[x][y]))
         return mismatch(why, whySize, "(%d,%d) is near a stone but no candidate", x, y);
     }
   }
@@ -156,8 +157,8 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
   for (int sq = 0; sq < kMaxSquares; sq++) {
     const bool onBoard = sq < numSquares;
     const BoardSquare& s = squares[sq];
-    if (candSquares.contains(sq) != (onBoard && s.candidate))
-      return mismatch(why, whySize, "square %d: candidate set and flag differ", sq);
+    if (candSquares.contains(sq) && !onBoard)
+      return mismatch(why, whySize, "square %d: a candidate off the board", sq);
     if (stoneSquares.contains(sq) != (onBoard && s.stone != kCellEmpty))
       return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {

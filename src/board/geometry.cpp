@@ -36,7 +36,6 @@ void VelmBoard::init(int width, int height) {
   for (int sq = 0; sq < numSquares; sq++) {
     BoardSquare& s = squares[sq];
     s.stone = kCellEmpty;
-    s.candidate = false;
     for (int d = 0; d < kDirections; d++) s.codes[d] = 0;
     s.cross[0] = 0;
     s.cross[1] = 0;

@@ -71,7 +71,6 @@ void VelmBoard::makeMove(int sq) {
   // Step 2. The stone.
   BoardSquare& played = squares[sq];
   played.stone = sideToMove;
-  played.candidate = false;
   candSquares.erase(sq);
   stoneSquares.insert(sq);
   fourSquares[0].erase(sq);
@@ -82,19 +81,13 @@ void VelmBoard::makeMove(int sq) {
   prefetchSlots();
 
   // Step 4. New candidates around the stone: the squares of near[sq] that
-  // hold no stone and are no candidate yet, found word by word in the
-  // square sets, in index order (the order of near[sq]).
-  int newCand = 0;
+  // hold no stone, word by word; the words as they were go to the record.
   for (int k = 0; k < kNearWords; k++) {
     const int w = nearWord[sq] + k;
-    const std::uint64_t fresh = nearBits[sq][k] & ~(stoneSquares.word[w] | candSquares.word[w]);
-    candSquares.word[w] |= fresh;
-    forEachBit(fresh, w, [&](int n) {
-      squares[n].candidate = true;
-      rec.newCand[newCand++] = n;
-    });
+    const std::uint64_t before = candSquares.word[w];
+    rec.savedCand[k] = before;
+    candSquares.word[w] = before | (nearBits[sq][k] & ~stoneSquares.word[w]);
   }
-  rec.newCandCount = newCand;
 
   // Step 5. Keys and codes of the empty squares whose lines hold the stone,
   // found from the played square's own keys (exact: it was empty), in slot
@@ -183,21 +176,14 @@ void VelmBoard::undoMove() {
   for (int k = 0; k < rec.lineCount; k++)
     std::memcpy(&squares[rec.lines[k].square], rec.lines[k].bytes, kLineStateBytes);
 
-  // Step 4. Candidates created by the move.
-  for (int i = 0; i < rec.newCandCount; i++) {
-    squares[rec.newCand[i]].candidate = false;
-    candSquares.erase(rec.newCand[i]);
-  }
-
-  // Step 5. The freed square is always left a candidate; its frozen codes
-  // are exact again.
-  BoardSquare& freed = squares[rec.move];
-  freed.candidate = true;
-  freed.stone = kCellEmpty;
+  // Step 4. The candidate words the move changed, then the freed square,
+  // which is always left a candidate; its frozen codes are exact again.
+  for (int k = 0; k < kNearWords; k++) candSquares.word[nearWord[rec.move] + k] = rec.savedCand[k];
+  squares[rec.move].stone = kCellEmpty;
   candSquares.insert(rec.move);
   stoneSquares.erase(rec.move);
 
-  // Step 6. Position key.
+  // Step 5. Position key.
   key ^= zobrist[sideToMove][rec.move];
 
 #ifdef VELM_CHECK_BOARD

@@ -90,7 +90,7 @@ int VelmBrain::boardValueRico() {
     for (int i = 0; i < n; i++) {
       if (forcedLineStopped()) return quietValue();
       const int sq = replies[i];
-      const bool single = n == 1 && squares[sq].candidate;
+      const bool single = n == 1 && isCandidate(sq);
       int w = single ? retriveTT0(key ^ zobrist[sideToMove][sq]) : NO_SCORE;
       if (w == NO_SCORE) {
         makeMove(sq);

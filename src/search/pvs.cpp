@@ -50,7 +50,7 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
     }
     // The stored move is a candidate of this very position; the test only
     // guards against a 64-bit key collision.
-    if (e->move >= 0 && squares[e->move].candidate) {
+    if (e->move >= 0 && isCandidate(e->move)) {
       firstMove = e->move;
       n = kListPending;
       rememberMove = true;

@@ -70,7 +70,7 @@ std::vector<long long> state(const VelmBoard& b) {
   v.insert(v.end(), counts, counts + sizeof b.counts / sizeof(int));
   for (int s = 0; s < b.numSquares; s++) {
     const BoardSquare& q = b.squares[s];
-    v.insert(v.end(), {q.stone, q.candidate, q.key[0], q.key[1], q.key[2], q.key[3]});
+    v.insert(v.end(), {q.stone, b.isCandidate(s), q.key[0], q.key[1], q.key[2], q.key[3]});
     v.insert(v.end(), q.codes, q.codes + kDirections);
   }
   return v;
@@ -97,7 +97,7 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
       }
       Ints candidates;
       for (int s = 0; s < b().numSquares; s++)
-        if (b().squares[s].candidate) candidates.push_back(s);
+        if (b().isCandidate(s)) candidates.push_back(s);
       b().makeMove(candidates.at(rng() % candidates.size()));
       at[b().moveCount] = state(b());
       ASSERT_TRUE(consistent()) << "after move " << b().moveCount;
@@ -122,8 +122,8 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
        "code of (9,9) dir 2 side 1"},
       {[](VelmBrain& e) { e.counts.patCount[0][patOpenTwo] ^= 1; }, "patCount[0][3]"},
       {[](VelmBrain& e) { e.counts.crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
-      {[](VelmBrain& e) { e.squares[e.sqIndex[5][5]].candidate ^= true; }, "(5,5) is near a stone"},
-      {[](VelmBrain& e) { e.squares[e.sqIndex[8][8]].candidate ^= true; }, "stone on (8,8)"},
+      {[](VelmBrain& e) { e.candSquares.flip(e.sqIndex[5][5]); }, "(5,5) is near a stone"},
+      {[](VelmBrain& e) { e.candSquares.flip(e.sqIndex[8][8]); }, "stone on (8,8)"},
       {[](VelmBrain& e) { e.key ^= 1; }, "position key"},
       {[](VelmBrain& e) { e.sideToMove ^= 1; }, "sides"},
       {[](VelmBrain& e) { e.undoStack[1].lines[2].square ^= 1; }, "move 1: the saved line states"},
@@ -137,7 +137,7 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
   }
   play("0,14");
   b().undoMove();
-  EXPECT_TRUE(b().squares[sq(0, 14)].candidate && consistent());
+  EXPECT_TRUE(b().isCandidate(sq(0, 14)) && consistent());
 }
 
 // The result tables: allocated by the first game (fresh zeroed pages), then

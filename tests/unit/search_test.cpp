@@ -234,7 +234,7 @@ TEST_F(Search, StoppedDecisions) {
   b().init(15, 15);
   play(kQuietMiddle);
   b().thinkMove(x, y);
-  EXPECT_TRUE(b().squares[sq(x, y)].candidate && b().timeLeft <= 0);
+  EXPECT_TRUE(b().isCandidate(sq(x, y)) && b().timeLeft <= 0);
   Ints moves;
   for (std::uint64_t limit : {700ull, 0ull, 1000000000000ull}) {
     platform::seedRandom(1);

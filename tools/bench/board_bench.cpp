@@ -39,7 +39,7 @@ void playMiddleGame(velm::VelmBoard& board, int moves) {
     int candidates[velm::kMaxSquares];
     int n = 0;
     for (int sq = 0; sq < board.numSquares; sq++)
-      if (board.squares[sq].candidate) candidates[n++] = sq;
+      if (board.isCandidate(sq)) candidates[n++] = sq;
     board.makeMove(candidates[rng() % n]);
   }
 }
@@ -67,7 +67,7 @@ void runBoardBench() {
   int candidates[velm::kMaxSquares];
   int n = 0;
   for (int sq = 0; sq < board->numSquares; sq++)
-    if (board->squares[sq].candidate) candidates[n++] = sq;
+    if (board->isCandidate(sq)) candidates[n++] = sq;
   start = Clock::now();
   for (int round = 0; round < kPairRounds; round++) {
     for (int i = 0; i < n; i++) {

@@ -49,7 +49,7 @@ void playRandomStones(velm::VelmBrain& b, int count, std::mt19937& rng) {
     int candidates[velm::kMaxSquares];
     int n = 0;
     for (int sq = 0; sq < b.numSquares; sq++)
-      if (b.squares[sq].candidate) candidates[n++] = sq;
+      if (b.isCandidate(sq)) candidates[n++] = sq;
     const int sq = candidates[rng() % n];
     b.makeGameMove(b.sqX[sq], b.sqY[sq]);
   }
