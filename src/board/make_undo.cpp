@@ -82,12 +82,10 @@ void VelmBoard::makeMove(int sq) {
 
   // Step 4. New candidates around the stone: the squares of near[sq] that
   // hold no stone, word by word; the words as they were go to the record.
-  for (int k = 0; k < kNearWords; k++) {
-    const int w = nearWord[sq] + k;
-    const std::uint64_t before = candSquares.word[w];
-    rec.savedCand[k] = before;
-    candSquares.word[w] = before | (nearBits[sq][k] & ~stoneSquares.word[w]);
-  }
+  std::uint64_t* const candWords = &candSquares.word[nearWord[sq]];
+  std::memcpy(rec.savedCand, candWords, sizeof rec.savedCand);
+  for (int k = 0; k < kNearWords; k++)
+    candWords[k] |= nearBits[sq][k] & ~stoneSquares.word[nearWord[sq] + k];
 
   // Step 5. Keys and codes of the empty squares whose lines hold the stone,
   // found from the played square's own keys (exact: it was empty), in slot
@@ -173,12 +171,14 @@ void VelmBoard::undoMove() {
   fourSquares[1] = rec.savedFours[1];
 
   // Step 3. The line state of the squares the move changed.
-  for (int k = 0; k < rec.lineCount; k++)
-    std::memcpy(&squares[rec.lines[k].square], rec.lines[k].bytes, kLineStateBytes);
+  const SavedLines* const lines = rec.lines;
+  const int lineCount = rec.lineCount;
+  for (int k = 0; k < lineCount; k++)
+    std::memcpy(&squares[lines[k].square], lines[k].bytes, kLineStateBytes);
 
   // Step 4. The candidate words the move changed, then the freed square,
   // which is always left a candidate; its frozen codes are exact again.
-  for (int k = 0; k < kNearWords; k++) candSquares.word[nearWord[rec.move] + k] = rec.savedCand[k];
+  std::memcpy(&candSquares.word[nearWord[rec.move]], rec.savedCand, sizeof rec.savedCand);
   squares[rec.move].stone = kCellEmpty;
   candSquares.insert(rec.move);
   stoneSquares.erase(rec.move);
