@@ -177,12 +177,9 @@ class VelmBrain : public VelmBoard {
   bool isFiveSquare(int sq, int side) const;
   // Lists sq as a four square (fourList) when one side's codes hold a four,
   // and as a winning square (winList) once for an open four and once more
-  // for two fours; listThreats does the same from the crossThreats entry of
-  // the square's cross index.
+  // for two fours; winAndForced reads the same from crossThreats.
   static void patInve(const int* codes, int* fourList, int& fourCount, int* winList, int& winCount,
                       int sq);
-  static void listThreats(int threats, int* fourList, int& fourCount, int* winList, int& winCount,
-                          int sq);
   // A four or a three that can become an open four among one side's codes.
   static bool attCheck(const int* codes);
   void difeFind(int* out, int sq, int side) const;
@@ -199,8 +196,8 @@ class VelmBrain : public VelmBoard {
   // Scratch storage of the search (one search at a time per object).
   // The kept keys of genMoves, after a sentinel.
   int candScratch[kMaxSquares + 1];
-  int s4x[kMoveListCapacity], dc4x[kMoveListCapacity];
-  int s4y[kMoveListCapacity], dc4y[kMoveListCapacity];
+  int s4x[kMoveListCapacity];
+  int dc4y[kMoveListCapacity];
   int forcedMoves[kMoveListCapacity];
 };
 

@@ -1,5 +1,7 @@
 // Threat detection: fives, and squares where either side makes an open four
 // or two fours at once, with the forced replies they leave.
+#include <bit>
+
 #include "log/log.h"
 #include "search/brain.h"
 
@@ -55,27 +57,31 @@ int VelmBrain::winAndForced(int* list, int& score) {
     score = 0;
     return 0;
   }
-  // Step 5. Scan the candidate squares for fours of both sides, as patInve
-  // would list them, read from crossThreats. Nothing is listed for a
-  // square without a four or open four code of either side, so only the
-  // candidates in the four sets are visited, in index order.
+  // Step 5. Scan the candidate squares for fours of both sides, read from
+  // crossThreats: the side to move's four squares, and the opponent's
+  // winning squares (once for an open four, once more for two fours), as
+  // patInve would list them. Nothing is listed for a square without a four
+  // or open four code of either side, so only the candidates in the four
+  // sets are visited, in index order.
   if (numSquares <= 0) erro("Internal 9d8r89dsr8g");
-  int s4xCount = 0, dc4xCount = 0, s4yCount = 0, dc4yCount = 0;
+  int s4xCount = 0, dc4yCount = 0;
   const int words = squareWords(numSquares);
   for (int w = 0; w < words; w++) {
-    const std::uint64_t bits =
-        (fourSquares[0].word[w] | fourSquares[1].word[w]) & candSquares.word[w];
-    forEachBit(bits, w, [&](int sq) {
+    std::uint64_t bits = (fourSquares[0].word[w] | fourSquares[1].word[w]) & candSquares.word[w];
+    for (; bits != 0; bits &= bits - 1) {
+      const int sq = w * kSquareWordBits + std::countr_zero(bits);
       const BoardSquare& s = squares[sq];
-      listThreats(crossThreats[s.cross[x]], s4x, s4xCount, dc4x, dc4xCount, sq);
-      listThreats(crossThreats[s.cross[y]], s4y, s4yCount, dc4y, dc4yCount, sq);
-    });
-  }
-  // Step 6. The side to move makes the first unstoppable four.
-  if (dc4xCount > 0) {
-    list[0] = dc4x[0];
-    score = winScore;
-    return 1;
+      const int own = crossThreats[s.cross[x]];
+      // Step 6. The side to move makes the first unstoppable four.
+      if (own & kThreatWinMask) {
+        list[0] = sq;
+        score = winScore;
+        return 1;
+      }
+      if (own & kThreatFour) s4x[s4xCount++] = sq;
+      const int opp = crossThreats[s.cross[y]];
+      for (int k = (opp & kThreatWinMask) >> kThreatWinShift; k > 0; k--) dc4y[dc4yCount++] = sq;
+    }
   }
   // Step 7. The counts promised a threat that the scan did not find.
   if (dc4yCount == 0) erro("Internal 9d8r89dsr8g");
@@ -101,12 +107,6 @@ void VelmBrain::patInve(const int* codes, int* fourList, int& fourCount, int* wi
   const ThreatTraits t(codes);
   if (t.four) fourList[fourCount++] = sq;
   for (int k = 0; k < t.wins; k++) winList[winCount++] = sq;
-}
-
-void VelmBrain::listThreats(int threats, int* fourList, int& fourCount, int* winList, int& winCount,
-                            int sq) {
-  if (threats & kThreatFour) fourList[fourCount++] = sq;
-  for (int k = (threats & kThreatWinMask) >> kThreatWinShift; k > 0; k--) winList[winCount++] = sq;
 }
 
 bool VelmBrain::attCheck(const int* codes) {
