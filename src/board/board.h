@@ -83,6 +83,8 @@ struct alignas(32) BoardSquare {
   int pat(int side, int d) const { return codes[d] >> side * kLineCodeBits & kLineCodeMask; }
 };
 static_assert(sizeof(BoardSquare) == 32);
+// Every line key and every cross index fits its 16-bit field.
+static_assert(kLineKeys - 1 <= UINT16_MAX && kCrossEntries - 1 <= UINT16_MAX);
 constexpr std::size_t kLineStateBytes = offsetof(BoardSquare, stone);
 
 // One square's saved line state, and which square it is.
