@@ -175,13 +175,6 @@ class VelmBrain : public VelmBoard {
   // An empty square on which `side` makes five (the count says one exists).
   int fiveSquare(int side) const;
   bool isFiveSquare(int sq, int side) const;
-  // Lists sq as a four square (fourList) when one side's codes hold a four,
-  // and as a winning square (winList) once for an open four and once more
-  // for two fours; winAndForced reads the same from crossThreats.
-  static void patInve(const int* codes, int* fourList, int& fourCount, int* winList, int& winCount,
-                      int sq);
-  // A four or a three that can become an open four among one side's codes.
-  static bool attCheck(const int* codes);
   void difeFind(int* out, int sq, int side) const;
   void difeCalc(int* moves, int& count, const int* threats, int threatCount, int side);
 

@@ -59,10 +59,10 @@ int VelmBrain::winAndForced(int* list, int& score) {
   }
   // Step 5. Scan the candidate squares for fours of both sides, read from
   // crossThreats: the side to move's four squares, and the opponent's
-  // winning squares (once for an open four, once more for two fours), as
-  // patInve would list them. Nothing is listed for a square without a four
-  // or open four code of either side, so only the candidates in the four
-  // sets are visited, in index order.
+  // winning squares (once for an open four, once more for two fours).
+  // Nothing is listed for a square without a four or open four code of
+  // either side, so only the candidates in the four sets are visited, in
+  // index order.
   if (numSquares <= 0) erro("Internal 9d8r89dsr8g");
   int s4xCount = 0, dc4yCount = 0;
   const int words = squareWords(numSquares);
@@ -100,17 +100,6 @@ int VelmBrain::winAndForced(int* list, int& score) {
   list[0] = dc4y[0];
   score = -winScore;
   return 1;
-}
-
-void VelmBrain::patInve(const int* codes, int* fourList, int& fourCount, int* winList,
-                        int& winCount, int sq) {
-  const ThreatTraits t(codes);
-  if (t.four) fourList[fourCount++] = sq;
-  for (int k = 0; k < t.wins; k++) winList[winCount++] = sq;
-}
-
-bool VelmBrain::attCheck(const int* codes) {
-  return ThreatTraits(codes).attack;
 }
 
 }  // namespace velm
