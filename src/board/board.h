@@ -32,7 +32,8 @@
 // verifyBoard() recomputes everything derived from the stones and
 // compares; Debug builds call it after every make/undo.
 //
-// The pattern tables are built once by the constructor and only read after.
+// The pattern tables (PatternTables, below) are copied in by the
+// constructor and only read after.
 #pragma once
 
 #include <cstddef>
@@ -112,24 +113,11 @@ struct UndoRecord {
   SquareSet savedFours[2];  // fourSquares before the move
 };
 
-class VelmBoard : public VelmHash {
- public:
-  VelmBoard();
-
-  int boardWidth = 0;
-  int boardHeight = 0;
-  int numSquares = 0;
-  int moveCount = 0;
-  BoardSquare squares[kMaxSquares];
-  BoardSquare* column[kMaxSide];
-  int sqMark[kMaxSquares];
-  int sideToMove = 0;
-  int sideOther = 1;
-  int sqIndex[kMaxSide][kMaxSide];
-  int sqX[kMaxSquares];
-  int sqY[kMaxSquares];
-
-  // Pattern tables (built by the constructor).
+// The pattern tables: what every line key and every quadruple of direction
+// codes means, for both sides. They depend on nothing but the pattern rules;
+// a process computes them once and every board copies them in its
+// constructor; nothing changes them after.
+struct PatternTables {
   int linePattern[kLineKeys][2];
   int lineDefence[kLineKeys][2][2];
   int crossValue[kCrossEntries];
@@ -147,12 +135,34 @@ class VelmBoard : public VelmHash {
   std::uint8_t lineCodes[kLineKeys];
   std::uint8_t crossFlags[kCrossEntries];
   std::uint8_t crossThreats[kCrossEntries];
+  // lineSlots[key]: bit j set when the cell of slot j of a direction is
+  // empty in `key`. A square's four keys give the slots of the empty
+  // squares around it, off-board cells never being empty.
+  std::uint8_t lineSlots[kLineKeys];
   static constexpr int kCrossCodeMask = 0x7;
   static constexpr int kCrossFour = 0x8;
   static constexpr int kThreatFour = 0x1;
   static constexpr int kThreatAttack = 0x2;
   static constexpr int kThreatWinShift = 2;
   static constexpr int kThreatWinMask = 0xC;
+};
+
+class VelmBoard : public VelmHash, public PatternTables {
+ public:
+  VelmBoard();
+
+  int boardWidth = 0;
+  int boardHeight = 0;
+  int numSquares = 0;
+  int moveCount = 0;
+  BoardSquare squares[kMaxSquares];
+  BoardSquare* column[kMaxSide];
+  int sqMark[kMaxSquares];
+  int sideToMove = 0;
+  int sideOther = 1;
+  int sqIndex[kMaxSide][kMaxSide];
+  int sqX[kMaxSquares];
+  int sqY[kMaxSquares];
 
   int near[kMaxSquares][kNearMax];
   int nearCount[kMaxSquares];
@@ -166,10 +176,6 @@ class VelmBoard : public VelmHash {
   // when it leaves. Set by init() for the board's height.
   int slotOffset[kSlots];
   int slotFlip[2][kSlots];
-  // lineSlots[key]: bit j set when the cell of slot j of a direction is
-  // empty in `key`. A square's four keys give the slots of the empty
-  // squares around it, off-board cells never being empty.
-  std::uint8_t lineSlots[kLineKeys];
   UndoRecord undoStack[kUndoCapacity];
   CountBlock counts;
   SquareSet candSquares;

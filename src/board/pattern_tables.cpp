@@ -14,18 +14,6 @@ namespace {
 
 constexpr int kCodeDigits = 10;  // direction codes 0..9 are the decimal digits of a cross index
 
-// Every pattern table of VelmBoard, as the board holds them.
-struct PatternTables {
-  int linePattern[kLineKeys][2];
-  int lineDefence[kLineKeys][2][2];
-  int crossValue[kCrossEntries];
-  int crossCode[kCrossEntries];
-  std::uint8_t lineCodes[kLineKeys];
-  std::uint8_t crossFlags[kCrossEntries];
-  std::uint8_t lineSlots[kLineKeys];
-  std::uint8_t crossThreats[kCrossEntries];
-};
-
 // Computes the tables (zeroed storage: completion squares are written only
 // for fours).
 void buildTables(PatternTables& t) {
@@ -36,19 +24,9 @@ void buildTables(PatternTables& t) {
       t.linePattern[k][side] = findPatternKey(k, side, t.lineDefence[k][side]);
     }
   }
-  // Step 2. Cross values and cross codes of every quadruple.
-  for (int c0 = 0; c0 < kCodeDigits; c0++)
-    for (int c1 = 0; c1 < kCodeDigits; c1++)
-      for (int c2 = 0; c2 < kCodeDigits; c2++)
-        for (int c3 = 0; c3 < kCodeDigits; c3++)
-          t.crossValue[crossIndex(c0, c1, c2, c3)] = setPatternVal(c0, c1, c2, c3);
-  for (int c0 = 0; c0 < kCodeDigits; c0++)
-    for (int c1 = 0; c1 < kCodeDigits; c1++)
-      for (int c2 = 0; c2 < kCodeDigits; c2++)
-        for (int c3 = 0; c3 < kCodeDigits; c3++)
-          t.crossCode[crossIndex(c0, c1, c2, c3)] = setPatternCross(c0, c1, c2, c3);
-  // Step 3. The compact copies and the empty slots used by make and undo.
-  static_assert(kPatternCodes <= kLineCodeMask + 1 && kCrossCodes <= VelmBoard::kCrossCodeMask + 1);
+  // Step 2. The compact line codes and the empty slots used by make and undo.
+  static_assert(kPatternCodes <= kLineCodeMask + 1 &&
+                kCrossCodes <= PatternTables::kCrossCodeMask + 1);
   for (int k = 0; k < kLineKeys; k++) {
     t.lineCodes[k] =
         static_cast<std::uint8_t>(t.linePattern[k][0] | t.linePattern[k][1] << kLineCodeBits);
@@ -71,6 +49,8 @@ void buildTables(PatternTables& t) {
     t.lineSlots[k] =
         static_cast<std::uint8_t>(highSlots[k >> kByteBits] | lowSlots[k % kByteValues]);
   }
+  // Step 3. Every quadruple of direction codes: its value, cross code, flags
+  // and threat traits.
   auto four = [](int c) { return c == patFour || c == patOpenFour; };
   for (int c0 = 0; c0 < kCodeDigits; c0++)
     for (int c1 = 0; c1 < kCodeDigits; c1++)
@@ -79,13 +59,15 @@ void buildTables(PatternTables& t) {
           const int index = crossIndex(c0, c1, c2, c3);
           const int codes[kDirections] = {c0, c1, c2, c3};
           const ThreatTraits threats(codes);
+          t.crossValue[index] = setPatternVal(c0, c1, c2, c3);
+          t.crossCode[index] = setPatternCross(c0, c1, c2, c3);
           const bool hasFour = four(c0) || four(c1) || four(c2) || four(c3);
-          t.crossFlags[index] =
-              static_cast<std::uint8_t>(t.crossCode[index] | (hasFour ? VelmBoard::kCrossFour : 0));
+          t.crossFlags[index] = static_cast<std::uint8_t>(
+              t.crossCode[index] | (hasFour ? PatternTables::kCrossFour : 0));
           t.crossThreats[index] =
-              static_cast<std::uint8_t>((threats.four ? VelmBoard::kThreatFour : 0) |
-                                        (threats.attack ? VelmBoard::kThreatAttack : 0) |
-                                        threats.wins << VelmBoard::kThreatWinShift);
+              static_cast<std::uint8_t>((threats.four ? PatternTables::kThreatFour : 0) |
+                                        (threats.attack ? PatternTables::kThreatAttack : 0) |
+                                        threats.wins << PatternTables::kThreatWinShift);
         }
 }
 
@@ -115,15 +97,7 @@ VelmBoard::VelmBoard() {
   std::memset(&counts, 0, sizeof counts);
 
   // Step 2. The pattern tables.
-  const PatternTables& t = patternTables();
-  std::memcpy(linePattern, t.linePattern, sizeof linePattern);
-  std::memcpy(lineDefence, t.lineDefence, sizeof lineDefence);
-  std::memcpy(crossValue, t.crossValue, sizeof crossValue);
-  std::memcpy(crossCode, t.crossCode, sizeof crossCode);
-  std::memcpy(lineCodes, t.lineCodes, sizeof lineCodes);
-  std::memcpy(crossFlags, t.crossFlags, sizeof crossFlags);
-  std::memcpy(lineSlots, t.lineSlots, sizeof lineSlots);
-  std::memcpy(crossThreats, t.crossThreats, sizeof crossThreats);
+  static_cast<PatternTables&>(*this) = patternTables();
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {
