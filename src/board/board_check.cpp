@@ -41,6 +41,11 @@ bool mismatch(char* why, int whySize, const char* format, ...) {
   return false;
 }
 
+// The cross index that a square's own codes for `side` give.
+int codesCrossIndex(const BoardSquare& s, int side) {
+  return crossIndex(s.pat(side, 0), s.pat(side, 1), s.pat(side, 2), s.pat(side, 3));
+}
+
 }  // namespace
 
 bool VelmBoard::verifyBoard(char* why, int whySize) const {
@@ -111,8 +116,7 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
         }
       }
       for (int side = 0; side < 2; side++) {
-        const int index =
-            crossIndex(s.pat(side, 0), s.pat(side, 1), s.pat(side, 2), s.pat(side, 3));
+        const int index = codesCrossIndex(s, side);
         if (s.cross[side] != index)
           return mismatch(why, whySize, "cross index of (%d,%d) side %d is %d, codes give %d", x, y,
                           side, s.cross[side], index);
@@ -162,7 +166,7 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
     if (stoneSquares.contains(sq) != (onBoard && s.stone != kCellEmpty))
       return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {
-      const int index = crossIndex(s.pat(side, 0), s.pat(side, 1), s.pat(side, 2), s.pat(side, 3));
+      const int index = codesCrossIndex(s, side);
       const bool four = onBoard && s.stone == kCellEmpty && (crossFlags[index] & kCrossFour) != 0;
       if (fourSquares[side].contains(sq) != four)
         return mismatch(why, whySize, "square %d: four set of side %d differs from its codes", sq,
