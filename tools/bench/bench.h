@@ -4,12 +4,16 @@
 #pragma once
 
 namespace velm {
+class VelmBoard;
 class VelmBrain;
-}
+}  // namespace velm
 
 // Plays "x,y x,y ..." (a position's stones in order) as game moves; returns
 // how many.
 int playMoves(velm::VelmBrain& b, const char* moves);
+// Writes the board's candidate squares, in index order, into `out` (room for
+// kMaxSquares); returns how many.
+int listCandidates(const velm::VelmBoard& board, int* out);
 
 // Engine construction, first inits, make/undo cost, peak memory.
 void runBoardBench();

@@ -37,14 +37,19 @@ void playMiddleGame(velm::VelmBoard& board, int moves) {
   board.makeMove(board.sqIndex[board.boardWidth / 2][board.boardHeight / 2]);
   for (int m = 1; m < moves; m++) {
     int candidates[velm::kMaxSquares];
-    int n = 0;
-    for (int sq = 0; sq < board.numSquares; sq++)
-      if (board.isCandidate(sq)) candidates[n++] = sq;
+    const int n = listCandidates(board, candidates);
     board.makeMove(candidates[rng() % n]);
   }
 }
 
 }  // namespace
+
+int listCandidates(const velm::VelmBoard& board, int* out) {
+  int n = 0;
+  for (int sq = 0; sq < board.numSquares; sq++)
+    if (board.isCandidate(sq)) out[n++] = sq;
+  return n;
+}
 
 void runBoardBench() {
 #ifdef VELM_CHECK_BOARD
@@ -65,9 +70,7 @@ void runBoardBench() {
   board->init(15, 15);
   playMiddleGame(*board, kMiddleGameMoves);
   int candidates[velm::kMaxSquares];
-  int n = 0;
-  for (int sq = 0; sq < board->numSquares; sq++)
-    if (board->isCandidate(sq)) candidates[n++] = sq;
+  const int n = listCandidates(*board, candidates);
   start = Clock::now();
   for (int round = 0; round < kPairRounds; round++) {
     for (int i = 0; i < n; i++) {

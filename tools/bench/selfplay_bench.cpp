@@ -47,9 +47,7 @@ void playRandomStones(velm::VelmBrain& b, int count, std::mt19937& rng) {
       continue;
     }
     int candidates[velm::kMaxSquares];
-    int n = 0;
-    for (int sq = 0; sq < b.numSquares; sq++)
-      if (b.isCandidate(sq)) candidates[n++] = sq;
+    const int n = listCandidates(b, candidates);
     const int sq = candidates[rng() % n];
     b.makeGameMove(b.sqX[sq], b.sqY[sq]);
   }
