@@ -7,8 +7,6 @@
 
 namespace velm {
 
-namespace {}  // namespace
-
 void VelmBoard::init(int width, int height) {
   // Step 1. Tables are sized for the largest board.
   if (width > kMaxSide || height > kMaxSide) erro("Size");
