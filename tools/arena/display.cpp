@@ -56,6 +56,12 @@ std::string eloText(const MatchTally& tally) {
   return text;
 }
 
+const char* verdictText(SprtVerdict verdict) {
+  return verdict == SprtVerdict::kAcceptH1   ? "H1 accepted"
+         : verdict == SprtVerdict::kAcceptH0 ? "H0 accepted"
+                                             : "no decision";
+}
+
 namespace {
 
 std::string llrText(const SprtStatus& sprt) {
@@ -113,12 +119,9 @@ std::vector<std::string> summaryLines(const std::string names[2], const MatchTal
     lines.push_back(text);
   }
   if (sprt.enabled) {
-    const char* verdict = sprt.verdict == SprtVerdict::kAcceptH1   ? "H1 accepted"
-                          : sprt.verdict == SprtVerdict::kAcceptH0 ? "H0 accepted"
-                                                                   : "no decision";
     std::snprintf(text, sizeof text, "SPRT elo0=%g elo1=%g alpha=%g beta=%g: ", sprt.test.elo0,
                   sprt.test.elo1, sprt.test.alpha, sprt.test.beta);
-    lines.push_back(text + llrText(sprt) + ", " + verdict);
+    lines.push_back(text + llrText(sprt) + ", " + verdictText(sprt.verdict));
   }
   return lines;
 }

@@ -29,6 +29,9 @@ struct SprtStatus {
   SprtVerdict verdict = SprtVerdict::kContinue;
 };
 
+// "H1 accepted", "H0 accepted" or "no decision".
+const char* verdictText(SprtVerdict verdict);
+
 // "+88.7 +/- 190.2 (95%)", "+inf", "-inf", "+0.0 +/- inf (95%)" or
 // "none (no games)".
 std::string eloText(const MatchTally& tally);

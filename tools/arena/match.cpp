@@ -107,8 +107,7 @@ bool countGame(const MatchPlan& plan, const GameRecord& game, MatchOutcome& outc
   console.status(statusLine(outcome.tally, plan.totalGames, sprt));
   if (sprt.verdict == SprtVerdict::kContinue) return false;
   char text[128];
-  std::snprintf(text, sizeof text, "SPRT: %s after %d games (LLR %.2f)",
-                sprt.verdict == SprtVerdict::kAcceptH1 ? "H1 accepted" : "H0 accepted",
+  std::snprintf(text, sizeof text, "SPRT: %s after %d games (LLR %.2f)", verdictText(sprt.verdict),
                 outcome.tally.games(), sprt.llr);
   console.line(text);
   return true;
