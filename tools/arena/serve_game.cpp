@@ -158,9 +158,7 @@ void LiveGame::playBrainMove(std::unique_lock<std::mutex>& lock) {
   EngineSession& engine = *seats[record.engineOfMove(record.moves.size())];
   GameRecord copy = record;
   GameBoard position = board;
-  GameTime time;
-  time.used[0] = used[0];
-  time.used[1] = used[1];
+  GameTime time = gameTime;
   activity = Activity::kThinking;
   busySince = tools::nowMs();
   changed();
@@ -177,8 +175,7 @@ void LiveGame::playBrainMove(std::unique_lock<std::mutex>& lock) {
   lock.lock();
   record = std::move(copy);
   board = std::move(position);
-  used[0] = time.used[0];
-  used[1] = time.used[1];
+  gameTime = time;
   activity = Activity::kIdle;
   over = ended;
   turnStart = tools::nowMs();
@@ -211,7 +208,7 @@ PageAnswer LiveGame::newGame(const JsonObject& request) {
   fresh.names[1] = record.names[1];
   record = std::move(fresh);
   board = GameBoard(rules.size);
-  used[0] = used[1] = 0;
+  gameTime = GameTime();
   over = false;
   job = Job::kNewGame;
   changed();
@@ -253,7 +250,7 @@ PageAnswer LiveGame::move(const JsonObject& request) {
   m.y = cy;
   m.ms = now - turnStart;
   record.moves.push_back(m);
-  used[kPersonSeat] += m.ms;
+  gameTime.used[kPersonSeat] += m.ms;
   record.slowest[kPersonSeat] = std::max(record.slowest[kPersonSeat], m.ms);
   over = stoneEndsGame(board, cx, cy, record);
   turnStart = now;
@@ -275,13 +272,13 @@ PageAnswer LiveGame::undo() {
   // position with BOARD before its next move.
   record.moves.resize(cut - 1);
   board = GameBoard(rules.size);
-  used[0] = used[1] = 0;
+  gameTime = GameTime();
   record.slowest[0] = record.slowest[1] = 0;
   for (std::size_t i = 0; i < record.moves.size(); ++i) {
     const RecordedMove& m = record.moves[i];
     const int player = record.engineOfMove(i);
     board.place(m.x, m.y, i % 2 == 0 ? kBlack : kWhite);
-    used[player] += m.ms;
+    gameTime.used[player] += m.ms;
     record.slowest[player] = std::max(record.slowest[player], m.ms);
   }
   record.winner = kNoWinner;

@@ -89,7 +89,7 @@ class LiveGame {
   std::condition_variable newsCv;  // the pages: the version changed
   GameRecord record;
   GameBoard board;
-  long long used[2] = {0, 0};  // reply time of each player in this game
+  GameTime gameTime;  // reply time of each player in this game, as the referee keeps it
   Job job = Job::kNone;
   Activity activity = Activity::kIdle;
   bool over = false;
