@@ -50,20 +50,22 @@ bool setUpEngines(EngineSession* engines[2], GameRecord& record, const MatchRule
                      : rules.matchMs > 0 ? rules.matchMs
                                          : kUnlimitedMatchMs;
   settings.maxMemory = rules.maxMemory;
-  for (int e = 0; e < 2; ++e) {
-    if (engines[e] != nullptr) record.names[e] = engines[e]->name;
-  }
+  bool ok = true;
   for (int e : {record.blackEngine, 1 - record.blackEngine}) {
     if (engines[e] == nullptr) continue;
     SetupResult setup = engines[e]->prepareGame(settings);
     collectMessages(*engines[e], record);
-    record.names[e] = engines[e]->name;  // the first start has just asked ABOUT
     if (!setup.ok) {
       lose(record, e, setup.reason, setup.detail);
-      return false;
+      ok = false;
+      break;
     }
   }
-  return true;
+  // The names after START: an engine's first start has just asked ABOUT.
+  for (int e = 0; e < 2; ++e) {
+    if (engines[e] != nullptr) record.names[e] = engines[e]->name;
+  }
+  return ok;
 }
 
 bool takeEngineStone(EngineSession& engine, GameBoard& board, GameRecord& record, GameTime& time,
