@@ -20,10 +20,8 @@ namespace arena {
 
 namespace {
 
-constexpr int kBadRequest = 400;
 constexpr int kNotFound = 404;
 constexpr int kMethodNotAllowed = 405;
-constexpr int kConflict = 409;
 constexpr int kPayloadTooLarge = 413;
 constexpr int kUnsupportedType = 415;
 constexpr const char* kJsonType = "application/json";

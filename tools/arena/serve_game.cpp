@@ -12,11 +12,6 @@ namespace arena {
 
 namespace {
 
-// HTTP statuses of the answers.
-constexpr int kOk = 200;
-constexpr int kBadRequest = 400;  // the request itself is wrong
-constexpr int kConflict = 409;    // a right request at the wrong moment
-
 long long wallClockMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
