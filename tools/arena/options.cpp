@@ -171,7 +171,7 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
         return false;
       }
     } else if (name == "--serve") {
-      if (!numeric(0, 65535)) return false;
+      if (!numeric(0, kMaxPort)) return false;
       options.servePort = static_cast<int>(number);
     } else if (name == "--listen") {
       options.listenAddress = value;

@@ -23,6 +23,8 @@ constexpr int kDefaultGamesWithoutOpenings = 2;
 constexpr int kUnlimitedMatchMs = 1000000000;
 // More games at once than this is a typing error, not a machine.
 constexpr int kMaxConcurrency = 256;
+// The highest TCP port; --serve 0 takes any free one.
+constexpr int kMaxPort = 65535;
 
 struct ArenaOptions {
   std::vector<std::string> engines;  // two shell commands; one or two with --serve
