@@ -162,14 +162,18 @@ bool takeEngineStone(EngineSession& engine, GameBoard& board, GameRecord& record
   }
 
   // Step 4. Place and record the stone.
-  board.place(x, y, parity == 0 ? kBlack : kWhite);
   RecordedMove m;
   m.x = x;
   m.y = y;
   m.ms = reply.ms;
-  record.moves.push_back(m);
+  addStone(board, record, m);
   engine.moveAccepted(static_cast<int>(record.moves.size()));
   return true;
+}
+
+void addStone(GameBoard& board, GameRecord& record, const RecordedMove& stone) {
+  board.place(stone.x, stone.y, record.moves.size() % 2 == 0 ? kBlack : kWhite);
+  record.moves.push_back(stone);
 }
 
 bool stoneEndsGame(const GameBoard& board, int x, int y, GameRecord& record) {
@@ -207,8 +211,7 @@ GameRecord playGame(EngineSession* engines[2], int number, int blackEngine, cons
       m.x = centre + o.dx;
       m.y = centre + o.dy;
       m.opening = true;
-      board.place(m.x, m.y, record.moves.size() % 2 == 0 ? kBlack : kWhite);
-      record.moves.push_back(m);
+      addStone(board, record, m);
     }
     if (rules.show && !record.moves.empty()) {
       std::printf("%s", boardText(board, record.moves.back().x, record.moves.back().y).c_str());

@@ -44,6 +44,11 @@ struct GameTime {
   long long clock[2] = {0, 0};
 };
 
+// Places `stone` as the record's next stone, in the colour its number gives
+// (black first), and appends it to the moves: the one way a stone enters a
+// game, so that the board keeps exactly the record's stones.
+void addStone(GameBoard& board, GameRecord& record, const RecordedMove& stone);
+
 // Asks `engine` (the one on move) for the next stone, judges the reply and,
 // when it is a legal stone in time, places it and records it with its reply
 // time. False when the reply lost the game; the record then says why.

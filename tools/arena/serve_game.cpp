@@ -239,12 +239,11 @@ PageAnswer LiveGame::move(const JsonObject& request) {
   // Step 3. Place and record the stone with the person's time; the worker
   // then asks the brain.
   const long long now = tools::nowMs();
-  board.place(cx, cy, record.moves.size() % 2 == 0 ? kBlack : kWhite);
   RecordedMove m;
   m.x = cx;
   m.y = cy;
   m.ms = now - turnStart;
-  record.moves.push_back(m);
+  addStone(board, record, m);
   gameTime.used[kPersonSeat] += m.ms;
   record.slowest[kPersonSeat] = std::max(record.slowest[kPersonSeat], m.ms);
   over = stoneEndsGame(board, cx, cy, record);
