@@ -197,6 +197,18 @@ class VelmBoard : public VelmHash, public PatternTables {
   }
   void makeMove(int sq);
   void undoMove();
+  // What the five squares would be after the side to move plays the empty
+  // square sq, read without playing it: the square makeMove would record
+  // as the mover's first five square, when afterwards the mover has exactly
+  // one (square, direction) pair coded five and the opponent none; -1 in
+  // every other case. Counts pairs exactly as makeMove does.
+  int soleFiveAfter(int sq) const;
+  // Whether `other` would be a candidate after a stone on the empty square sq.
+  bool candidateAfter(int sq, int other) const {
+    const int k = static_cast<int>(SquareSet::wordOf(other)) - nearWord[sq];
+    return isCandidate(other) ||
+           (k >= 0 && k < kNearWords && (nearBits[sq][k] & SquareSet::bit(other)) != 0);
+  }
 
   // Cross code / cross value of a square for one side, from its four codes.
   int squareCross(const BoardSquare& s, int side) const { return crossCode[s.cross[side]]; }

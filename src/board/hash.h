@@ -117,9 +117,13 @@ class VelmHash {
   void setTableBits(int bits);
 
   void storeTT(int depth, int fullDepth, int value, int bound, int move) {
+    storeTT(key, depth, fullDepth, value, bound, move);
+  }
+  // Stores for the position of key `at`, which need not be on the board.
+  void storeTT(std::uint64_t at, int depth, int fullDepth, int value, int bound, int move) {
     tablesClear = false;
-    TTEntry& e = tt[key & tableMask];
-    e.key = key;
+    TTEntry& e = tt[at & tableMask];
+    e.key = at;
     e.depthCode = tableDepthCode(depth);
     e.fullDepthCode = tableDepthCode(fullDepth);
     e.value = value;
@@ -130,10 +134,11 @@ class VelmHash {
     TTEntry* e = &tt[key & tableMask];
     return e->key == key ? e : nullptr;
   }
-  void storeTT0(int value) {
+  void storeTT0(int value) { storeTT0(key, value); }
+  void storeTT0(std::uint64_t at, int value) {
     tablesClear = false;
-    TT0Entry& e = tt0[key & tableMask];
-    e.key = key;
+    TT0Entry& e = tt0[at & tableMask];
+    e.key = at;
     e.value = value;
   }
   int retriveTT0() const { return retriveTT0(key); }

@@ -181,6 +181,7 @@ class VelmBrain : public VelmBoard {
   // Evaluation.
   int boardValueBase();
   int boardValueRico();
+  int fourValue(int sq, int block);
   // The leaf value the options ask for: boardValueRico or boardValueBase.
   int boardValue();
   int quietValue() const;

@@ -116,6 +116,47 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
                 "Error: Size");
 }
 
+// soleFiveAfter foretells, without playing, what makeMove leaves: on random
+// walks, every square that is a four of either side is played and taken
+// back. A square it names is the mover's only five square afterwards, with
+// no opponent five; and when the mover had no five, every move that leaves
+// exactly that is named.
+TEST_F(Board, SoleFiveAfterForetellsMakeMove) {
+  const int shapes[][3] = {{15, 15, 7}, {20, 20, 8}, {7, 7, 9}, {15, 15, 10}, {20, 20, 11}};
+  Ints named(2);  // moves named, and moves not named that made fives
+  for (const auto& [width, height, seed] : shapes) {
+    std::mt19937 rng(seed);
+    newGame(width, kOptionRichEval, height);
+    b().makeMove(static_cast<int>(rng() % b().numSquares));
+    for (int step = 0; step < 300 && b().moveCount < b().numSquares; step++) {
+      const int x = b().sideToMove;
+      const int y = b().sideOther;
+      const int fivesBefore = b().counts.patCount[x][patFive];
+      Ints candidates;
+      for (int s = 0; s < b().numSquares; s++) {
+        if (!b().isCandidate(s)) continue;
+        candidates.push_back(s);
+        if (!b().fourSquares[0].contains(s) && !b().fourSquares[1].contains(s)) continue;
+        const int block = b().soleFiveAfter(s);
+        b().makeMove(s);
+        const CountBlock& c = b().counts;
+        const bool sole = c.patCount[x][patFive] == 1 && c.patCount[y][patFive] == 0;
+        if (block >= 0) {
+          ASSERT_TRUE(sole) << "square " << s << " after " << b().moveCount - 1 << " moves";
+          ASSERT_EQ(c.fiveSq[x][0], block) << "square " << s;
+        } else if (fivesBefore == 0) {
+          ASSERT_FALSE(sole) << "square " << s << " after " << b().moveCount - 1 << " moves";
+        }
+        named[block >= 0 ? 0 : 1] += block >= 0 || c.patCount[x][patFive] > 0;
+        b().undoMove();
+      }
+      b().makeMove(candidates.at(rng() % candidates.size()));
+    }
+  }
+  EXPECT_GT(named[0], 200);
+  EXPECT_GT(named[1], 1000);
+}
+
 // The board's own check notices each kind of drift between what make/undo
 // keep and the stones (and the squares whose line state an undo record would put back), and
 // accepts the candidate mark that undoing a move far from the stones leaves
