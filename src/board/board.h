@@ -197,11 +197,11 @@ class VelmBoard : public VelmHash, public PatternTables {
   }
   void makeMove(int sq);
   void undoMove();
-  // What the five squares would be after the side to move plays the empty
-  // square sq, read without playing it: the square makeMove would record
-  // as the mover's first five square, when afterwards the mover has exactly
-  // one (square, direction) pair coded five and the opponent none; -1 in
-  // every other case. Counts pairs exactly as makeMove does.
+  // The five square the side to move would leave the opponent to block by
+  // playing the empty square sq, read without playing it: the square
+  // makeMove would record as the mover's first five square, when the mover
+  // has no five now and would have exactly one (square, direction) pair
+  // coded five afterwards, and the opponent none; otherwise -1.
   int soleFiveAfter(int sq) const;
   // Whether `other` would be a candidate after a stone on the empty square sq.
   bool candidateAfter(int sq, int other) const {

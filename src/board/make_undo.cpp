@@ -161,9 +161,12 @@ void VelmBoard::makeMove(int sq) {
 // A five code of a square means that some window of five cells holding it
 // has its four other cells of the side's stones. Such a window stays so
 // when a stone is added elsewhere, and gains the side's fourth stone only
-// from that side, on a square that was a four (code patFour or patOpenFour)
-// in that line. So the mover's stone changes no five code but those of its
-// own four directions, and none of the opponent's but its own square's.
+// from that side, on a square that was a four (code patFour or
+// patOpenFour) in that line, the square being one of the four's completion
+// cells (lineDefence). So when the mover has no five, its stone makes five
+// squares exactly at the completions of its fours, one per patFour and two
+// per patOpenFour, and changes no five code of the opponent's but its own
+// square's.
 int VelmBoard::soleFiveAfter(int sq) const {
   // Step 1. The opponent's five pairs after the stone: those of now, less
   // the played square's, which leave the counts. Any left cannot be
@@ -171,37 +174,28 @@ int VelmBoard::soleFiveAfter(int sq) const {
   const int x = sideToMove;
   const int y = sideOther;
   const BoardSquare& played = squares[sq];
+  if (counts.patCount[x][patFive] != 0) return -1;
   if (counts.patCount[y][patFive] != 0) {
     int yFives = counts.patCount[y][patFive];
     for (int d = 0; d < kDirections; d++) yFives -= played.pat(y, d) == patFive;
     if (yFives != 0) return -1;
   }
 
-  // Step 2. The mover's five pairs: those of now, less the played
-  // square's, plus each five code that comes or goes on the empty squares
-  // of the directions where the stone is a four, visited in makeMove's slot
-  // order, which makes the first square where one comes the square that
-  // makeMove records.
-  const int* flip = slotFlip[x];
-  int xFives = counts.patCount[x][patFive];
-  int first = -1;
+  // Step 2. The mover's five pairs after the stone: the completions of its
+  // fours, the one of a single patFour being the square makeMove records.
+  int fives = 0;
+  int block = -1;
   for (int d = 0; d < kDirections; d++) {
     const int own = played.pat(x, d);
-    if (own < patFour) continue;
-    xFives -= own == patFive;
-    for (unsigned rest = lineSlots[played.key[d]]; rest != 0; rest &= rest - 1) {
-      const unsigned i = static_cast<unsigned>(d * kSlotsPerDirection + std::countr_zero(rest));
-      const BoardSquare& t = (&played)[slotOffset[i]];
-      const unsigned code =
-          lineCodes[t.key[d] ^ static_cast<unsigned>(flip[i])] >> x * kLineCodeBits & kLineCodeMask;
-      const bool now = code == kFiveCode;
-      if (now && first < 0) first = sq + slotOffset[i];
-      xFives += now - (t.pat(x, d) == patFive);
-    }
+    if (own == patOpenFour) fives += 2;
+    if (own != patFour) continue;
+    fives++;
+    const int c = lineDefence[played.key[d]][x][0];
+    block = sq + slotOffset[d * kSlotsPerDirection + (c > 0 ? c - 1 : kLineReach - 1 - c)];
   }
 
   // Step 3. Exactly one five pair for the mover.
-  return xFives == 1 ? first : -1;
+  return fives == 1 ? block : -1;
 }
 
 void VelmBoard::undoMove() {

@@ -23,8 +23,9 @@ using Ints = std::vector<int>;
 // Fingerprints of the pattern tables, each one figure: the codes of every
 // line key for both sides, and the cross codes and values of every
 // quadruple of direction codes. Every key's codes stay when the colours are
-// exchanged or the line reversed, and its completion offsets are empty cells
-// that make five (one for a four, two in increasing order for an open four).
+// exchanged or the line reversed, and its completion offsets are the empty
+// cells that make five (one for a four, two in increasing order for an open
+// four, none otherwise).
 TEST_F(Board, PatternTables) {
   Ints codes(kPatternCodes), crossCodes(kCrossCodes);
   for (int key = 0; key < kLineKeys; key++) {
@@ -50,6 +51,15 @@ TEST_F(Board, PatternTables) {
         ASSERT_EQ(findPatternLine(line, side, nullptr), patFive) << key;
         line[kCentreCell + slots[k]] = kCellEmpty;
       }
+      if (code == patFive) continue;
+      int makesFive = 0;
+      for (int c = 0; c < kLineCells; c++) {
+        if (c == kCentreCell || line[c] != kCellEmpty) continue;
+        line[c] = side;
+        makesFive += findPatternLine(line, side, nullptr) == patFive;
+        line[c] = kCellEmpty;
+      }
+      ASSERT_EQ(makesFive, (slots[0] != 0) + (slots[1] != 0)) << key;
     }
   }
   EXPECT_EQ(codes, (Ints{107634, 4270, 800, 166, 7780, 1164, 156, 6428, 626, 2048}));
