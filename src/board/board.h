@@ -203,6 +203,10 @@ class VelmBoard : public VelmHash, public PatternTables {
   // has no five now and would have exactly one (square, direction) pair
   // coded five afterwards, and the opponent none; otherwise -1.
   int soleFiveAfter(int sq) const;
+  // The pattern and cross counts (not the five squares) that makeMove(sq)
+  // would leave, computed without playing: the engine values a position
+  // that turns out quiet from them alone.
+  void countsAfter(int sq, CountBlock& after) const;
   // Whether `other` would be a candidate after a stone on the empty square sq.
   bool candidateAfter(int sq, int other) const {
     const int k = static_cast<int>(SquareSet::wordOf(other)) - nearWord[sq];

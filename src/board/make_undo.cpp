@@ -158,6 +158,54 @@ void VelmBoard::makeMove(int sq) {
 #endif
 }
 
+namespace {
+
+// countsAfter's setCode: the same count changes, into `c`, with the square's
+// cross index read, not moved.
+inline void countCode(const VelmBoard& b, CountBlock& c, const BoardSquare& t, int side, unsigned d,
+                      unsigned old, unsigned code) {
+  c.patCount[side][old]--;
+  c.patCount[side][code]++;
+  const unsigned oldCross = t.cross[side];
+  const unsigned newCross = oldCross + (code - old) * static_cast<unsigned>(crossDigit[d]);
+  const unsigned oldFlags = b.crossFlags[oldCross];
+  const unsigned newFlags = b.crossFlags[newCross];
+  if (oldFlags == newFlags) return;
+  c.crossCount[side][oldFlags & VelmBoard::kCrossCodeMask]--;
+  c.crossCount[side][newFlags & VelmBoard::kCrossCodeMask]++;
+}
+
+}  // namespace
+
+void VelmBoard::countsAfter(int sq, CountBlock& after) const {
+  // Step 1. The counts as they are, less the played square's codes.
+  after = counts;
+  const BoardSquare& played = squares[sq];
+  for (int d = 0; d < kDirections; d++) {
+    after.patCount[0][played.pat(0, d)]--;
+    after.patCount[1][played.pat(1, d)]--;
+  }
+  after.crossCount[0][squareCross(played, 0)]--;
+  after.crossCount[1][squareCross(played, 1)]--;
+
+  // Step 2. The codes of the keys the stone would change, as makeMove
+  // changes them.
+  const int* flip = slotFlip[sideToMove];
+  for (std::uint32_t rest = emptySlots(played); rest != 0; rest &= rest - 1) {
+    const unsigned i = static_cast<unsigned>(std::countr_zero(rest));
+    const unsigned d = i / kSlotsPerDirection;
+    const BoardSquare& t = (&played)[slotOffset[i]];
+    const unsigned codes = lineCodes[t.key[d] ^ static_cast<unsigned>(flip[i])];
+    const unsigned old = t.codes[d];
+    if (codes == old) continue;
+    const unsigned changed = codes ^ old;
+    if (changed & kLineCodeMask)
+      countCode(*this, after, t, 0, d, old & kLineCodeMask, codes & kLineCodeMask);
+    if (changed >> kLineCodeBits)
+      countCode(*this, after, t, 1, d, old >> kLineCodeBits, codes >> kLineCodeBits);
+  }
+}
+
 // A five code of a square means that some window of five cells holding it
 // has its four other cells of the side's stones. Such a window stays so
 // when a stone is added elsewhere, and gains the side's fourth stone only

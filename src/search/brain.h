@@ -172,6 +172,13 @@ class VelmBrain : public VelmBoard {
 
   // Threats and defence.
   int winAndForced(int* list, int& score);
+  // Counts of a position where neither side has a five, an open four or two
+  // fours on one square: winAndForced lists nothing there.
+  static bool isQuiet(const CountBlock& c) {
+    return c.patCount[0][patFive] <= 0 && c.patCount[1][patFive] <= 0 &&
+           c.patCount[0][patOpenFour] <= 0 && c.patCount[1][patOpenFour] <= 0 &&
+           c.crossCount[0][crossDoubleFour] <= 0 && c.crossCount[1][crossDoubleFour] <= 0;
+  }
   // An empty square on which `side` makes five (the count says one exists).
   int fiveSquare(int side) const;
   bool isFiveSquare(int sq, int side) const;
@@ -182,9 +189,12 @@ class VelmBrain : public VelmBoard {
   int boardValueBase();
   int boardValueRico();
   int fourValue(int sq, int block);
+  bool quietAfter(int sq, int& value);
   // The leaf value the options ask for: boardValueRico or boardValueBase.
   int boardValue();
-  int quietValue() const;
+  int quietValue() const { return quietValue(counts, sideToMove); }
+  // The value of a quiet position of these counts for the side `toMove`.
+  static int quietValue(const CountBlock& c, int toMove);
   bool forcedLineStopped();
 
   // Scratch storage of the search (one search at a time per object).

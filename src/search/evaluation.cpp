@@ -49,8 +49,8 @@ int VelmBrain::boardValueBase() {
 }
 
 // The side to move counts twice.
-int VelmBrain::quietValue() const {
-  return 2 * own(counts, sideToMove) - own(counts, sideOther);
+int VelmBrain::quietValue(const CountBlock& c, int toMove) {
+  return 2 * own(c, toMove) - own(c, 1 - toMove);
 }
 
 bool VelmBrain::forcedLineStopped() {
@@ -89,7 +89,9 @@ int VelmBrain::boardValueRico() {
     // A reply that makes a four (half of all the replies played) leaves the
     // opponent one block: it is looked up too, then valued by fourValue,
     // which plays it only when the position after the block is missing
-    // from the table as well (about half the time).
+    // from the table as well (about half the time). Most of the other
+    // replies leave a quiet position, valued by quietAfter from the counts
+    // the move would leave, without playing it.
     v = NO_SCORE;
     for (int i = 0; i < n; i++) {
       if (forcedLineStopped()) return quietValue();
@@ -104,7 +106,7 @@ int VelmBrain::boardValueRico() {
       if (w == NO_SCORE) {
         if (block >= 0) {
           w = fourValue(sq, block);
-        } else {
+        } else if (!candidate || !quietAfter(sq, w)) {
           makeMove(sq);
           w = boardValueRico();
           undoMove();
@@ -148,6 +150,25 @@ int VelmBrain::fourValue(int sq, int block) {
   storeTT0(fourKey, v);
   if (v == winScore || v == -winScore) storeTT(fourKey, UNLIMITED, UNLIMITED, v, BOUND_EXACT, -1);
   return v;
+}
+
+// Whether the position after the side to move plays the candidate sq is
+// quiet, read from the counts the move would leave; if so, its value into
+// `value`. boardValueRico would find nothing to follow there and store the
+// quiet value of those counts: done here with the same stores, without
+// playing the move, whose undo would leave the board as it is. A position
+// already in tt0 holds that same value, so storing it again changes
+// nothing.
+bool VelmBrain::quietAfter(int sq, int& value) {
+  CountBlock after;
+  countsAfter(sq, after);
+  if (!isQuiet(after)) return false;
+  const std::uint64_t afterKey = key ^ zobrist[sideToMove][sq];
+  value = quietValue(after, sideOther);
+  storeTT0(afterKey, value);
+  if (value == winScore || value == -winScore)
+    storeTT(afterKey, UNLIMITED, UNLIMITED, value, BOUND_EXACT, -1);
+  return true;
 }
 
 int VelmBrain::boardValue() {

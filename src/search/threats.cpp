@@ -52,8 +52,7 @@ int VelmBrain::winAndForced(int* list, int& score) {
     return 1;
   }
   // Step 4. No unstoppable four square on either side: quiet.
-  if (c.patCount[x][patOpenFour] <= 0 && c.patCount[y][patOpenFour] <= 0 &&
-      c.crossCount[x][crossDoubleFour] <= 0 && c.crossCount[y][crossDoubleFour] <= 0) {
+  if (isQuiet(c)) {
     score = 0;
     return 0;
   }

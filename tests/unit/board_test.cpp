@@ -126,14 +126,16 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
                 "Error: Size");
 }
 
-// soleFiveAfter foretells, without playing, what makeMove leaves: on random
-// walks, every square that is a four of either side is played and taken
-// back. A square it names is the mover's only five square afterwards, with
-// no opponent five; and when the mover had no five, every move that leaves
-// exactly that is named.
-TEST_F(Board, SoleFiveAfterForetellsMakeMove) {
+// countsAfter and soleFiveAfter foretell, without playing, what makeMove
+// leaves. On random walks, every square that is a four of either side and
+// a few other candidates are played and taken back: countsAfter gives the
+// pattern and cross counts exactly. A square soleFiveAfter names is the
+// mover's only five square afterwards, with no opponent five; and when the
+// mover had no five, every move that leaves exactly that is named.
+TEST_F(Board, CountsAfterAndSoleFiveAfterForetellMakeMove) {
   const int shapes[][3] = {{15, 15, 7}, {20, 20, 8}, {7, 7, 9}, {15, 15, 10}, {20, 20, 11}};
-  Ints named(2);  // moves named, and moves not named that made fives
+  constexpr int kOthers = 4;  // candidates tried per position besides the fours
+  Ints named(2);              // moves named, and moves not named that made fives
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
     newGame(width, kOptionRichEval, height);
@@ -143,13 +145,19 @@ TEST_F(Board, SoleFiveAfterForetellsMakeMove) {
       const int y = b().sideOther;
       const int fivesBefore = b().counts.patCount[x][patFive];
       Ints candidates;
-      for (int s = 0; s < b().numSquares; s++) {
-        if (!b().isCandidate(s)) continue;
-        candidates.push_back(s);
-        if (!b().fourSquares[0].contains(s) && !b().fourSquares[1].contains(s)) continue;
+      for (int s = 0; s < b().numSquares; s++)
+        if (b().isCandidate(s)) candidates.push_back(s);
+      for (int s : candidates) {
+        const bool four = b().fourSquares[0].contains(s) || b().fourSquares[1].contains(s);
+        if (!four && static_cast<int>(rng() % candidates.size()) >= kOthers) continue;
         const int block = b().soleFiveAfter(s);
+        CountBlock after;
+        b().countsAfter(s, after);
         b().makeMove(s);
         const CountBlock& c = b().counts;
+        ASSERT_EQ(0, std::memcmp(after.patCount, c.patCount, sizeof c.patCount)) << "square " << s;
+        ASSERT_EQ(0, std::memcmp(after.crossCount, c.crossCount, sizeof c.crossCount))
+            << "square " << s;
         const bool sole = c.patCount[x][patFive] == 1 && c.patCount[y][patFive] == 0;
         if (block >= 0) {
           ASSERT_TRUE(sole) << "square " << s << " after " << b().moveCount - 1 << " moves";
