@@ -188,6 +188,13 @@ class VelmBrain : public VelmBoard {
   // Evaluation.
   int boardValueBase();
   int boardValueRico();
+  // The block a reply sq of the side to move leaves when it is a candidate
+  // and a four that leaves exactly one (soleFiveAfter); -1 otherwise.
+  int fourBlock(int sq) const {
+    return isCandidate(sq) && (crossThreats[squares[sq].cross[sideToMove]] & kThreatFour) != 0
+               ? soleFiveAfter(sq)
+               : -1;
+  }
   int fourValue(int sq, int block);
   bool quietAfter(int sq, int& value);
   // The leaf value the options ask for: boardValueRico or boardValueBase.

@@ -92,15 +92,24 @@ int VelmBrain::boardValueRico() {
     // from the table as well (about half the time). Most of the other
     // replies leave a quiet position, valued by quietAfter from the counts
     // the move would leave, without playing it.
+    // The table slots of the positions after each reply, and after each
+    // four's block, start loading first: the loop reads most of them with
+    // no move played in between to hide the wait. (The blocks are found
+    // again in the loop rather than kept in a second list in this frame,
+    // which recursion multiplies.)
+    for (int i = 0; i < n; i++) {
+      const int sq = replies[i];
+      const std::uint64_t afterKey = key ^ zobrist[sideToMove][sq];
+      const int block = fourBlock(sq);
+      prefetchTT0(afterKey);
+      if (block >= 0) prefetchTT0(afterKey ^ zobrist[sideOther][block]);
+    }
     v = NO_SCORE;
     for (int i = 0; i < n; i++) {
       if (forcedLineStopped()) return quietValue();
       const int sq = replies[i];
       const bool candidate = isCandidate(sq);
-      const int block =
-          candidate && (crossThreats[squares[sq].cross[sideToMove]] & kThreatFour) != 0
-              ? soleFiveAfter(sq)
-              : -1;
+      const int block = fourBlock(sq);
       int w = (n == 1 && candidate) || block >= 0 ? retriveTT0(key ^ zobrist[sideToMove][sq])
                                                   : NO_SCORE;
       if (w == NO_SCORE) {
