@@ -31,6 +31,9 @@
 // is precomputed by init(), so a move never tests board bounds.
 // verifyBoard() recomputes everything derived from the stones and
 // compares; Debug builds call it after every make/undo.
+// soleFiveAfter and countsAfter read what makeMove(sq) would leave (the
+// five square a four leaves, the counts) without writing anything, so that
+// the forced-line evaluation can value most replies without playing them.
 //
 // The pattern tables (PatternTables, below) are copied in by the
 // constructor and only read after.
