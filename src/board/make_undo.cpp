@@ -216,9 +216,9 @@ void VelmBoard::countsAfter(int sq, CountBlock& after) const {
 // per patOpenFour, and changes no five code of the opponent's but its own
 // square's.
 int VelmBoard::soleFiveAfter(int sq) const {
-  // Step 1. The opponent's five pairs after the stone: those of now, less
-  // the played square's, which leave the counts. Any left cannot be
-  // answered by one block.
+  // Step 1. A mover without a five, and an opponent whose five pairs are
+  // all on the played square (they leave the counts with it): a five left
+  // to the opponent could not be answered by one block.
   const int x = sideToMove;
   const int y = sideOther;
   const BoardSquare& played = squares[sq];
@@ -230,20 +230,18 @@ int VelmBoard::soleFiveAfter(int sq) const {
   }
 
   // Step 2. The mover's five pairs after the stone: the completions of its
-  // fours, the one of a single patFour being the square makeMove records.
-  int fives = 0;
+  // fours. An open four makes two; a single patFour's is the square makeMove
+  // records.
   int block = -1;
   for (int d = 0; d < kDirections; d++) {
     const int own = played.pat(x, d);
-    if (own == patOpenFour) fives += 2;
+    if (own == patOpenFour) return -1;
     if (own != patFour) continue;
-    fives++;
+    if (block >= 0) return -1;
     const int c = lineDefence[played.key[d]][x][0];
     block = sq + slotOffset[d * kSlotsPerDirection + (c > 0 ? c - 1 : kLineReach - 1 - c)];
   }
-
-  // Step 3. Exactly one five pair for the mover.
-  return fives == 1 ? block : -1;
+  return block;
 }
 
 void VelmBoard::undoMove() {
