@@ -50,13 +50,14 @@ int codesCrossIndex(const BoardSquare& s, int side) {
 
 bool VelmBoard::verifyBoard(char* why, int whySize) const {
   // Step 1. Sides and the move stack against the stones.
-  if (sideOther != 1 - sideToMove || sideToMove != moveCount % 2)
-    return mismatch(why, whySize, "sides %d/%d after %d moves", sideToMove, sideOther, moveCount);
-  if (moveCount < 0 || moveCount > numSquares)
-    return mismatch(why, whySize, "moveCount %d", moveCount);
-  for (int k = 0; k < moveCount; k++) {
+  if (sideOther_ != 1 - sideToMove_ || sideToMove_ != moveCount_ % 2)
+    return mismatch(why, whySize, "sides %d/%d after %d moves", sideToMove_, sideOther_,
+                    moveCount_);
+  if (moveCount_ < 0 || moveCount_ > numSquares_)
+    return mismatch(why, whySize, "moveCount %d", moveCount_);
+  for (int k = 0; k < moveCount_; k++) {
     const int sq = undoStack[k].move;
-    if (sq < 0 || sq >= numSquares || squares[sq].stone != k % 2)
+    if (sq < 0 || sq >= numSquares_ || squares[sq].stone != k % 2)
       return mismatch(why, whySize, "move %d on square %d has no stone of side %d", k, sq, k % 2);
     // The stone's keys are frozen as they were when it was played, so they
     // still give the squares whose line state undo will put back.
@@ -70,28 +71,28 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
   }
   int stones = 0;
   std::uint64_t stoneKey = initKey;
-  for (int sq = 0; sq < numSquares; sq++) {
+  for (int sq = 0; sq < numSquares_; sq++) {
     const int s = squares[sq].stone;
     if (s == kCellEmpty) continue;
     if (s != 0 && s != 1) return mismatch(why, whySize, "square %d holds %d", sq, s);
     stones++;
     stoneKey ^= zobrist[s][sq];
   }
-  if (stones != moveCount)
-    return mismatch(why, whySize, "%d stones for %d moves", stones, moveCount);
+  if (stones != moveCount_)
+    return mismatch(why, whySize, "%d stones for %d moves", stones, moveCount_);
 
   // Step 2. Position key.
-  if (stoneKey != key) return mismatch(why, whySize, "position key differs from the stones'");
+  if (stoneKey != key_) return mismatch(why, whySize, "position key differs from the stones'");
 
   // Step 3. Keys and codes of the empty squares, and the recount.
   CountBlock recount = {};
   for (int side = 0; side < 2; side++) {
-    recount.patCount[side][0] = -kDirections * numSquares;
-    recount.crossCount[side][0] = -numSquares;
+    recount.patCount[side][0] = -kDirections * numSquares_;
+    recount.crossCount[side][0] = -numSquares_;
   }
-  for (int x = 0; x < boardWidth; x++) {
-    for (int y = 0; y < boardHeight; y++) {
-      const int sq = sqIndex[x][y];
+  for (int x = 0; x < width_; x++) {
+    for (int y = 0; y < height_; y++) {
+      const int sq = sqIndex(x, y);
       const BoardSquare& s = squares[sq];
       if (s.stone != kCellEmpty) continue;
       for (int d = 0; d < kDirections; d++) {
@@ -101,8 +102,8 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
           if (k == 0) continue;
           const int nx = x + k * dirX[d];
           const int ny = y + k * dirY[d];
-          const bool onBoard = nx >= 0 && nx < boardWidth && ny >= 0 && ny < boardHeight;
-          expected |= (onBoard ? squares[sqIndex[nx][ny]].stone : kCellOff) << bit;
+          const bool onBoard = nx >= 0 && nx < width_ && ny >= 0 && ny < height_;
+          expected |= (onBoard ? squares[sqIndex(nx, ny)].stone : kCellOff) << bit;
           bit += 2;
         }
         if (s.key[d] != expected)
@@ -128,47 +129,47 @@ bool VelmBoard::verifyBoard(char* why, int whySize) const {
   // Step 4. The count block.
   for (int side = 0; side < 2; side++) {
     for (int c = 0; c < kPatternCodes; c++)
-      if (counts.patCount[side][c] != recount.patCount[side][c])
+      if (counts_.patCount[side][c] != recount.patCount[side][c])
         return mismatch(why, whySize, "patCount[%d][%d] is %d, recount %d", side, c,
-                        counts.patCount[side][c], recount.patCount[side][c]);
+                        counts_.patCount[side][c], recount.patCount[side][c]);
     for (int c = 0; c < kCrossCodes; c++)
-      if (counts.crossCount[side][c] != recount.crossCount[side][c])
+      if (counts_.crossCount[side][c] != recount.crossCount[side][c])
         return mismatch(why, whySize, "crossCount[%d][%d] is %d, recount %d", side, c,
-                        counts.crossCount[side][c], recount.crossCount[side][c]);
+                        counts_.crossCount[side][c], recount.crossCount[side][c]);
   }
 
   // Step 5. Candidates.
-  for (int x = 0; x < boardWidth; x++) {
-    for (int y = 0; y < boardHeight; y++) {
-      const BoardSquare& s = squares[sqIndex[x][y]];
+  for (int x = 0; x < width_; x++) {
+    for (int y = 0; y < height_; y++) {
+      const BoardSquare& s = squares[sqIndex(x, y)];
       if (s.stone != kCellEmpty) {
-        if (isCandidate(sqIndex[x][y]))
+        if (isCandidate(sqIndex(x, y)))
           return mismatch(why, whySize, "stone on (%d,%d) is a candidate", x, y);
         continue;
       }
       bool nearStone = false;
       for (int nx = x - kNearReach; nx <= x + kNearReach && !nearStone; nx++)
         for (int ny = y - kNearReach; ny <= y + kNearReach && !nearStone; ny++)
-          if (nx >= 0 && nx < boardWidth && ny >= 0 && ny < boardHeight &&
-              squares[sqIndex[nx][ny]].stone != kCellEmpty)
+          if (nx >= 0 && nx < width_ && ny >= 0 && ny < height_ &&
+              squares[sqIndex(nx, ny)].stone != kCellEmpty)
             nearStone = true;
-      if (nearStone && !isCandidate(sqIndex[x][y]))
+      if (nearStone && !isCandidate(sqIndex(x, y)))
         return mismatch(why, whySize, "(%d,%d) is near a stone but no candidate", x, y);
     }
   }
 
   // Step 6. The square sets against the flags and codes they mirror.
   for (int sq = 0; sq < kMaxSquares; sq++) {
-    const bool onBoard = sq < numSquares;
+    const bool onBoard = sq < numSquares_;
     const BoardSquare& s = squares[sq];
-    if (candSquares.contains(sq) && !onBoard)
+    if (candSquares_.contains(sq) && !onBoard)
       return mismatch(why, whySize, "square %d: a candidate off the board", sq);
-    if (stoneSquares.contains(sq) != (onBoard && s.stone != kCellEmpty))
+    if (stoneSquares_.contains(sq) != (onBoard && s.stone != kCellEmpty))
       return mismatch(why, whySize, "square %d: stone set and stone differ", sq);
     for (int side = 0; side < 2; side++) {
       const int index = codesCrossIndex(s, side);
       const bool four = onBoard && s.stone == kCellEmpty && (crossFlags[index] & kCrossFour) != 0;
-      if (fourSquares[side].contains(sq) != four)
+      if (fourSquares_[side].contains(sq) != four)
         return mismatch(why, whySize, "square %d: four set of side %d differs from its codes", sq,
                         side);
     }

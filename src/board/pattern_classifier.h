@@ -10,6 +10,7 @@
 
 namespace velm {
 
+constexpr int kLineReach = 4;   // cells keyed on each side of a square in a line
 constexpr int kCentreCell = 4;  // index of the classified square in a line
 constexpr int kCellBits = 2;    // bits of one cell in a line key
 constexpr int kCellMask = 3;    // the bits of one cell, at the bottom
@@ -19,8 +20,10 @@ constexpr int cellShift(int k) {
   return k < 0 ? kCellBits * (k + kCentreCell) : kCellBits * (k + kCentreCell - 1);
 }
 
-// The offset (+1..+4, then -1..-4) of the cell of slot j (0..7) of a
-// direction; see VelmBoard::slotOffset.
+// The cells of a direction that a key holds, as slots j = 0..7: the
+// offsets +1..+4, then -1..-4 (slotDistance); see VelmBoard::slotOffset.
+constexpr int kSlotsPerDirection = 2 * kLineReach;
+// The offset of slot j.
 constexpr int slotDistance(int j) {
   return j < kCentreCell ? j + 1 : kCentreCell - 1 - j;
 }

@@ -1,10 +1,8 @@
-// The pattern tables, built when the engine object is constructed and only
-// read afterwards: the code and completion squares of every line key
-// for each side, and the static value and cross code of every quadruple of
-// direction codes.
-#include <cstring>
+// The pattern tables, built once per process and only read afterwards: the
+// code and completion squares of every line key for each side, and the
+// static value and cross code of every quadruple of direction codes.
+#include "board/pattern_tables.h"
 
-#include "board/board.h"
 #include "board/pattern_classifier.h"
 #include "board/patterns.h"
 
@@ -71,11 +69,13 @@ void buildTables(PatternTables& t) {
         }
 }
 
-// Classifying 131072 lines is the one costly part of building an engine, and
+}  // namespace
+
+// Classifying 131072 lines is the one costly part of building a board, and
 // the tables depend on nothing but the pattern rules: a process computes
-// them once, and every engine object copies them (tests and the fuzzing
-// harnesses build many engines). Never freed: the process may end at any
-// moment.
+// them once, and every board copies them (tests, the fuzzing harnesses and
+// the search workers build many boards). Never freed: the process may end
+// at any moment.
 const PatternTables& patternTables() {
   static const PatternTables* tables = [] {
     PatternTables* t = new PatternTables{};
@@ -83,21 +83,6 @@ const PatternTables& patternTables() {
     return t;
   }();
   return *tables;
-}
-
-}  // namespace
-
-VelmBoard::VelmBoard() {
-  // Step 1. Position key, move stack and counts start empty.
-  key = 0;
-  initKey = 0;
-  moveCount = 0;
-  // init() clears the counts but keeps the five squares, which are read only
-  // together with a five count; start them defined all the same.
-  std::memset(&counts, 0, sizeof counts);
-
-  // Step 2. The pattern tables.
-  static_cast<PatternTables&>(*this) = patternTables();
 }
 
 int setPatternVal(int c0, int c1, int c2, int c3) {

@@ -16,8 +16,8 @@ Velmaro_player::Velmaro_player(int width, int height, const GameLimits& limits, 
     : Velmaro_player(width, height) {
   brain = new (std::nothrow) velm::VelmBrain;
   if (brain == nullptr) return;
-  brain->maxDepth = maxDepth;
-  brain->options = options;
+  brain->params.maxDepth = maxDepth;
+  brain->params.options = options;
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", dataPath);
   setGameLimits(limits);
   brain->init(size_x, size_y);
@@ -35,17 +35,22 @@ bool Velmaro_player::fitsInMemory(long long maxMemory) {
 
 void Velmaro_player::setGameLimits(const GameLimits& limits) {
   bool fits = true;
-  brain->timeoutTurn = limits.timeoutTurn;
-  brain->timeoutMatch = limits.timeoutMatch;
-  brain->setTableBits(velm::VelmBrain::tableBitsFor(limits.maxMemory, fits));
+  velm::EngineParams& params = brain->params;
+  params.timeoutTurn = limits.timeoutTurn;
+  params.timeoutMatch = limits.timeoutMatch;
+  brain->tables.setTableBits(velm::VelmBrain::tableBitsFor(limits.maxMemory, fits));
   // Huge pages cost stalls on the first move: judged by its time.
-  brain->managerTimeLeft = limits.timeLeft;
+  params.managerTimeLeft = limits.timeLeft;
   brain->adviseTablePages();
-  brain->managerTimeLeft = -1;
+  params.managerTimeLeft = -1;
 }
 
 void Velmaro_player::setStopSignal(const std::atomic<bool>* stop) {
-  brain->stopRequest = stop;
+  brain->params.stopRequest = stop;
+}
+
+void Velmaro_player::setNodeLimit(unsigned long long nodes) {
+  brain->params.nodeLimit = nodes;
 }
 
 void Velmaro_player::newgame() {
@@ -55,12 +60,18 @@ void Velmaro_player::newgame() {
 }
 
 void Velmaro_player::think_move(int& x, int& y, int requestMs, int timeoutTurn, int timeLeft) {
-  brain->requestStart = requestMs;
-  brain->timeoutTurn = timeoutTurn;
-  brain->managerTimeLeft = timeLeft;
+  velm::EngineParams& params = brain->params;
+  params.requestStart = requestMs;
+  params.timeoutTurn = timeoutTurn;
+  params.managerTimeLeft = timeLeft;
   brain->thinkMove(x, y);
-  brain->requestStart = -1;
-  brain->managerTimeLeft = -1;
+  params.requestStart = -1;
+  params.managerTimeLeft = -1;
+}
+
+bool Velmaro_player::squareEmpty(int x, int y) const {
+  const velm::VelmBoard& board = brain->board();
+  return x < size_x && y < size_y && board.square(board.sqIndex(x, y)).stone == velm::kCellEmpty;
 }
 
 void Velmaro_player::move_my(int& x, int& y) {

@@ -52,6 +52,11 @@ class Velmaro_player {
   void setGameLimits(const GameLimits& limits);
   // When stop reads true, a running think_move ends as at its hard limit.
   void setStopSignal(const std::atomic<bool>* stop);
+  // A work budget per decision (0: none), so that a decision stops within it
+  // whatever the time limits (harnesses).
+  void setNodeLimit(unsigned long long nodes);
+  // Whether (x, y) is a square of this player's board without a stone.
+  bool squareEmpty(int x, int y) const;
 
   void newgame();
   // requestMs: clock reading when the move was asked for, or -1;

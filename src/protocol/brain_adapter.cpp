@@ -6,7 +6,6 @@
 #include <ctime>
 #include <string>
 
-#include "board/hash.h"
 #include "log/log.h"
 #include "platform/filesystem.h"
 #include "platform/random.h"
@@ -112,7 +111,7 @@ void brain_create_player() {
   player = new Velmaro_player(settings.width, settings.height, gameLimits(settings),
                               kPlayerMaxDepth, kPlayerOptions, folder.c_str());
   if (player->brain == nullptr) erro("Not enough memory for the engine");
-  player->brain->nodeLimit = nodeLimit;
+  player->setNodeLimit(nodeLimit);
   player->setStopSignal(&stopRequested);
   player->newgame();
 }
@@ -226,9 +225,7 @@ void brain_opponents(int x, int y) {
 
 bool brain_square_free(int x, int y) {
   if (ready == 0) return true;
-  if (x >= player->size_x || y >= player->size_y) return false;
-  const velm::VelmBrain& engine = *player->brain;
-  return engine.squares[engine.sqIndex[x][y]].stone == velm::kCellEmpty;
+  return player->squareEmpty(x, y);
 }
 
 void brain_block(int, int) {

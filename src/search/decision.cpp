@@ -2,7 +2,7 @@
 // deepening of the principal variation search under the time budget.
 #include "log/log.h"
 #include "platform/random.h"
-#include "search/brain.h"
+#include "search/worker.h"
 
 namespace velm {
 
@@ -16,14 +16,15 @@ constexpr int kDiagonalTries = 5000;
 constexpr int kRadiusTries = 5000;
 constexpr int kFirstRadius = 3;
 
-void VelmBrain::thinkMove(int& x, int& y) {
+void SearchWorker::thinkMove(int& x, int& y) {
+  const VelmBoard& b = board_;
   // Step 1. Note the start of the move and set the limits.
-  startTime();
+  time.startTime();
   // Step 2. Nothing left to play.
-  if (moveCount >= numSquares) erro("Game over");
+  if (b.moveCount() >= b.numSquares()) erro("Game over");
   // Step 3. Opening rules.
   if (openMove(x, y)) {
-    stopTime();
+    time.stopTime();
     return;
   }
   // Step 4. Full-width root list (or a forced list).
@@ -34,63 +35,65 @@ void VelmBrain::thinkMove(int& x, int& y) {
   // Step 5. A single move is played without search; a proven loss is
   // remembered.
   if (n == 1) {
-    x = sqX[list[0]];
-    y = sqY[list[0]];
-    if ((options & kOptionMemory) && genFlag == ListKind::kLoss)
-      memo.saveGame(sideOther, moveCount);
+    x = b.sqX(list[0]);
+    y = b.sqY(list[0]);
+    if ((params.options & kOptionMemory) && genFlag == ListKind::kLoss)
+      memo.saveGame(b.sideOther(), b.moveCount());
     return;
   }
   // Step 6. Root list.
   for (int i = 0; i < n; i++) rootMoves[i] = {list[i], 0};
   // Step 7. Deepening state.
   stopSearch = false;
-  int depth = minDepth;
+  int depth = params.minDepth;
   int fullDepth = UNLIMITED;
   int best = list[0];
   searching = true;
   // Step 8. Iterative deepening.
-  while (depth <= maxDepth) {
+  while (depth <= params.maxDepth) {
     // Step 8.1. One iteration.
     const int i = rootPVS(depth, fullDepth);
     best = rootMoves[i].move;
     // Step 8.2. Time out, a win, or every move lost.
     if (stopSearch) break;
     // Step 8.3. Fixed growth factor.
-    if (options & kOptionFixedGrowth) {
-      if (timeOut(kFullWidthGrowth)) break;
+    if (params.options & kOptionFixedGrowth) {
+      if (time.timeOut(kFullWidthGrowth)) break;
       depth += kDepthStep;
       continue;
     }
     // Step 8.4. No time for another full-width iteration: narrow the tail.
-    if (fullDepth == UNLIMITED && timeOut(kFullWidthGrowth)) {
+    if (fullDepth == UNLIMITED && time.timeOut(kFullWidthGrowth)) {
       fullDepth = depth;
       depth += kDepthStep;
       continue;
     }
     // Step 8.5. No time for another iteration at all.
-    if (timeOut(branchFactor)) break;
+    if (time.timeOut(params.branchFactor)) break;
     // Step 8.6. Next depth.
     depth += kDepthStep;
   }
   searching = false;
   // Step 9. Charge the time.
-  stopTime();
+  time.stopTime();
   // Step 10. Answer.
-  x = sqX[best];
-  y = sqY[best];
+  x = b.sqX(best);
+  y = b.sqY(best);
 }
 
-bool VelmBrain::openMove(int& x, int& y) {
-  if (moveCount == 0) {
-    x = boardWidth / 2;
-    y = boardHeight / 2;
+bool SearchWorker::openMove(int& x, int& y) {
+  const VelmBoard& b = board_;
+  const int moves = b.moveCount();
+  if (moves == 0) {
+    x = b.boardWidth() / 2;
+    y = b.boardHeight() / 2;
     return true;
   }
-  const bool radiusReply = moveCount == 2 || (moveCount == 1 && (options & kOptionRadiusReply));
-  if (moveCount != 1 && !radiusReply) return false;
-  const int first = undoStack[0].move;
-  const int x0 = sqX[first];
-  const int y0 = sqY[first];
+  const bool radiusReply = moves == 2 || (moves == 1 && (params.options & kOptionRadiusReply));
+  if (moves != 1 && !radiusReply) return false;
+  const int first = b.moveAt(0);
+  const int x0 = b.sqX(first);
+  const int y0 = b.sqY(first);
   if (!radiusReply) {
     // Diagonal rule: one of the four diagonal neighbours of the first stone.
     for (int tries = 1;; tries++) {
@@ -116,14 +119,16 @@ bool VelmBrain::openMove(int& x, int& y) {
   }
 }
 
-bool VelmBrain::badPlace(int x, int y) const {
-  if (x < 0 || y < 0 || x >= boardWidth || y >= boardHeight) return true;
-  if (column[x][y].stone != kCellEmpty) return true;
+bool SearchWorker::badPlace(int x, int y) const {
+  const VelmBoard& b = board_;
+  auto stone = [&](int sx, int sy) { return b.square(b.sqIndex(sx, sy)).stone; };
+  if (x < 0 || y < 0 || x >= b.boardWidth() || y >= b.boardHeight()) return true;
+  if (stone(x, y) != kCellEmpty) return true;
   for (int nx = x - 1; nx <= x + 1; nx++) {
     for (int ny = y - 1; ny <= y + 1; ny++) {
       if (nx == x && ny == y) continue;
-      if (nx < 0 || ny < 0 || nx >= boardWidth || ny >= boardHeight) continue;
-      if (column[nx][ny].stone != kCellEmpty) return false;
+      if (nx < 0 || ny < 0 || nx >= b.boardWidth() || ny >= b.boardHeight()) continue;
+      if (stone(nx, ny) != kCellEmpty) return false;
     }
   }
   return true;

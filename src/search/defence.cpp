@@ -1,15 +1,16 @@
 // Defence search: the three squares that defuse one unstoppable-four square,
 // and the squares that defuse all of them at once.
-#include "search/brain.h"
+#include "search/worker.h"
 
 namespace velm {
 
-void VelmBrain::difeFind(int* out, int sq, int side) const {
-  const BoardSquare& s = squares[sq];
-  const int x = sqX[sq];
-  const int y = sqY[sq];
+void SearchWorker::difeFind(int* out, int sq, int side) const {
+  const VelmBoard& b = board_;
+  const BoardSquare& s = b.square(sq);
+  const int x = b.sqX(sq);
+  const int y = b.sqY(sq);
   // The square at offset t along direction d from the threat square.
-  auto along = [&](int d, int t) { return sqIndex[x + t * dirX[d]][y + t * dirY[d]]; };
+  auto along = [&](int d, int t) { return b.sqIndex(x + t * dirX[d], y + t * dirY[d]); };
 
   // Step 1. The threat square itself.
   out[0] = sq;
@@ -18,7 +19,7 @@ void VelmBrain::difeFind(int* out, int sq, int side) const {
   // Step 2. An open four: its two completion squares.
   for (int d = 0; d < kDirections; d++) {
     if (s.pat(side, d) == patOpenFour) {
-      const int* t = lineDefence[s.key[d]][side];
+      const int* t = b.patterns().lineDefence[s.key[d]][side];
       out[1] = along(d, t[0]);
       out[2] = along(d, t[1]);
       return;
@@ -28,13 +29,13 @@ void VelmBrain::difeFind(int* out, int sq, int side) const {
   int found = 0;
   for (int d = 0; d < kDirections && found < 2; d++) {
     if (s.pat(side, d) == patFour) {
-      out[1 + found] = along(d, lineDefence[s.key[d]][side][0]);
+      out[1 + found] = along(d, b.patterns().lineDefence[s.key[d]][side][0]);
       found++;
     }
   }
 }
 
-void VelmBrain::difeCalc(int* moves, int& count, const int* threats, int threatCount, int side) {
+void SearchWorker::difeCalc(int* moves, int& count, const int* threats, int threatCount, int side) {
   // Step 1. Mark the first threat's triple.
   int a[3];
   difeFind(a, threats[0], side);

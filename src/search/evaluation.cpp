@@ -1,7 +1,7 @@
 // Static evaluation of a search leaf, from the side to move's view: the
 // plain weighted count (boardValueBase) or the forced-line evaluation
 // (boardValueRico), which follows every forced reply list to its end.
-#include "search/brain.h"
+#include "search/worker.h"
 
 namespace velm {
 
@@ -27,18 +27,19 @@ int opp(const CountBlock& c, int side) {
 
 }  // namespace
 
-int VelmBrain::boardValueBase() {
-  const int x = sideToMove;
-  const int y = sideOther;
+int SearchWorker::boardValueBase() {
+  const CountBlock& counts = board_.counts();
+  const int x = board_.sideToMove();
+  const int y = board_.sideOther();
   // Step 1. Five now.
   if (counts.patCount[x][patFive] >= 1) return winScore;
   // Step 2. Two opponent fives cannot both be blocked.
   if (counts.patCount[y][patFive] >= 2) return -winScore;
   // Step 3. One opponent five: value after the forced block.
   if (counts.patCount[y][patFive] == 1) {
-    makeMove(fiveSquare(y));
+    play(fiveSquare(y));
     const int v = boardValueBase();
-    undoMove();
+    takeBack();
     return -v;
   }
   // Step 4. An own unstoppable four.
@@ -49,17 +50,17 @@ int VelmBrain::boardValueBase() {
 }
 
 // The side to move counts twice.
-int VelmBrain::quietValue(const CountBlock& c, int toMove) {
+int SearchWorker::quietValue(const CountBlock& c, int toMove) {
   return 2 * own(c, toMove) - own(c, 1 - toMove);
 }
 
-bool VelmBrain::forcedLineStopped() {
+bool SearchWorker::forcedLineStopped() {
   if (!searching) return false;
-  if (!stopSearch && timeOver()) stopSearch = true;
+  if (!stopSearch && time.timeOver()) stopSearch = true;
   return stopSearch;
 }
 
-int VelmBrain::boardValueRico() {
+int SearchWorker::boardValueRico() {
   // Step 1. Cached.
   int v = retriveTT0();
   if (v != NO_SCORE) return v;
@@ -99,26 +100,26 @@ int VelmBrain::boardValueRico() {
     // which recursion multiplies.)
     for (int i = 0; i < n; i++) {
       const int sq = replies[i];
-      const std::uint64_t afterKey = key ^ zobrist[sideToMove][sq];
+      const std::uint64_t afterKey = board_.keyAfter(sq);
       const int block = fourBlock(sq);
-      prefetchTT0(afterKey);
-      if (block >= 0) prefetchTT0(afterKey ^ zobrist[sideOther][block]);
+      tables.prefetchTT0(afterKey);
+      if (block >= 0) tables.prefetchTT0(afterKey ^ board_.stoneKey(board_.sideOther(), block));
     }
     v = NO_SCORE;
     for (int i = 0; i < n; i++) {
       if (forcedLineStopped()) return quietValue();
       const int sq = replies[i];
-      const bool candidate = isCandidate(sq);
+      const bool candidate = board_.isCandidate(sq);
       const int block = fourBlock(sq);
-      int w = (n == 1 && candidate) || block >= 0 ? retriveTT0(key ^ zobrist[sideToMove][sq])
-                                                  : NO_SCORE;
+      int w =
+          (n == 1 && candidate) || block >= 0 ? tables.retriveTT0(board_.keyAfter(sq)) : NO_SCORE;
       if (w == NO_SCORE) {
         if (block >= 0) {
           w = fourValue(sq, block);
         } else if (!candidate || !quietAfter(sq, w)) {
-          makeMove(sq);
+          play(sq);
           w = boardValueRico();
-          undoMove();
+          takeBack();
         }
         if (searching && stopSearch) return quietValue();
       }
@@ -143,21 +144,24 @@ int VelmBrain::boardValueRico() {
 // four that is not played leaves the board as it was: sq is a candidate,
 // as undo leaves it. A stopped line returns at once (the caller sees
 // stopSearch).
-int VelmBrain::fourValue(int sq, int block) {
-  const std::uint64_t fourKey = key ^ zobrist[sideToMove][sq];
+int SearchWorker::fourValue(int sq, int block) {
+  const std::uint64_t fourKey = board_.keyAfter(sq);
   if (forcedLineStopped()) return NO_SCORE;
-  int w = candidateAfter(sq, block) ? retriveTT0(fourKey ^ zobrist[sideOther][block]) : NO_SCORE;
+  int w = board_.candidateAfter(sq, block)
+              ? tables.retriveTT0(fourKey ^ board_.stoneKey(board_.sideOther(), block))
+              : NO_SCORE;
   if (w == NO_SCORE) {
-    makeMove(sq);
-    makeMove(block);
+    play(sq);
+    play(block);
     w = boardValueRico();
-    undoMove();
-    undoMove();
+    takeBack();
+    takeBack();
     if (searching && stopSearch) return NO_SCORE;
   }
   const int v = -w;
-  storeTT0(fourKey, v);
-  if (v == winScore || v == -winScore) storeTT(fourKey, UNLIMITED, UNLIMITED, v, BOUND_EXACT, -1);
+  tables.storeTT0(fourKey, v);
+  if (v == winScore || v == -winScore)
+    tables.storeTT(fourKey, UNLIMITED, UNLIMITED, v, BOUND_EXACT, -1);
   return v;
 }
 
@@ -168,20 +172,20 @@ int VelmBrain::fourValue(int sq, int block) {
 // playing the move, whose undo would leave the board as it is. A position
 // already in tt0 holds that same value, so storing it again changes
 // nothing.
-bool VelmBrain::quietAfter(int sq, int& value) {
+bool SearchWorker::quietAfter(int sq, int& value) {
   CountBlock after;
-  countsAfter(sq, after);
+  board_.countsAfter(sq, after);
   if (!isQuiet(after)) return false;
-  const std::uint64_t afterKey = key ^ zobrist[sideToMove][sq];
-  value = quietValue(after, sideOther);
-  storeTT0(afterKey, value);
+  const std::uint64_t afterKey = board_.keyAfter(sq);
+  value = quietValue(after, board_.sideOther());
+  tables.storeTT0(afterKey, value);
   if (value == winScore || value == -winScore)
-    storeTT(afterKey, UNLIMITED, UNLIMITED, value, BOUND_EXACT, -1);
+    tables.storeTT(afterKey, UNLIMITED, UNLIMITED, value, BOUND_EXACT, -1);
   return true;
 }
 
-int VelmBrain::boardValue() {
-  return (options & kOptionRichEval) ? boardValueRico() : boardValueBase();
+int SearchWorker::boardValue() {
+  return (params.options & kOptionRichEval) ? boardValueRico() : boardValueBase();
 }
 
 }  // namespace velm

@@ -3,11 +3,11 @@
 #include <climits>
 
 #include "log/log.h"
-#include "search/brain.h"
+#include "search/worker.h"
 
 namespace velm {
 
-int VelmBrain::genMoves(int* list, int maxMoves, ListKind& genFlag) {
+int SearchWorker::genMoves(int* list, int maxMoves, ListKind& genFlag) {
   // Step 1. A forced position answers with its own list: a won or lost
   // position with the one move that decides it, otherwise the replies that
   // the threats leave.
@@ -20,16 +20,17 @@ int VelmBrain::genMoves(int* list, int maxMoves, ListKind& genFlag) {
     return forced;
   }
 
-  const int x = sideToMove;
+  const int x = board_.sideToMove();
   // Step 2. Threat-only list: squares where the side to move makes a four or
   // a three that can become an open four.
   if (maxMoves == 0) {
     genFlag = ListKind::kThreatOnly;
-    const int* pc = counts.patCount[x];
+    const int* pc = board_.counts().patCount[x];
     if (pc[patFour] == 0 && pc[patOpenThree] == 0 && pc[patThree] == 0) return 0;
     int n = 0;
     forEachCandidate([&](int sq) {
-      if (crossThreats[squares[sq].cross[x]] & kThreatAttack) list[n++] = sq;
+      if (board_.patterns().crossThreats[board_.square(sq).cross[x]] & PatternTables::kThreatAttack)
+        list[n++] = sq;
     });
     return n;
   }
@@ -40,19 +41,19 @@ int VelmBrain::genMoves(int* list, int maxMoves, ListKind& genFlag) {
   // every kept square of the same or a higher score, and one that would land
   // past the end is not kept) gives what a stable sort of all of them would,
   // without sorting the rest.
-  if (numSquares < 1) erro("Internal: 89843358346thh");
+  if (board_.numSquares() < 1) erro("Internal: 89843358346thh");
   int k = 0;
   candScratch[0] = INT_MAX;
   int* const kept = candScratch + 1;
   forEachCandidate([&](int sq) {
-    const int v = moveValue(&squares[sq]);
+    const int v = moveValue(board_.square(sq));
     if (v > 0) keepBest(kept, k, maxMoves, moveKey(v, sq));
   });
   // Step 4. No square is worth anything (a board without patterns): keep
   // the first candidates instead, so that the list is never empty.
   if (k == 0) {
     forEachCandidate(
-        [&](int sq) { keepBest(kept, k, maxMoves, moveKey(moveValue(&squares[sq]), sq)); });
+        [&](int sq) { keepBest(kept, k, maxMoves, moveKey(moveValue(board_.square(sq)), sq)); });
     if (k == 0) erro("Internal: 89843358346thh");
   }
   // Step 5. Hand out the squares, best first, equal scores in square order.
@@ -61,7 +62,7 @@ int VelmBrain::genMoves(int* list, int maxMoves, ListKind& genFlag) {
   return k;
 }
 
-void VelmBrain::keepBest(int* kept, int& count, int capacity, int item) {
+void SearchWorker::keepBest(int* kept, int& count, int capacity, int item) {
   int j = count;
   if (count == capacity) {
     if (capacity == 0 || kept[capacity - 1] > item) return;
@@ -77,9 +78,10 @@ void VelmBrain::keepBest(int* kept, int& count, int capacity, int item) {
   kept[j] = item;
 }
 
-int VelmBrain::moveValue(const BoardSquare* square) const {
+int SearchWorker::moveValue(const BoardSquare& square) const {
   // The side to move's own chances weigh twice its opponent's.
-  return 2 * squareValue(*square, sideToMove) + squareValue(*square, sideOther);
+  return 2 * board_.squareValue(square, board_.sideToMove()) +
+         board_.squareValue(square, board_.sideOther());
 }
 
 }  // namespace velm

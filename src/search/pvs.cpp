@@ -1,7 +1,7 @@
 // Principal variation search: the root iteration over rootMoves and the
 // negamax alpha-beta node with null-window re-search, table moves first.
 #include "log/log.h"
-#include "search/brain.h"
+#include "search/worker.h"
 
 namespace velm {
 
@@ -12,11 +12,19 @@ constexpr int kListPending = UNLIMITED;
 
 }  // namespace
 
-int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
+int SearchWorker::childScore(int depth, int fullDepth, int alpha, int beta, bool first) {
+  if (first || beta <= alpha + 1) return -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
+  const int score = -alphaBetaPVS(depth - 1, fullDepth - 1, -alpha - 1, -alpha);
+  if (alpha < score && score < beta && !stopSearch)
+    return -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
+  return score;
+}
+
+int SearchWorker::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   nodes++;
   // Step 1. Past the hard time limit, the node gives up at once; the caller
   // sees stopSearch and discards what it returns.
-  if (timeOver()) {
+  if (time.timeOver()) {
     stopSearch = true;
     return alpha;
   }
@@ -28,7 +36,7 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   if (depth <= 0) return boardValue();
 
   // A full board has no move left: a draw.
-  if (moveCount >= numSquares) return 0;
+  if (board_.moveCount() >= board_.numSquares()) return 0;
 
   int list[kReplyListCapacity];
   int n = 0;
@@ -50,7 +58,7 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
     }
     // The stored move is a candidate of this very position; the test only
     // guards against a 64-bit key collision.
-    if (e->move >= 0 && isCandidate(e->move)) {
+    if (e->move >= 0 && board_.isCandidate(e->move)) {
       firstMove = e->move;
       n = kListPending;
       rememberMove = true;
@@ -90,30 +98,20 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
       m = list[next++];
       if (m == firstMove) continue;
     }
-    // Step 6.1. Enter the child.
-    makeMove(m);
-    // Step 6.2. Score it: full window first, null window after.
-    int score;
-    if (first) {
-      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
-    } else if (beta > alpha + 1) {
-      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -alpha - 1, -alpha);
-      if (alpha < score && score < beta && !stopSearch)
-        score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
-    } else {
-      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -beta, -alpha);
-    }
-    // Step 6.3. Leave it. A child cut off by the time limit returned a
+    // Step 6.1. Enter the child and score it.
+    play(m);
+    const int score = childScore(depth, fullDepth, alpha, beta, first);
+    // Step 6.2. Leave it. A child cut off by the time limit returned a
     // meaningless score: unwind without storing or using it.
-    undoMove();
+    takeBack();
     if (stopSearch) return best;
-    // Step 6.4. A score at or above beta refutes the parent's move: store
+    // Step 6.3. A score at or above beta refutes the parent's move: store
     // it as a lower bound and cut off.
     if (score >= beta) {
       storeTT(depth, fullDepth, score, BOUND_LOWER, rememberMove ? m : -1);
       return score;
     }
-    // Step 6.5. A new best move; one inside the window makes the value exact.
+    // Step 6.4. A new best move; one inside the window makes the value exact.
     if (score > best) {
       best = score;
       bestMove = m;
@@ -122,7 +120,7 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
         bound = BOUND_EXACT;
       }
     }
-    // Step 6.6. Only the table move was searched so far: generate the list
+    // Step 6.5. Only the table move was searched so far: generate the list
     // now and go on from its first entry (the table move is skipped there).
     if (n == kListPending) {
       n = genMoves(list, maxMoves, genFlag);
@@ -138,11 +136,11 @@ int VelmBrain::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   return best;
 }
 
-int VelmBrain::rootPVS(int depth, int fullDepth) {
+int SearchWorker::rootPVS(int depth, int fullDepth) {
   // Step 1. Order the root moves: after the first iteration the previous
   // best goes first; in the first one, moves into positions remembered as
   // lost are marked lost.
-  if (depth != minDepth) {
+  if (depth != params.minDepth) {
     // The previous iteration's best move goes first; the others keep order.
     int top = 0;
     for (int i = 1; i < rootCount; i++) {
@@ -151,13 +149,14 @@ int VelmBrain::rootPVS(int depth, int fullDepth) {
     const ScoredMove moved = rootMoves[top];
     for (int i = top; i > 0; i--) rootMoves[i] = rootMoves[i - 1];
     rootMoves[0] = moved;
-  } else if (options & kOptionMemory) {
+  } else if (params.options & kOptionMemory) {
     // Moves into positions remembered as lost are excluded, unless all are.
     int marked = 0;
     for (int i = 0; i < rootCount; i++) {
       int winner = 0;
       const int sq = rootMoves[i].move;
-      if (memo.checkMove(sqX[sq], sqY[sq], sideToMove, winner) && winner != sideToMove) {
+      const int toMove = board_.sideToMove();
+      if (memo.checkMove(board_.sqX(sq), board_.sqY(sq), toMove, winner) && winner != toMove) {
         rootMoves[i].score = -winScore;
         marked++;
       }
@@ -173,28 +172,21 @@ int VelmBrain::rootPVS(int depth, int fullDepth) {
   for (int i = 0; i < rootCount; i++) {
     // Step 2.1. Proven lost, or remembered as lost.
     if (rootMoves[i].score <= -winScore) continue;
-    // Step 2.2. Enter the child.
-    makeMove(rootMoves[i].move);
-    // Step 2.3. Score it within (best, winScore).
-    int score;
-    if (i == 0 || best + 1 >= winScore) {
-      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -winScore, -best);
-    } else {
-      score = -alphaBetaPVS(depth - 1, fullDepth - 1, -best - 1, -best);
-      if (best < score && score < winScore && !stopSearch)
-        score = -alphaBetaPVS(depth - 1, fullDepth - 1, -winScore, -best);
-    }
-    // Step 2.4. Leave it.
-    undoMove();
-    // Step 2.5. Stopped: the interrupted move's score is discarded.
+    // Step 2.2. Enter the child and score it within (best, winScore): the
+    // root never fails high but on a win.
+    play(rootMoves[i].move);
+    const int score = childScore(depth, fullDepth, best, winScore, i == 0);
+    // Step 2.3. Leave it.
+    takeBack();
+    // Step 2.4. Stopped: the interrupted move's score is discarded.
     if (stopSearch) return bestIndex;
-    // Step 2.6. Record.
+    // Step 2.5. Record.
     rootMoves[i].score = score;
     if (score > best) {
       best = score;
       bestIndex = i;
     }
-    // Step 2.7. A win ends the deepening.
+    // Step 2.6. A win ends the deepening.
     if (score >= winScore) {
       stopSearch = true;
       return bestIndex;

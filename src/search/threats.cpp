@@ -3,14 +3,16 @@
 #include <bit>
 
 #include "log/log.h"
-#include "search/brain.h"
+#include "search/worker.h"
 
 namespace velm {
 
-bool VelmBrain::isFiveSquare(int sq, int side) const {
-  if (sq < 0 || sq >= numSquares || squares[sq].stone != kCellEmpty) return false;
+bool SearchWorker::isFiveSquare(int sq, int side) const {
+  if (sq < 0 || sq >= board_.numSquares()) return false;
+  const BoardSquare& s = board_.square(sq);
+  if (s.stone != kCellEmpty) return false;
   for (int d = 0; d < kDirections; d++)
-    if (squares[sq].pat(side, d) == patFive) return true;
+    if (s.pat(side, d) == patFive) return true;
   return false;
 }
 
@@ -19,18 +21,20 @@ bool VelmBrain::isFiveSquare(int sq, int side) const {
 // a stone once its newer five is blocked. The record is trusted when it
 // names an empty five square of the side, as in every position the search
 // itself reaches; otherwise the first five square in index order is taken.
-int VelmBrain::fiveSquare(int side) const {
-  const int recorded = counts.fiveSq[side][0];
+int SearchWorker::fiveSquare(int side) const {
+  const int recorded = board_.counts().fiveSq[side][0];
   if (isFiveSquare(recorded, side)) return recorded;
-  for (int sq = 0; sq < numSquares; sq++)
+  for (int sq = 0; sq < board_.numSquares(); sq++)
     if (isFiveSquare(sq, side)) return sq;
   return recorded;
 }
 
-int VelmBrain::winAndForced(int* list, int& score) {
-  const int x = sideToMove;
-  const int y = sideOther;
-  const CountBlock& c = counts;
+int SearchWorker::winAndForced(int* list, int& score) {
+  const VelmBoard& b = board_;
+  const int x = b.sideToMove();
+  const int y = b.sideOther();
+  const CountBlock& c = b.counts();
+  const std::uint8_t* const crossThreats = b.patterns().crossThreats;
 
   // Step 1. Five for the side to move.
   if (c.patCount[x][patFive] >= 1) {
@@ -62,24 +66,27 @@ int VelmBrain::winAndForced(int* list, int& score) {
   // Nothing is listed for a square without a four or open four code of
   // either side, so only the candidates in the four sets are visited, in
   // index order.
-  if (numSquares <= 0) erro("Internal 9d8r89dsr8g");
+  if (b.numSquares() <= 0) erro("Internal 9d8r89dsr8g");
   int s4xCount = 0, dc4yCount = 0;
-  const int words = squareWords(numSquares);
+  const int words = squareWords(b.numSquares());
   for (int w = 0; w < words; w++) {
-    std::uint64_t bits = (fourSquares[0].word[w] | fourSquares[1].word[w]) & candSquares.word[w];
+    std::uint64_t bits =
+        (b.fourSquares(0).word[w] | b.fourSquares(1).word[w]) & b.candSquares().word[w];
     for (; bits != 0; bits &= bits - 1) {
       const int sq = w * kSquareWordBits + std::countr_zero(bits);
-      const BoardSquare& s = squares[sq];
+      const BoardSquare& s = b.square(sq);
       const int own = crossThreats[s.cross[x]];
       // Step 6. The side to move makes the first unstoppable four.
-      if (own & kThreatWinMask) {
+      if (own & PatternTables::kThreatWinMask) {
         list[0] = sq;
         score = winScore;
         return 1;
       }
-      if (own & kThreatFour) s4x[s4xCount++] = sq;
+      if (own & PatternTables::kThreatFour) s4x[s4xCount++] = sq;
       const int opp = crossThreats[s.cross[y]];
-      for (int k = (opp & kThreatWinMask) >> kThreatWinShift; k > 0; k--) dc4y[dc4yCount++] = sq;
+      for (int k = (opp & PatternTables::kThreatWinMask) >> PatternTables::kThreatWinShift; k > 0;
+           k--)
+        dc4y[dc4yCount++] = sq;
     }
   }
   // Step 7. The counts promised a threat that the scan did not find.

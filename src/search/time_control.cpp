@@ -1,9 +1,9 @@
 // Time control: the engine's own account of the game time, the soft limit
 // that decides whether another iteration starts, and the hard limit at which
-// a running search is cut off. All readings come from `clock`.
-#include <climits>
+// a running search is cut off. All readings come from the params' clock.
+#include "search/time_control.h"
 
-#include "search/brain.h"
+#include <climits>
 
 namespace velm {
 
@@ -12,71 +12,74 @@ namespace velm {
 constexpr int kHardLimitDivisor = 5;
 constexpr int kMovesToGoFloor = 5;
 
-void VelmBrain::initTime() {
-  timeLeft = timeoutMatch;
+int hardLimitFor(int left, int timeoutTurn) {
+  const int byMatch = left / kHardLimitDivisor;
+  return byMatch < timeoutTurn ? byMatch : timeoutTurn;
+}
+
+int firstMoveLimit(const EngineParams& params) {
+  const bool managerSaysLess =
+      params.managerTimeLeft >= 0 && params.managerTimeLeft < params.timeoutMatch;
+  return hardLimitFor(managerSaysLess ? params.managerTimeLeft : params.timeoutMatch,
+                      params.timeoutTurn);
+}
+
+void TimeAccount::initTime() {
+  timeLeft = params.timeoutMatch;
   timeMargin = kDefaultTimeMargin;
   movesToGo = kInitialMovesToGo;
   checkInterval = kDefaultCheckInterval;
   checkCountdown = kDefaultCheckInterval;
 }
 
-void VelmBrain::startTime() {
+void TimeAccount::startTime() {
   // Step 1. The move starts when the request arrived, if the front end noted it.
-  const int t = requestStart >= 0 ? requestStart : clock();
+  const int t = params.requestStart >= 0 ? params.requestStart : params.clock();
   moveStart = t;
   iterStart = t;
   nodeBudgetUsed = 0;
   // Step 2. The time left: the engine's own account, or the manager's clock
   // when it says less (it may have charged more than this decision took).
   int left = timeLeft;
-  if (managerTimeLeft >= 0 && managerTimeLeft < left) left = managerTimeLeft;
+  if (params.managerTimeLeft >= 0 && params.managerTimeLeft < left) left = params.managerTimeLeft;
   // Step 3. Soft limit.
   softLimit = left / movesToGo;
-  if (softLimit > timeoutTurn) softLimit = timeoutTurn;
+  if (softLimit > params.timeoutTurn) softLimit = params.timeoutTurn;
   // Step 4. Hard limit.
-  hardLimit = hardLimitFor(left);
+  hardLimit = hardLimitFor(left, params.timeoutTurn);
 }
 
-void VelmBrain::stopTime() {
+void TimeAccount::stopTime() {
   // The account may run negative when a decision overspends, but it must not
   // wrap: a manager may have announced a negative match time after the
   // game's start was checked, and the next decision must still see no time.
-  const long long left = static_cast<long long>(timeLeft) - (clock() - moveStart);
+  const long long left = static_cast<long long>(timeLeft) - (params.clock() - moveStart);
   timeLeft = left < INT_MIN ? INT_MIN : static_cast<int>(left);
   if (movesToGo > kMovesToGoFloor) movesToGo--;
 }
 
-bool VelmBrain::timeOut(int factor) {
+bool TimeAccount::timeOut(int factor) {
   const int spent = elapsedTime();
   const int iteration = elapsedIte();
-  iterStart = clock();
+  iterStart = params.clock();
   return spent + factor * iteration > softLimit;
 }
 
-bool VelmBrain::timeOver() {
-  if (nodeLimit != 0 && ++nodeBudgetUsed >= nodeLimit) return true;
+bool TimeAccount::timeOver() {
+  if (params.nodeLimit != 0 && ++nodeBudgetUsed >= params.nodeLimit) return true;
   if (--checkCountdown > 0) return false;
   checkCountdown = checkInterval;
-  if (stopRequest != nullptr && stopRequest->load(std::memory_order_relaxed)) return true;
-  return clock() - moveStart + timeMargin >= hardLimit;
+  if (params.stopRequest != nullptr && params.stopRequest->load(std::memory_order_relaxed))
+    return true;
+  return params.clock() - moveStart + timeMargin >= hardLimit;
 }
 
-int VelmBrain::hardLimitFor(int left) const {
-  const int byMatch = left / kHardLimitDivisor;
-  return byMatch < timeoutTurn ? byMatch : timeoutTurn;
+int TimeAccount::elapsedTime() const {
+  return params.clock() - moveStart;
 }
 
-int VelmBrain::firstMoveLimit() const {
-  const bool managerSaysLess = managerTimeLeft >= 0 && managerTimeLeft < timeoutMatch;
-  return hardLimitFor(managerSaysLess ? managerTimeLeft : timeoutMatch);
-}
-
-int VelmBrain::elapsedTime() const {
-  return clock() - moveStart;
-}
-
-int VelmBrain::elapsedIte() const {
-  return clock() - iterStart;
+int TimeAccount::elapsedIte() const {
+  return params.clock() - iterStart;
 }
 
 }  // namespace velm

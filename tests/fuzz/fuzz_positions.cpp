@@ -45,14 +45,15 @@ unsigned pickOptions(std::uint8_t b) {
 }
 
 bool makesFive(int sq) {
-  const velm::BoardSquare& s = brain->squares[sq];
+  const velm::VelmBoard& board = brain->board();
+  const velm::BoardSquare& s = board.square(sq);
   for (int d = 0; d < velm::kDirections; d++)
-    if (s.pat(brain->sideToMove, d) == velm::patFive) return true;
+    if (s.pat(board.sideToMove(), d) == velm::patFive) return true;
   return false;
 }
 
 bool playable(int sq) {
-  return brain->squares[sq].stone == velm::kCellEmpty && !makesFive(sq);
+  return brain->board().square(sq).stone == velm::kCellEmpty && !makesFive(sq);
 }
 
 }  // namespace
@@ -62,23 +63,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   brain = new velm::VelmBrain;
   std::string folder = fuzzing::makeTempFolder("fuzz-positions") + "/";
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", folder.c_str());
-  brain->maxDepth = kPlayerMaxDepth;
-  brain->timeoutTurn = 1000000000;
-  brain->timeoutMatch = 1000000000;
-  brain->clock = stoppedClock;
-  brain->nodeLimit = kNodeBudget;
+  velm::EngineParams& params = brain->params;
+  params.maxDepth = kPlayerMaxDepth;
+  params.timeoutTurn = 1000000000;
+  params.timeoutMatch = 1000000000;
+  params.clock = stoppedClock;
+  params.nodeLimit = kNodeBudget;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const int side = kMinSide + data[0] % kSides;
-  brain->options = pickOptions(data[1]);
+  brain->params.options = pickOptions(data[1]);
   brain->init(side, side);
   const int squares = side * side;
 
   // Step 1. The position.
-  for (std::size_t i = 2; i + 1 < size && brain->moveCount < squares - 1; i += 2) {
+  const velm::VelmBoard& board = brain->board();
+  for (std::size_t i = 2; i + 1 < size && board.moveCount() < squares - 1; i += 2) {
     const int start = ((data[i] << 8) | data[i + 1]) % squares;
     int sq = start;
     while (!playable(sq)) {
@@ -86,22 +89,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (sq == start) break;
     }
     if (!playable(sq)) break;
-    brain->makeGameMove(brain->sqX[sq], brain->sqY[sq]);
+    brain->makeGameMove(board.sqX(sq), board.sqY(sq));
   }
-  const int movesBefore = brain->moveCount;
-  const std::uint64_t keyBefore = brain->key;
+  const int movesBefore = board.moveCount();
+  const std::uint64_t keyBefore = board.key();
 
   // Step 2. The decision.
   int x = -1, y = -1;
   brain->thinkMove(x, y);
   FUZZ_CHECK(x >= 0 && x < side && y >= 0 && y < side);
-  FUZZ_CHECK(brain->squares[brain->sqIndex[x][y]].stone == velm::kCellEmpty);
+  FUZZ_CHECK(board.square(board.sqIndex(x, y)).stone == velm::kCellEmpty);
 
   // Step 3. The search undid everything it played.
-  FUZZ_CHECK(brain->moveCount == movesBefore);
-  FUZZ_CHECK(brain->key == keyBefore);
+  FUZZ_CHECK(board.moveCount() == movesBefore);
+  FUZZ_CHECK(board.key() == keyBefore);
   char why[256] = "";
-  if (!brain->verifyBoard(why, sizeof why)) {
+  if (!board.verifyBoard(why, sizeof why)) {
     std::fprintf(stderr, "board differs after the decision: %s\n", why);
     FUZZ_CHECK(false);
   }

@@ -17,8 +17,40 @@
 namespace velm {
 namespace {
 
-using Board = test::EngineSuite;
 using Ints = std::vector<int>;
+
+// One board for the suite (its pattern tables take 2 MB), keyed by numbers
+// drawn once.
+class Board : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    board = new VelmBoard;
+    keys = new PositionKeys;
+    keys->draw();
+  }
+  static void TearDownTestSuite() {
+    delete board;
+    delete keys;
+  }
+  static inline VelmBoard* board = nullptr;
+  static inline PositionKeys* keys = nullptr;
+
+  void SetUp() override { newBoard(15, 15); }
+  void newBoard(int width, int height) { board->init(width, height, *keys); }
+  VelmBoard& b() { return *board; }
+  int sq(int x, int y) { return board->sqIndex(x, y); }
+  void play(const char* moves) {
+    for (int x, y, n; std::sscanf(moves, " %d,%d%n", &x, &y, &n) == 2; moves += n)
+      board->makeMove(sq(x, y));
+  }
+  ::testing::AssertionResult consistent() { return test::consistent(*board); }
+  Ints candidates() {
+    Ints list;
+    for (int s = 0; s < board->numSquares(); s++)
+      if (board->isCandidate(s)) list.push_back(s);
+    return list;
+  }
+};
 
 // Fingerprints of the pattern tables, each one figure: the codes of every
 // line key for both sides, and the cross codes and values of every
@@ -36,11 +68,12 @@ TEST_F(Board, PatternTables) {
       reversed[i] = line[kLineCells - 1 - i];
     }
     for (int side = 0; side < 2; side++) {
-      const int code = b().linePattern[key][side];
-      const int* slots = b().lineDefence[key][side];
+      const PatternTables& t = b().patterns();
+      const int code = t.linePattern[key][side];
+      const int* slots = t.lineDefence[key][side];
       codes.at(code)++;
-      ASSERT_EQ(code, b().linePattern[lineKey(swapped)][1 - side]) << key;
-      ASSERT_EQ(code, b().linePattern[lineKey(reversed)][side]) << key;
+      ASSERT_EQ(code, t.linePattern[lineKey(swapped)][1 - side]) << key;
+      ASSERT_EQ(code, t.linePattern[lineKey(reversed)][side]) << key;
       ASSERT_EQ(slots[0] != 0, code == patFour || code == patOpenFour) << key;
       ASSERT_EQ(slots[1] != 0, code == patOpenFour) << key;
       ASSERT_TRUE(code != patOpenFour || slots[0] < slots[1]) << key;
@@ -65,8 +98,8 @@ TEST_F(Board, PatternTables) {
   EXPECT_EQ(codes, (Ints{107634, 4270, 800, 166, 7780, 1164, 156, 6428, 626, 2048}));
   long long values = 0;
   for (int i = 0; i < kCrossEntries; i++) {
-    crossCodes.at(b().crossCode[i])++;
-    values += b().crossValue[i];
+    crossCodes.at(b().patterns().crossCode[i])++;
+    values += b().patterns().crossValue[i];
   }
   EXPECT_EQ(crossCodes, (Ints{6517, 323, 676, 417, 676, 868, 523}));
   EXPECT_EQ(values, 22904488);
@@ -74,12 +107,12 @@ TEST_F(Board, PatternTables) {
 
 // Everything make/undo keep of a position, for exact comparisons.
 std::vector<long long> state(const VelmBoard& b) {
-  std::vector<long long> v = {static_cast<long long>(b.key), b.moveCount, b.sideToMove,
-                              b.sideOther};
-  const int* counts = &b.counts.patCount[0][0];
-  v.insert(v.end(), counts, counts + sizeof b.counts / sizeof(int));
-  for (int s = 0; s < b.numSquares; s++) {
-    const BoardSquare& q = b.squares[s];
+  std::vector<long long> v = {static_cast<long long>(b.key()), b.moveCount(), b.sideToMove(),
+                              b.sideOther()};
+  const int* counts = &b.counts().patCount[0][0];
+  v.insert(v.end(), counts, counts + sizeof(CountBlock) / sizeof(int));
+  for (int s = 0; s < b.numSquares(); s++) {
+    const BoardSquare& q = b.square(s);
     v.insert(v.end(), {q.stone, b.isCandidate(s), q.key[0], q.key[1], q.key[2], q.key[3]});
     v.insert(v.end(), q.codes, q.codes + kDirections);
   }
@@ -95,35 +128,33 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
   int fives = 0;
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
-    newGame(width, kOptionRichEval, height);
+    newBoard(width, height);
     // The corners first: the edges of the board's geometry tables.
-    for (int corner : {0, height - 1, b().numSquares - height, b().numSquares - 1}) {
+    for (int corner : {0, height - 1, b().numSquares() - height, b().numSquares() - 1}) {
       b().makeMove(corner);
       ASSERT_TRUE(consistent()) << "corner " << corner;
       b().undoMove();
     }
-    b().makeMove(static_cast<int>(rng() % b().numSquares));  // never taken back
+    b().makeMove(static_cast<int>(rng() % b().numSquares()));  // never taken back
     std::vector<std::vector<long long>> at(kMaxSquares + 1);
     at[1] = state(b());
-    for (int step = 0; step < 800 && b().moveCount < b().numSquares; step++) {
-      if (b().moveCount > 1 && rng() % 10 < 3) {
+    for (int step = 0; step < 800 && b().moveCount() < b().numSquares(); step++) {
+      if (b().moveCount() > 1 && rng() % 10 < 3) {
         b().undoMove();
-        ASSERT_EQ(state(b()), at[b().moveCount]) << "undo to " << b().moveCount << " moves";
+        ASSERT_EQ(state(b()), at[b().moveCount()]) << "undo to " << b().moveCount() << " moves";
         continue;
       }
-      Ints candidates;
-      for (int s = 0; s < b().numSquares; s++)
-        if (b().isCandidate(s)) candidates.push_back(s);
-      b().makeMove(candidates.at(rng() % candidates.size()));
-      at[b().moveCount] = state(b());
-      ASSERT_TRUE(consistent()) << "after move " << b().moveCount;
-      fives += b().counts.patCount[0][patFive] > 0 && b().counts.patCount[1][patFive] > 0;
+      const Ints list = candidates();
+      b().makeMove(list.at(rng() % list.size()));
+      at[b().moveCount()] = state(b());
+      ASSERT_TRUE(consistent()) << "after move " << b().moveCount();
+      fives += b().counts().patCount[0][patFive] > 0 && b().counts().patCount[1][patFive] > 0;
     }
   }
   EXPECT_GT(fives, 0);
   for (const auto& [w, h] : {std::pair{21, 15}, std::pair{15, 21}})
-    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), b().init(w, h)), testing::ExitedWithCode(0),
-                "Error: Size");
+    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), b().init(w, h, *keys)),
+                testing::ExitedWithCode(0), "Error: Size");
 }
 
 // countsAfter and soleFiveAfter foretell, without playing, what makeMove
@@ -138,37 +169,35 @@ TEST_F(Board, CountsAfterAndSoleFiveAfterForetellMakeMove) {
   Ints named(2);              // moves named, and moves not named that made fives
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
-    newGame(width, kOptionRichEval, height);
-    b().makeMove(static_cast<int>(rng() % b().numSquares));
-    for (int step = 0; step < 300 && b().moveCount < b().numSquares; step++) {
-      const int x = b().sideToMove;
-      const int y = b().sideOther;
-      const int fivesBefore = b().counts.patCount[x][patFive];
-      Ints candidates;
-      for (int s = 0; s < b().numSquares; s++)
-        if (b().isCandidate(s)) candidates.push_back(s);
-      for (int s : candidates) {
-        const bool four = b().fourSquares[0].contains(s) || b().fourSquares[1].contains(s);
-        if (!four && static_cast<int>(rng() % candidates.size()) >= kOthers) continue;
+    newBoard(width, height);
+    b().makeMove(static_cast<int>(rng() % b().numSquares()));
+    for (int step = 0; step < 300 && b().moveCount() < b().numSquares(); step++) {
+      const int x = b().sideToMove();
+      const int y = b().sideOther();
+      const int fivesBefore = b().counts().patCount[x][patFive];
+      const Ints list = candidates();
+      for (int s : list) {
+        const bool four = b().fourSquares(0).contains(s) || b().fourSquares(1).contains(s);
+        if (!four && static_cast<int>(rng() % list.size()) >= kOthers) continue;
         const int block = b().soleFiveAfter(s);
         CountBlock after;
         b().countsAfter(s, after);
         b().makeMove(s);
-        const CountBlock& c = b().counts;
+        const CountBlock& c = b().counts();
         ASSERT_EQ(0, std::memcmp(after.patCount, c.patCount, sizeof c.patCount)) << "square " << s;
         ASSERT_EQ(0, std::memcmp(after.crossCount, c.crossCount, sizeof c.crossCount))
             << "square " << s;
         const bool sole = c.patCount[x][patFive] == 1 && c.patCount[y][patFive] == 0;
         if (block >= 0) {
-          ASSERT_TRUE(sole) << "square " << s << " after " << b().moveCount - 1 << " moves";
+          ASSERT_TRUE(sole) << "square " << s << " after " << b().moveCount() - 1 << " moves";
           ASSERT_EQ(c.fiveSq[x][0], block) << "square " << s;
         } else if (fivesBefore == 0) {
-          ASSERT_FALSE(sole) << "square " << s << " after " << b().moveCount - 1 << " moves";
+          ASSERT_FALSE(sole) << "square " << s << " after " << b().moveCount() - 1 << " moves";
         }
         named[block >= 0 ? 0 : 1] += block >= 0 || c.patCount[x][patFive] > 0;
         b().undoMove();
       }
-      b().makeMove(candidates.at(rng() % candidates.size()));
+      b().makeMove(list.at(rng() % list.size()));
     }
   }
   EXPECT_GT(named[0], 200);
@@ -181,18 +210,19 @@ TEST_F(Board, CountsAfterAndSoleFiveAfterForetellMakeMove) {
 // behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
   play("7,7 8,8 6,8");
-  const std::pair<void (*)(VelmBrain&), const char*> drifts[] = {
-      {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].key[2] ^= 1; }, "key of (9,9) dir 2"},
-      {[](VelmBrain& e) { e.squares[e.sqIndex[9][9]].codes[2] ^= 1 << kLineCodeBits; },
+  using P = BoardProbe;
+  const std::pair<void (*)(VelmBoard&), const char*> drifts[] = {
+      {[](VelmBoard& e) { P::square(e, e.sqIndex(9, 9)).key[2] ^= 1; }, "key of (9,9) dir 2"},
+      {[](VelmBoard& e) { P::square(e, e.sqIndex(9, 9)).codes[2] ^= 1 << kLineCodeBits; },
        "code of (9,9) dir 2 side 1"},
-      {[](VelmBrain& e) { e.counts.patCount[0][patOpenTwo] ^= 1; }, "patCount[0][3]"},
-      {[](VelmBrain& e) { e.counts.crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
-      {[](VelmBrain& e) { e.candSquares.flip(e.sqIndex[5][5]); }, "(5,5) is near a stone"},
-      {[](VelmBrain& e) { e.candSquares.flip(e.sqIndex[8][8]); }, "stone on (8,8)"},
-      {[](VelmBrain& e) { e.key ^= 1; }, "position key"},
-      {[](VelmBrain& e) { e.sideToMove ^= 1; }, "sides"},
-      {[](VelmBrain& e) { e.undoStack[1].lines[2].square ^= 1; }, "move 1: the saved line states"},
-      {[](VelmBrain& e) { e.undoStack[1].lineCount ^= 1; }, "move 1: the saved line states"}};
+      {[](VelmBoard& e) { P::counts(e).patCount[0][patOpenTwo] ^= 1; }, "patCount[0][3]"},
+      {[](VelmBoard& e) { P::counts(e).crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
+      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(5, 5)); }, "(5,5) is near a stone"},
+      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(8, 8)); }, "stone on (8,8)"},
+      {[](VelmBoard& e) { P::key(e) ^= 1; }, "position key"},
+      {[](VelmBoard& e) { P::sideToMove(e) ^= 1; }, "sides"},
+      {[](VelmBoard& e) { P::record(e, 1).lines[2].square ^= 1; }, "move 1: the saved line states"},
+      {[](VelmBoard& e) { P::record(e, 1).lineCount ^= 1; }, "move 1: the saved line states"}};
   for (const auto& [drift, reason] : drifts) {
     drift(b());
     const std::string why = consistent().message();
@@ -212,22 +242,27 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
 // limit of 5 s or more (the turn time, a fifth of the match time, or of the
 // manager's time left when it says less).
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
-  auto board = std::make_unique<VelmBoard>();
-  board->init(15, 15);
-  EXPECT_TRUE(board->tablesClear && board->tableMask == (1u << kDefaultTableBits) - 1);
-  const TTEntry* first = board->tt;
-  board->storeTT(3, 3, 7, BOUND_LOWER, 12);
-  EXPECT_FALSE(board->tablesClear);
-  std::memset(&board->tt[board->tableMask], 0xA5, sizeof(TTEntry));  // as if left by anything
-  std::memset(&board->tt0[0], 0x5A, sizeof(TT0Entry));
-  board->setTableBits(kDefaultTableBits);
-  board->init(15, 15);
-  EXPECT_TRUE(board->tt == first && board->tablesClear);
-  EXPECT_EQ(board->tt[board->tableMask].key + board->tt[0].move + board->tt0[0].key, 0u);
-  board->storeTT0(5);
-  board->setTableBits(kMinTableBits);
-  board->init(15, 15);
-  EXPECT_TRUE(board->tablesClear && board->tableMask == (1u << kMinTableBits) - 1);
+  VelmHash tables;
+  tables.clear();
+  EXPECT_TRUE(tables.isClear() && tables.mask() == (1u << kDefaultTableBits) - 1);
+  const TTEntry* first = &tables.ttSlot(0);
+  // One block, aligned to a cache line: the plain values follow the results.
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(first) % kCacheLine, 0u);
+  EXPECT_EQ(reinterpret_cast<const char*>(&tables.tt0Slot(0)),
+            reinterpret_cast<const char*>(first + tables.mask() + 1));
+  tables.storeTT(7, 3, 3, 7, BOUND_LOWER, 12);
+  EXPECT_FALSE(tables.isClear());
+  // As if left by anything.
+  std::memset(const_cast<TTEntry*>(&tables.ttSlot(tables.mask())), 0xA5, sizeof(TTEntry));
+  std::memset(const_cast<TT0Entry*>(&tables.tt0Slot(0)), 0x5A, sizeof(TT0Entry));
+  tables.setTableBits(kDefaultTableBits);
+  tables.clear();
+  EXPECT_TRUE(&tables.ttSlot(0) == first && tables.isClear());
+  EXPECT_EQ(tables.ttSlot(tables.mask()).key + tables.ttSlot(7).move + tables.tt0Slot(0).key, 0u);
+  tables.storeTT0(5, 5);
+  tables.setTableBits(kMinTableBits);
+  tables.clear();
+  EXPECT_TRUE(tables.isClear() && tables.mask() == (1u << kMinTableBits) - 1);
   const long long limits[][3] = {{0, kDefaultTableBits, 1},
                                  {350LL << 20, kDefaultTableBits, 1},
                                  {100000000, 21, 1},
@@ -243,11 +278,11 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
                             {30000, 25000, -1, 1}};
   for (const auto& [turn, match, left, huge] : players) {
     Velmaro_player player(15, 15, {turn, match, left, 0}, 24, 0u, "");
-    EXPECT_EQ(player.brain->hugePages, huge != 0) << turn << " " << match << " " << left;
+    EXPECT_EQ(player.brain->tables.hugePages, huge != 0) << turn << " " << match << " " << left;
     // The hint reaches the kernel: its record of the mapping behind the table.
     if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage")) continue;
-    const auto at =
-        reinterpret_cast<std::uintptr_t>(&player.brain->tt[player.brain->tableMask / 2]);
+    const VelmHash& tables = player.brain->tables;
+    const auto at = reinterpret_cast<std::uintptr_t>(&tables.ttSlot(tables.mask() / 2));
     std::ifstream smaps("/proc/self/smaps");
     bool inside = false;
     for (std::string line; std::getline(smaps, line);) {

@@ -1,6 +1,7 @@
 // Helpers of the unit tests: one engine object per suite (it is about
-// 200 MB), positions as move lists, a settable clock, and the board's own
-// consistency check as an assertion.
+// 140 MB with its tables), positions as move lists, a settable clock, the
+// board's own consistency check as an assertion, and a probe that corrupts
+// a board on purpose.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +12,29 @@
 #include "platform/clock.h"
 #include "search/brain.h"
 
-namespace velm::test {
+namespace velm {
+
+// Write access to a board's state for tests that corrupt it on purpose (to
+// see verifyBoard notice) or set counts by hand. Nothing else writes a
+// board but its own make and undo.
+struct BoardProbe {
+  static VelmBoard& writable(const VelmBoard& b) { return const_cast<VelmBoard&>(b); }
+  static BoardSquare& square(const VelmBoard& b, int sq) { return writable(b).squares[sq]; }
+  static CountBlock& counts(const VelmBoard& b) { return writable(b).counts_; }
+  static SquareSet& candSquares(const VelmBoard& b) { return writable(b).candSquares_; }
+  static std::uint64_t& key(const VelmBoard& b) { return writable(b).key_; }
+  static int& sideToMove(const VelmBoard& b) { return writable(b).sideToMove_; }
+  static UndoRecord& record(const VelmBoard& b, int k) { return writable(b).undoStack[k]; }
+};
+
+namespace test {
+
+// The board's own consistency check, with its reason.
+inline ::testing::AssertionResult consistent(const VelmBoard& board) {
+  char why[256] = "";
+  if (board.verifyBoard(why, sizeof why)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << why;
+}
 
 inline std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -35,20 +58,23 @@ class EngineSuite : public ::testing::Test {
   // game memory (no file is touched), on the real clock.
   void SetUp() override { newGame(15); }
   void newGame(int width, unsigned options = kOptionRichEval, int height = 0) {
-    VelmBrain& e = *engine;
-    e.options = options;
-    e.timeoutTurn = kDefaultTimeoutTurn;
-    e.timeoutMatch = kDefaultTimeoutMatch;
-    e.branchFactor = kDefaultBranchFactor;
-    e.maxDepth = 24;
-    e.minDepth = kDefaultMinDepth;
-    e.requestStart = e.managerTimeLeft = -1;
-    e.nodeLimit = 0;
-    e.clock = platform::monotonicMs;
-    e.init(width, height > 0 ? height : width);
+    EngineParams& p = engine->params;
+    p.options = options;
+    p.timeoutTurn = kDefaultTimeoutTurn;
+    p.timeoutMatch = kDefaultTimeoutMatch;
+    p.branchFactor = kDefaultBranchFactor;
+    p.maxDepth = 24;
+    p.minDepth = kDefaultMinDepth;
+    p.requestStart = p.managerTimeLeft = -1;
+    p.nodeLimit = 0;
+    p.clock = platform::monotonicMs;
+    engine->init(width, height > 0 ? height : width);
   }
+  // The engine, its worker, and the worker's board.
   VelmBrain& b() { return *engine; }
-  int sq(int x, int y) { return engine->sqIndex[x][y]; }
+  SearchWorker& w() { return engine->worker; }
+  const VelmBoard& board() { return engine->board(); }
+  int sq(int x, int y) { return board().sqIndex(x, y); }
   // The squares of "x,y x,y ...", and playing them in that order.
   std::vector<int> squares(const char* text) {
     std::vector<int> list;
@@ -57,14 +83,10 @@ class EngineSuite : public ::testing::Test {
     return list;
   }
   void play(const char* moves) {
-    for (int s : squares(moves)) engine->makeGameMove(engine->sqX[s], engine->sqY[s]);
+    for (int s : squares(moves)) engine->makeGameMove(board().sqX(s), board().sqY(s));
   }
-  // The board's own consistency check, with its reason.
-  ::testing::AssertionResult consistent() {
-    char why[256] = "";
-    if (engine->verifyBoard(why, sizeof why)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << why;
-  }
+  ::testing::AssertionResult consistent() { return test::consistent(board()); }
 };
 
-}  // namespace velm::test
+}  // namespace test
+}  // namespace velm

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "board/hash.h"
+#include "board/keys.h"
 #include "brain_driver.h"
 #include "platform/random.h"
 
@@ -40,7 +40,7 @@ class Memo : public ::testing::Test {
   std::unique_ptr<VelmMemo> open(const std::string& where, int size, std::uint32_t seed = 1) {
     platform::seedRandom(seed);
     for (auto& side : keys)
-      for (std::uint64_t& k : side) k = VelmHash::rand64();
+      for (std::uint64_t& k : side) k = PositionKeys::rand64();
     auto memo = std::make_unique<VelmMemo>();
     memo->init(size, size, &keys[0][0], where.c_str());
     return memo;

@@ -64,29 +64,29 @@ TEST_F(Search, PositionsAndTheirAnswers) {
   for (const auto& [size, moves, replies, verdict, decisions] : cases) {
     SCOPED_TRACE(moves);
     newGame(size);
-    b().timeoutTurn = 300;
+    b().params.timeoutTurn = 300;
     play(moves);
     int list[kReplyListCapacity], score = 12345;
     std::fill(list, list + kReplyListCapacity, -7);
-    const int n = b().winAndForced(list, score);
+    const int n = w().winAndForced(list, score);
     EXPECT_EQ(Ints(list, list + n + 1), squares(replies) + Ints{-7});
     EXPECT_EQ(score, verdict);
-    EXPECT_TRUE(std::all_of(b().sqMark, b().sqMark + kMaxSquares, [](int m) { return m == 0; }));
+    EXPECT_TRUE(std::all_of(w().sqMark, w().sqMark + kMaxSquares, [](int m) { return m == 0; }));
     for (int width : {kFullWidth, 0}) {
       ListKind kind = ListKind::kScored;
-      const int got = n > 0 ? b().genMoves(list, width, kind) : 0;
+      const int got = n > 0 ? w().genMoves(list, width, kind) : 0;
       EXPECT_EQ(Ints(list, list + got), squares(replies));
       EXPECT_TRUE(n == 0 || kind == (score == winScore    ? ListKind::kWin
                                      : score == -winScore ? ListKind::kLoss
                                                           : ListKind::kForced));
     }
     if (decisions == nullptr) continue;
-    const int timeLeft = b().timeLeft;
+    const int timeLeft = w().time.timeLeft;
     int x = -1, y = -1;
     b().thinkMove(x, y);
     const Ints answers = squares(decisions);
     EXPECT_NE(std::find(answers.begin(), answers.end(), sq(x, y)), answers.end()) << x << "," << y;
-    EXPECT_TRUE(b().rootCount > 1 || b().timeLeft == timeLeft);
+    EXPECT_TRUE(w().rootCount > 1 || w().time.timeLeft == timeLeft);
   }
 }
 
@@ -104,14 +104,15 @@ TEST_F(Search, Values) {
   for (const auto& [moves, value] : cases) {
     newGame(15);
     play(moves);
-    EXPECT_EQ((Ints{b().boardValueBase(), b().boardValueRico()}), (Ints{value, value})) << moves;
+    EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{value, value})) << moves;
   }
   // One open-three pair of the side to move and one four pair of the
   // other: 242 - 400 plain, 2 * 242 - 480 with the forced lines.
-  std::memset(&b().counts, 0, sizeof b().counts);
-  b().counts.patCount[0][patOpenThree] = b().counts.patCount[1][patFour] = 1;
-  b().key = 0x1234567890ULL;  // a key no cache slot holds
-  EXPECT_EQ((Ints{b().boardValueBase(), b().boardValueRico()}), (Ints{-158, 4}));
+  CountBlock& counts = BoardProbe::counts(board());
+  std::memset(&counts, 0, sizeof counts);
+  counts.patCount[0][patOpenThree] = counts.patCount[1][patFour] = 1;
+  BoardProbe::key(board()) = 0x1234567890ULL;  // a key no cache slot holds
+  EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{-158, 4}));
 }
 
 // A fingerprint of the search: fixed-depth decisions on recorded positions
@@ -142,18 +143,18 @@ TEST_F(Search, FixedDepthFingerprint) {
   for (const auto& [size, depth, moves, answer] : cases) {
     platform::seedRandom(1);
     newGame(size);
-    b().timeoutTurn = b().timeoutMatch = 2000000000;
-    b().maxDepth = depth;
-    b().clock = FakeClock::read;
+    b().params.timeoutTurn = b().params.timeoutMatch = 2000000000;
+    b().params.maxDepth = depth;
+    b().params.clock = FakeClock::read;
     play(moves.c_str());
-    const std::uint64_t before = b().nodes;
+    const std::uint64_t before = b().nodes();
     int x = -1, y = -1;
     b().thinkMove(x, y);
     int score = 0;
-    for (int i = 0; i < b().rootCount; i++)
-      if (b().rootMoves[i].move == sq(x, y)) score = b().rootMoves[i].score;
+    for (int i = 0; i < w().rootCount; i++)
+      if (w().rootMoves[i].move == sq(x, y)) score = w().rootMoves[i].score;
     char got[64];
-    std::snprintf(got, sizeof got, "%d,%d %d %d", x, y, static_cast<int>(b().nodes - before),
+    std::snprintf(got, sizeof got, "%d,%d %d %d", x, y, static_cast<int>(b().nodes() - before),
                   score);
     EXPECT_EQ(got, answer) << moves;
   }
@@ -161,57 +162,61 @@ TEST_F(Search, FixedDepthFingerprint) {
 
 // The time account on a clock set by hand.
 TEST_F(Search, TimeAccount) {
-  b().clock = FakeClock::read;
+  b().params.clock = FakeClock::read;
   FakeClock::now = 700;
-  b().timeoutTurn = 5000;
+  b().params.timeoutTurn = 5000;
   b().init(15, 15);
-  b().startTime();
-  EXPECT_EQ((Ints{b().softLimit, b().hardLimit, b().moveStart}), (Ints{5000, 5000, 700}));
+  w().time.startTime();
+  EXPECT_EQ((Ints{w().time.softLimit, w().time.hardLimit, w().time.moveStart}),
+            (Ints{5000, 5000, 700}));
   // The hard limit, less the margin, at the clock readings: one per 1000 checks.
-  b().checkCountdown = 1;
+  w().time.checkCountdown = 1;
   FakeClock::now = 700 + 4949;
-  EXPECT_FALSE(b().timeOver());
+  EXPECT_FALSE(w().time.timeOver());
   FakeClock::now = 700 + 4950;
   const int reads = FakeClock::reads;
-  for (int i = 0; i < 999; i++) ASSERT_FALSE(b().timeOver()) << i;
-  EXPECT_TRUE(FakeClock::reads == reads && b().timeOver());
+  for (int i = 0; i < 999; i++) ASSERT_FALSE(w().time.timeOver()) << i;
+  EXPECT_TRUE(FakeClock::reads == reads && w().time.timeOver());
   // The soft limit spreads the time left over the moves to go (at least 5),
   // the hard limit is a fifth of it, neither more than the turn time.
-  b().timeoutTurn = 30000;
+  b().params.timeoutTurn = 30000;
   b().init(15, 15);
   Ints limits;
-  for (int move = 0; move < 12; move++, FakeClock::now += b().softLimit, b().stopTime()) {
-    b().startTime();
-    limits.insert(limits.end(), {b().softLimit, b().hardLimit});
+  for (int move = 0; move < 12; move++, FakeClock::now += w().time.softLimit, w().time.stopTime()) {
+    w().time.startTime();
+    limits.insert(limits.end(), {w().time.softLimit, w().time.hardLimit});
   }
   EXPECT_EQ(limits, (Ints{12000, 30000, 12000, 30000, 12000, 30000, 12000, 28800,
                           12000, 26400, 12000, 24000, 12000, 21600, 12000, 19200,
                           12000, 16800, 12000, 14400, 12000, 12000, 9600,  9600}));
   // The manager's clock counts when it says less; the move starts when its
   // request arrived.
-  b().managerTimeLeft = 10000;
-  b().requestStart = FakeClock::now - 300;
-  b().startTime();
-  b().requestStart = b().managerTimeLeft = -1;
-  EXPECT_EQ((Ints{b().softLimit, b().hardLimit, b().elapsedTime()}), (Ints{2000, 2000, 300}));
+  b().params.managerTimeLeft = 10000;
+  b().params.requestStart = FakeClock::now - 300;
+  w().time.startTime();
+  b().params.requestStart = b().params.managerTimeLeft = -1;
+  EXPECT_EQ((Ints{w().time.softLimit, w().time.hardLimit, w().time.elapsedTime()}),
+            (Ints{2000, 2000, 300}));
   // Another iteration only when the last one, 40 times over, still fits.
-  b().iterStart = FakeClock::now - 42;
-  EXPECT_FALSE(b().timeOut(40));
-  EXPECT_EQ(b().elapsedIte(), 0);
-  b().iterStart = FakeClock::now - 43;
-  EXPECT_TRUE(b().timeOut(40));
+  w().time.iterStart = FakeClock::now - 42;
+  EXPECT_FALSE(w().time.timeOut(40));
+  EXPECT_EQ(w().time.elapsedIte(), 0);
+  w().time.iterStart = FakeClock::now - 43;
+  EXPECT_TRUE(w().time.timeOut(40));
   // A new game has the whole match time; an overspent account stops at once.
   b().init(15, 15);
-  EXPECT_EQ((Ints{b().timeLeft, b().movesToGo}), (Ints{kDefaultTimeoutMatch, kInitialMovesToGo}));
-  b().timeLeft = -20;
-  b().startTime();
-  b().checkCountdown = 1;
-  EXPECT_TRUE(b().timeOver() && b().timeOut(0));
+  EXPECT_EQ((Ints{w().time.timeLeft, w().time.movesToGo}),
+            (Ints{kDefaultTimeoutMatch, kInitialMovesToGo}));
+  w().time.timeLeft = -20;
+  w().time.startTime();
+  w().time.checkCountdown = 1;
+  EXPECT_TRUE(w().time.timeOver() && w().time.timeOut(0));
   // The most negative match time a manager can send stays the least time
   // there is, decision after decision (it once wrapped to a full clock).
-  b().timeLeft = INT_MIN;
-  for (int move = 0; move < 2; move++, FakeClock::now += 7, b().stopTime()) b().startTime();
-  EXPECT_EQ(b().timeLeft, INT_MIN);
+  w().time.timeLeft = INT_MIN;
+  for (int move = 0; move < 2; move++, FakeClock::now += 7, w().time.stopTime())
+    w().time.startTime();
+  EXPECT_EQ(w().time.timeLeft, INT_MIN);
 }
 
 // Stopped decisions: past the hard limit in the first iteration, the first
@@ -222,32 +227,33 @@ TEST_F(Search, StoppedDecisions) {
   play(kQuietMiddle);
   int list[kReplyListCapacity], x = -1, y = -1;
   ListKind kind;
-  b().genMoves(list, kFullWidth, kind);
+  w().genMoves(list, kFullWidth, kind);
   FakeClock::reads = 0;
-  b().clock = [] { return FakeClock::reads++ == 0 ? 0 : 1000000; };  // jumps past the limit
-  b().checkCountdown = 1;
-  std::uint64_t nodes = b().nodes;
+  b().params.clock = [] { return FakeClock::reads++ == 0 ? 0 : 1000000; };  // jumps past the limit
+  w().time.checkCountdown = 1;
+  std::uint64_t nodes = b().nodes();
   b().thinkMove(x, y);
-  EXPECT_TRUE(sq(x, y) == list[0] && b().nodes == nodes + 1 && b().stopSearch);
+  EXPECT_TRUE(sq(x, y) == list[0] && b().nodes() == nodes + 1 && w().stopSearch);
   newGame(15);
-  b().timeoutMatch = 0;
+  b().params.timeoutMatch = 0;
   b().init(15, 15);
   play(kQuietMiddle);
   b().thinkMove(x, y);
-  EXPECT_TRUE(b().isCandidate(sq(x, y)) && b().timeLeft <= 0);
+  EXPECT_TRUE(board().isCandidate(sq(x, y)) && w().time.timeLeft <= 0);
   Ints moves;
   for (std::uint64_t limit : {700ull, 0ull, 1000000000000ull}) {
     platform::seedRandom(1);
     newGame(15);
     play("6,6 8,6 8,8 6,8");
-    b().clock = FakeClock::read;  // stands still
-    b().maxDepth = limit == 700 ? 24 : 4;
-    b().nodeLimit = limit;
-    nodes = b().nodes;
+    b().params.clock = FakeClock::read;  // stands still
+    b().params.maxDepth = limit == 700 ? 24 : 4;
+    b().params.nodeLimit = limit;
+    nodes = b().nodes();
     b().thinkMove(x, y);
-    EXPECT_EQ(b().squares[sq(x, y)].stone, kCellEmpty);
-    moves.insert(moves.end(), {sq(x, y), static_cast<int>(b().nodes - nodes)});
-    EXPECT_TRUE(limit != 700 || (b().nodeBudgetUsed >= 700 && b().nodeBudgetUsed <= 700 + 24));
+    EXPECT_EQ(board().square(sq(x, y)).stone, kCellEmpty);
+    moves.insert(moves.end(), {sq(x, y), static_cast<int>(b().nodes() - nodes)});
+    EXPECT_TRUE(limit != 700 ||
+                (w().time.nodeBudgetUsed >= 700 && w().time.nodeBudgetUsed <= 700 + 24));
   }
   EXPECT_EQ(Ints(moves.begin() + 2, moves.begin() + 4), Ints(moves.begin() + 4, moves.end()));
 }
@@ -258,23 +264,23 @@ TEST_F(Search, StoppedDecisions) {
 // (it can branch into millions of positions).
 TEST_F(Search, StoppedSearchesStoreNothing) {
   play(kQuietMiddle);
-  b().startTime();
-  b().stopSearch = false;
-  b().nodeLimit = 2;  // the node goes on; its first child stops
-  b().alphaBetaPVS(4, 4, -100, 100);
-  EXPECT_TRUE(b().stopSearch && b().retriveTT() == nullptr);
+  w().time.startTime();
+  w().stopSearch = false;
+  b().params.nodeLimit = 2;  // the node goes on; its first child stops
+  w().alphaBetaPVS(4, 4, -100, 100);
+  EXPECT_TRUE(w().stopSearch && b().tables.retriveTT(board().key()) == nullptr);
   newGame(15);
   play(kFoursAndASplitThree);  // five forced replies to follow
-  b().startTime();
-  b().nodeLimit = 1;
-  b().searching = true;
-  b().stopSearch = false;
-  EXPECT_EQ(b().boardValueRico(), b().quietValue());
-  b().searching = false;
-  EXPECT_TRUE(b().stopSearch && b().retriveTT0() == NO_SCORE);
-  b().nodeLimit = 0;
-  EXPECT_NE(b().boardValueRico(), NO_SCORE);
-  EXPECT_NE(b().retriveTT0(), NO_SCORE);
+  w().time.startTime();
+  b().params.nodeLimit = 1;
+  w().searching = true;
+  w().stopSearch = false;
+  EXPECT_EQ(w().boardValueRico(), w().quietValue());
+  w().searching = false;
+  EXPECT_TRUE(w().stopSearch && b().tables.retriveTT0(board().key()) == NO_SCORE);
+  b().params.nodeLimit = 0;
+  EXPECT_NE(w().boardValueRico(), NO_SCORE);
+  EXPECT_NE(b().tables.retriveTT0(board().key()), NO_SCORE);
 }
 
 // Whole games of the engine against itself, on boards large and small, with
@@ -297,24 +303,24 @@ TEST_F(Search, SelfPlay) {
     SCOPED_TRACE(++seed);
     platform::seedRandom(seed);
     newGame(size, options);
-    b().timeoutTurn = 50;
+    b().params.timeoutTurn = 50;
     play(start);
-    while (b().moveCount < b().numSquares) {
-      const int x = b().sideToMove, y = b().sideOther, count = b().moveCount;
-      const bool five = b().counts.patCount[x][patFive] > 0;
-      const bool block = !five && b().counts.patCount[y][patFive] == 1;
-      const std::uint64_t key = b().key;
+    while (board().moveCount() < board().numSquares()) {
+      const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
+      const bool five = board().counts().patCount[x][patFive] > 0;
+      const bool block = !five && board().counts().patCount[y][patFive] == 1;
+      const std::uint64_t key = board().key();
       int mx = -1, my = -1;
       b().thinkMove(mx, my);
       ASSERT_TRUE(mx >= 0 && my >= 0 && mx < size && my < size) << mx << "," << my;
-      ASSERT_EQ(b().squares[sq(mx, my)].stone, kCellEmpty) << mx << "," << my;
-      ASSERT_TRUE(b().key == key && b().moveCount == count && consistent());
-      ASSERT_TRUE(!five || b().isFiveSquare(sq(mx, my), x)) << "a five missed";
-      ASSERT_TRUE(!block || b().isFiveSquare(sq(mx, my), y)) << "a five not blocked";
+      ASSERT_EQ(board().square(sq(mx, my)).stone, kCellEmpty) << mx << "," << my;
+      ASSERT_TRUE(board().key() == key && board().moveCount() == count && consistent());
+      ASSERT_TRUE(!five || w().isFiveSquare(sq(mx, my), x)) << "a five missed";
+      ASSERT_TRUE(!block || w().isFiveSquare(sq(mx, my), y)) << "a five not blocked";
       b().makeGameMove(mx, my);
       if (b().checkWin()) break;
     }
-    EXPECT_TRUE(start != noFive || (b().moveCount == 25 && !b().checkWin()));
+    EXPECT_TRUE(start != noFive || (board().moveCount() == 25 && !b().checkWin()));
   }
   b().memo.loaded = 0;  // its folder goes: nothing to write at the end
 }

@@ -12,6 +12,7 @@
 
 #include "bench.h"
 #include "board/board.h"
+#include "board/keys.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ double peakResidentMb() {
 // Plays a reproducible game of random candidate moves from the centre.
 void playMiddleGame(velm::VelmBoard& board, int moves) {
   std::mt19937 rng(kGameSeed);
-  board.makeMove(board.sqIndex[board.boardWidth / 2][board.boardHeight / 2]);
+  board.makeMove(board.sqIndex(board.boardWidth() / 2, board.boardHeight() / 2));
   for (int m = 1; m < moves; m++) {
     int candidates[velm::kMaxSquares];
     const int n = listCandidates(board, candidates);
@@ -46,7 +47,7 @@ void playMiddleGame(velm::VelmBoard& board, int moves) {
 
 int listCandidates(const velm::VelmBoard& board, int* out) {
   int n = 0;
-  for (int sq = 0; sq < board.numSquares; sq++)
+  for (int sq = 0; sq < board.numSquares(); sq++)
     if (board.isCandidate(sq)) out[n++] = sq;
   return n;
 }
@@ -60,14 +61,16 @@ void runBoardBench() {
   auto board = std::make_unique<velm::VelmBoard>();
   const double constructMs = msSince(start);
   start = Clock::now();
-  board->init(15, 15);
+  velm::PositionKeys keys;
+  keys.draw();
+  board->init(15, 15, keys);
   const double init15Ms = msSince(start);
-  board->makeMove(board->sqIndex[7][7]);
+  board->makeMove(board->sqIndex(7, 7));
   const double peakMb = peakResidentMb();
 
   // Step 2. One make/undo pair, averaged over every candidate square of a
   // middle-game position, many times.
-  board->init(15, 15);
+  board->init(15, 15, keys);
   playMiddleGame(*board, kMiddleGameMoves);
   int candidates[velm::kMaxSquares];
   const int n = listCandidates(*board, candidates);
@@ -79,16 +82,16 @@ void runBoardBench() {
     }
   }
   const double pairNs = msSince(start) * 1e6 / (static_cast<double>(kPairRounds) * n);
-  const std::uint64_t checksum = board->key;
+  const std::uint64_t checksum = board->key();
   board.reset();
 
   // Step 3. A fresh object's first game on the largest board.
   board = std::make_unique<velm::VelmBoard>();
   start = Clock::now();
-  board->init(20, 20);
+  board->init(20, 20, keys);
   const double init20Ms = msSince(start);
   start = Clock::now();
-  board->init(20, 20);
+  board->init(20, 20, keys);
   const double reinitMs = msSince(start);
   board.reset();
 

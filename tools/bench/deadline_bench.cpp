@@ -92,11 +92,11 @@ void decide(velm::VelmBrain& b, Worst& worst, int& x, int& y, double& replyMs) {
 
 void newGame(velm::VelmBrain& b, int size) {
   platform::seedRandom(1);
-  b.options = velm::kOptionRichEval;
-  b.timeoutTurn = kTurnMs;
-  b.timeoutMatch = kMatchMs;
-  b.maxDepth = 24;
-  b.clock = trackedClock;
+  b.params.options = velm::kOptionRichEval;
+  b.params.timeoutTurn = kTurnMs;
+  b.params.timeoutMatch = kMatchMs;
+  b.params.maxDepth = 24;
+  b.params.clock = trackedClock;
   b.init(size, size);
 }
 
@@ -106,34 +106,34 @@ void runDeadlineBench() {
   auto brain = std::make_unique<velm::VelmBrain>();
   velm::VelmBrain& b = *brain;
   // The page choice of a brain created for these turns.
-  b.timeoutTurn = kTurnMs;
-  b.timeoutMatch = kMatchMs;
+  b.params.timeoutTurn = kTurnMs;
+  b.params.timeoutMatch = kMatchMs;
   b.adviseTablePages();
   Worst worst;
   int index = 0;
   for (const SharpPosition& pos : kSharp) {
     newGame(b, pos.size);
     const int stones = playMoves(b, pos.moves);
-    const std::uint64_t nodes = b.nodes;
+    const std::uint64_t nodes = b.nodes();
     int x, y;
     double ms;
     decide(b, worst, x, y, ms);
     std::printf(
         "sharp position %d (%dx%d, %d stones): reply %.1f ms, nodes %llu, longest gap %.1f ms "
         "(processor %.1f ms)\n",
-        ++index, pos.size, pos.size, stones, ms, static_cast<unsigned long long>(b.nodes - nodes),
+        ++index, pos.size, pos.size, stones, ms, static_cast<unsigned long long>(b.nodes() - nodes),
         longestGapMs, longestCpuGapMs);
   }
   // A whole game of the engine against itself.
   newGame(b, 15);
-  while (b.moveCount < b.numSquares) {
+  while (b.board().moveCount() < b.board().numSquares()) {
     int x, y;
     double ms;
     decide(b, worst, x, y, ms);
     b.makeGameMove(x, y);
     if (b.checkWin()) break;
   }
-  std::printf("self-played game: %d moves\n", b.moveCount);
+  std::printf("self-played game: %d moves\n", b.board().moveCount());
   std::printf("deadline decisions: %d\n", worst.decisions);
   std::printf("deadline stop point: %d ms\n", kTurnMs - velm::kDefaultTimeMargin);
   std::printf("deadline worst reply: %.1f ms\n", worst.replyMs);

@@ -4,7 +4,7 @@
   tools/bench/instructions.py [build-folder] [--top N]   (default: build)
 
 Runs `velmaro-bench search` under valgrind's callgrind with collection on
-only inside VelmBrain::thinkMove, so the figures leave out building the
+only inside the search's thinkMove, so the figures leave out building the
 engine, its tables and the positions' stones. Instruction counts do not
 depend on the machine's load, unlike the bench's times, so a change's cost
 can be read from one run. Prints:
@@ -22,6 +22,9 @@ import subprocess
 import sys
 import tempfile
 
+# The decision: the search worker's, or in builds before the worker the
+# engine's own (so that older builds can be measured alike).
+DECISIONS = ["velm::SearchWorker::thinkMove", "velm::VelmBrain::thinkMove"]
 MAKE = "velm::VelmBoard::makeMove(int)"
 UNDO = "velm::VelmBoard::undoMove()"
 
@@ -74,11 +77,17 @@ def main():
     if not os.access(bench, os.X_OK):
         sys.exit(f"instructions: {bench} not found; build the velmaro-bench target first")
 
+    symbols = subprocess.run(["nm", "-C", bench], capture_output=True, text=True,
+                             check=True).stdout
+    decision = next((d for d in DECISIONS if d + "(" in symbols), None)
+    if decision is None:
+        sys.exit(f"instructions: no thinkMove in {bench}")
+
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "callgrind.out")
         run = subprocess.run(
             ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
-             "--toggle-collect=velm::VelmBrain::thinkMove*", "--compress-strings=no",
+             f"--toggle-collect={decision}*", "--compress-strings=no",
              "--compress-pos=no", bench, "search"],
             capture_output=True, text=True, check=True)
         total, own, callee = parse(out)

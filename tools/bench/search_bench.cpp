@@ -101,27 +101,28 @@ SearchPass runPass(velm::VelmBrain& b, bool print) {
     index++;
     // The game memory is off: the bench reads and writes no file.
     platform::seedRandom(kBenchSeed);
-    b.options = velm::kOptionRichEval;
-    b.timeoutTurn = kUnlimitedMs;
-    b.timeoutMatch = kUnlimitedMs;
-    b.minDepth = velm::kDefaultMinDepth;
-    b.maxDepth = pos.maxDepth;
+    b.params.options = velm::kOptionRichEval;
+    b.params.timeoutTurn = kUnlimitedMs;
+    b.params.timeoutMatch = kUnlimitedMs;
+    b.params.minDepth = velm::kDefaultMinDepth;
+    b.params.maxDepth = pos.maxDepth;
     b.init(pos.size, pos.size);
     const int stones = playMoves(b, pos.moves);
 
-    const std::uint64_t nodesBefore = b.nodes;
+    const std::uint64_t nodesBefore = b.nodes();
     const Clock::time_point start = Clock::now();
     const std::clock_t cpuStart = std::clock();
     int x = -1, y = -1;
     b.thinkMove(x, y);
     const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    const std::uint64_t nodes = b.nodes - nodesBefore;
+    const std::uint64_t nodes = b.nodes() - nodesBefore;
 
     // A single forced answer is played unsearched: no score.
     int score = 0;
-    for (int i = 0; b.rootCount > 1 && i < b.rootCount; i++) {
-      if (b.rootMoves[i].move == b.sqIndex[x][y]) score = b.rootMoves[i].score;
+    const velm::SearchWorker& w = b.worker;
+    for (int i = 0; w.rootCount > 1 && i < w.rootCount; i++) {
+      if (w.rootMoves[i].move == b.board().sqIndex(x, y)) score = w.rootMoves[i].score;
     }
     if (print) {
       std::printf(

@@ -42,14 +42,15 @@ struct Fnv {
 // board).
 void playRandomStones(velm::VelmBrain& b, int count, std::mt19937& rng) {
   for (int m = 0; m < count; m++) {
-    if (b.moveCount == 0) {
-      b.makeGameMove(b.boardWidth / 2, b.boardHeight / 2);
+    const velm::VelmBoard& board = b.board();
+    if (board.moveCount() == 0) {
+      b.makeGameMove(board.boardWidth() / 2, board.boardHeight() / 2);
       continue;
     }
     int candidates[velm::kMaxSquares];
-    const int n = listCandidates(b, candidates);
+    const int n = listCandidates(board, candidates);
     const int sq = candidates[rng() % n];
-    b.makeGameMove(b.sqX[sq], b.sqY[sq]);
+    b.makeGameMove(board.sqX(sq), board.sqY(sq));
   }
 }
 
@@ -60,7 +61,7 @@ void runSelfPlayBench() {
   velm::VelmBrain& b = *brain;
   std::mt19937 rng(kSelfPlaySeed);
   Fnv hash;
-  const std::uint64_t nodesBefore = b.nodes;
+  const std::uint64_t nodesBefore = b.nodes();
   int decisions = 0;
   int games = 0;
   while (decisions < kDecisions) {
@@ -68,10 +69,10 @@ void runSelfPlayBench() {
     // off, so nothing is read or written.
     const int size = kBoardSizes[games % 2];
     platform::seedRandom(kSelfPlaySeed + static_cast<std::uint32_t>(games));
-    b.options = velm::kOptionRichEval;
-    b.timeoutTurn = kUnlimitedMs;
-    b.timeoutMatch = kUnlimitedMs;
-    b.maxDepth = kMaxDepth;
+    b.params.options = velm::kOptionRichEval;
+    b.params.timeoutTurn = kUnlimitedMs;
+    b.params.timeoutMatch = kUnlimitedMs;
+    b.params.maxDepth = kMaxDepth;
     b.init(size, size);
     const int stones =
         kMinRandomStones + static_cast<int>(rng() % (kMaxRandomStones - kMinRandomStones + 1));
@@ -80,14 +81,16 @@ void runSelfPlayBench() {
     // Step 2. The engine plays both sides until the game ends or has given
     // its share of decisions.
     for (int k = 0; k < kDecisionsPerGame && decisions < kDecisions; k++) {
-      if (b.moveCount >= b.numSquares || (b.moveCount > 0 && b.checkWin())) break;
-      b.nodeLimit = kMinBudget + rng() % (kMaxBudget - kMinBudget + 1);
+      const velm::VelmBoard& board = b.board();
+      if (board.moveCount() >= board.numSquares() || (board.moveCount() > 0 && b.checkWin())) break;
+      b.params.nodeLimit = kMinBudget + rng() % (kMaxBudget - kMinBudget + 1);
       int x = -1, y = -1;
       b.thinkMove(x, y);
       // A single forced answer is played unsearched: no score.
       int score = 0;
-      for (int i = 0; b.rootCount > 1 && i < b.rootCount; i++) {
-        if (b.rootMoves[i].move == b.sqIndex[x][y]) score = b.rootMoves[i].score;
+      const velm::SearchWorker& w = b.worker;
+      for (int i = 0; w.rootCount > 1 && i < w.rootCount; i++) {
+        if (w.rootMoves[i].move == board.sqIndex(x, y)) score = w.rootMoves[i].score;
       }
       hash.add(x);
       hash.add(y);
@@ -96,9 +99,9 @@ void runSelfPlayBench() {
       b.makeGameMove(x, y);
     }
   }
-  b.nodeLimit = 0;
+  b.params.nodeLimit = 0;
   std::printf("selfplay games: %d\n", games);
   std::printf("selfplay decisions: %d\n", decisions);
-  std::printf("selfplay nodes: %llu\n", static_cast<unsigned long long>(b.nodes - nodesBefore));
+  std::printf("selfplay nodes: %llu\n", static_cast<unsigned long long>(b.nodes() - nodesBefore));
   std::printf("selfplay moves and scores hash: %016llx\n", static_cast<unsigned long long>(hash.h));
 }

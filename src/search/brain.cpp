@@ -1,7 +1,8 @@
-// Engine state: construction defaults, the start of a game, game moves and
-// the five test that every search node makes first.
-#include "platform/clock.h"
+// The engine: a new game on every part, game moves, and the sizes and page
+// choice of the result tables.
 #include "search/brain.h"
+
+#include "platform/clock.h"
 
 namespace velm {
 
@@ -17,12 +18,12 @@ constexpr int kHugePageMinMoveLimit = 5000;
 // 20x20 game); twice that leaves room.
 constexpr long long kProcessBaseBytes = 10LL << 20;
 
-VelmBrain::VelmBrain() {
-  clock = platform::monotonicMs;
+VelmBrain::VelmBrain() : worker(tables, memo, params) {
+  params.clock = platform::monotonicMs;
 }
 
 void VelmBrain::adviseTablePages() {
-  hugePages = firstMoveLimit() >= kHugePageMinMoveLimit;
+  tables.hugePages = firstMoveLimit(params) >= kHugePageMinMoveLimit;
 }
 
 int VelmBrain::tableBitsFor(long long maxMemory, bool& fits) {
@@ -37,30 +38,22 @@ int VelmBrain::tableBitsFor(long long maxMemory, bool& fits) {
 }
 
 void VelmBrain::init(int width, int height) {
-  // Step 1. The time account starts afresh with the full match time.
-  initTime();
-  // Step 2. Empty board, new position keys, cleared tables.
-  VelmBoard::init(width, height);
-  // Step 3. The game memory shares the position keys of this game.
-  if (options & kOptionMemory) memo.init(width, height, &zobrist[0][0], dataPath);
-  // Step 4. List size beyond the full-width horizon.
-  narrowWidth = (options & kOptionThreatsOnly) ? 0 : branchFactor;
+  // Step 1. New position keys. The random draws of a game come in a fixed
+  // order (a seed gives the same keys, openings and games), and these are
+  // its first.
+  keys.draw();
+  // Step 2. An empty board keyed by them (a size beyond the largest board
+  // ends the process here), the worker's time account afresh.
+  worker.newGame(width, height, keys);
+  // Step 3. Cleared tables, of the size asked for.
+  tables.clear();
+  // Step 4. The game memory keys its positions with this game's numbers.
+  if (params.options & kOptionMemory) memo.init(width, height, &keys.zobrist[0][0], dataPath);
 }
 
 void VelmBrain::makeGameMove(int x, int y) {
-  makeMove(sqIndex[x][y]);
-  if (options & kOptionMemory) memo.makeMove(x, y);
-}
-
-bool VelmBrain::checkWin() const {
-  // The square keeps the codes it had while empty: a five code for the side
-  // that just played it means that side made five there.
-  const BoardSquare& last = squares[undoStack[moveCount - 1].move];
-  const int side = sideOther;
-  for (int d = 0; d < kDirections; d++) {
-    if (last.pat(side, d) == patFive) return true;
-  }
-  return false;
+  worker.makeGameMove(worker.board().sqIndex(x, y));
+  if (params.options & kOptionMemory) memo.makeMove(x, y);
 }
 
 }  // namespace velm

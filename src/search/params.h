@@ -1,0 +1,61 @@
+// EngineParams: what the engine's owner (the player) decides about the
+// search: options, limits, the clock and the stop signal.
+//
+// The owner writes them between decisions; the search only reads them, through
+// the const reference each worker is built with. timeoutMatch, options bits
+// 0 and 11 and branchFactor take effect at the next game, the others at the
+// next decision.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "search/tables.h"
+
+namespace velm {
+
+// Bits of `options`.
+constexpr unsigned kOptionMemory = 1u << 0;        // use the game memory
+constexpr unsigned kOptionRichEval = 1u << 1;      // leaves by boardValueRico
+constexpr unsigned kOptionRadiusReply = 1u << 2;   // radius rule for the 2nd stone
+constexpr unsigned kOptionFixedGrowth = 1u << 4;   // always stop rule factor 40
+constexpr unsigned kOptionThreatsOnly = 1u << 11;  // threat-only lists past horizon
+
+// Default engine parameters.
+constexpr int kDefaultTimeoutTurn = 30000;
+constexpr int kDefaultTimeoutMatch = 180000;
+constexpr int kDefaultBranchFactor = 8;
+constexpr int kDefaultMaxDepth = 20;
+static_assert(kDefaultMaxDepth <= kTableDepthReach);
+constexpr int kDefaultMinDepth = 2;
+
+struct EngineParams {
+  unsigned options = 0;
+  int timeoutTurn = kDefaultTimeoutTurn;    // ms per move
+  int timeoutMatch = kDefaultTimeoutMatch;  // ms per game
+  int branchFactor = kDefaultBranchFactor;  // list size past the full-width horizon
+  int maxDepth = kDefaultMaxDepth;  // at most kTableDepthReach: the table keeps depths that far
+  int minDepth = kDefaultMinDepth;
+  // When >= 0, the clock reading taken when the move request arrived: the
+  // decision starts then, so that time spent before it (creating the
+  // player) counts against the turn. Set before a decision, -1 after.
+  int requestStart = -1;
+  // When >= 0, the manager's own figure of the time left in the game for
+  // the move about to be decided: its clock is the one that counts, so the
+  // limits follow from the smaller of it and the engine's account. Set
+  // like requestStart.
+  int managerTimeLeft = -1;
+  // A work budget per decision, 0 for none: every time check (search nodes
+  // and forced-line steps alike) spends one unit, and a spent budget stops
+  // the decision as the hard time limit does. Harnesses set it to get
+  // decisions of bounded work whatever the clock says.
+  std::uint64_t nodeLimit = 0;
+  // The clock of the time account, in milliseconds; tests inject their own.
+  int (*clock)() = nullptr;
+  // When it reads true the decision must end now (the manager ends the
+  // game): read at every clock reading, it stops the search as the hard
+  // limit does. Null: never.
+  const std::atomic<bool>* stopRequest = nullptr;
+};
+
+}  // namespace velm
