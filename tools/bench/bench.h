@@ -27,3 +27,6 @@ void runDeadlineBench();
 // 200 self-play decisions under work budgets: a hash of their moves and
 // scores, and their nodes (the same for every build that searches alike).
 void runSelfPlayBench();
+// `position SIZE "x,y ..."` (the arguments after the command): one
+// position printed with the board's diagnostics; returns the exit code.
+int runPositionReport(int argc, char** argv);

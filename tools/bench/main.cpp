@@ -1,5 +1,5 @@
 // velmaro-bench [suite]: runs the named suite, or every suite when none is
-// named.
+// named. velmaro-bench position SIZE "x,y ...": prints one position.
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +23,8 @@ const Suite kSuites[] = {
 
 int main(int argc, char** argv) {
   const char* wanted = argc > 1 ? argv[1] : nullptr;
+  if (wanted != nullptr && std::strcmp(wanted, "position") == 0)
+    return runPositionReport(argc - 2, argv + 2);
   bool ran = false;
   for (const Suite& s : kSuites) {
     if (wanted != nullptr && std::strcmp(wanted, s.name) != 0) continue;
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
   if (!ran) {
     std::fprintf(stderr, "unknown suite \"%s\"; suites:", wanted);
     for (const Suite& s : kSuites) std::fprintf(stderr, " %s", s.name);
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, " (or: position SIZE \"x,y ...\")\n");
     return 2;
   }
   return 0;
