@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all configure test play serve screenshot bench clean format windows test-windows test-asan test-tsan fuzz
+.PHONY: all configure test play serve screenshot bench clean format windows test-windows test-v3 test-asan test-tsan fuzz
 
 all: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -48,6 +48,19 @@ test-windows: windows configure
 	cmake --build $(BUILD) -j$(JOBS) --target velmaro-e2e-wine
 	cd $(BUILD) && ctest --output-on-failure -L windows
 
+# The engine built for AVX2 processors, as engines are often built for
+# tournaments (-march=x86-64-v3): the bench signature and the unit suite
+# (build-v3). Skipped, with a message, on a processor without AVX2.
+test-v3:
+	@if grep -qw avx2 /proc/cpuinfo 2>/dev/null; then \
+	  test -f build-v3/CMakeCache.txt || cmake -S . -B build-v3 -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_CXX_FLAGS=-march=x86-64-v3; \
+	  cmake --build build-v3 -j$(JOBS) --target velmaro-bench velmaro-unit-tests && \
+	  tools/bench/check_signature.sh build-v3 && build-v3/tests/velmaro-unit-tests; \
+	else \
+	  echo "test-v3: skipped: this processor has no AVX2"; \
+	fi
+
 # The suites under sanitizers, each in its own build folder: ASan + UBSan
 # (build-asan, every suite) and TSan (build-tsan, the end-to-end suite). Any
 # sanitizer report fails the target.
@@ -63,4 +76,4 @@ fuzz:
 	JOBS=$(JOBS) tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) build-windows build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-windows build-v3 build-asan build-tsan build-fuzz
