@@ -157,14 +157,8 @@ bool brain_init() {
     pipeOut("ERROR maximum memory in bytes, zero if unlimited");
   } else if (static_cast<unsigned>(s.info_game_type) > kMaxGameType) {
     pipeOut("ERROR unsupported game type %d", s.info_game_type);
-  } else if (s.info_exact5 == 1) {
-    pipeOut("ERROR unsupported game type exact 5");
-  } else if (s.info_renju == 1) {
-    pipeOut("ERROR unsupported game type renju");
-  } else if (s.info_continuous == 1) {
-    pipeOut("ERROR unsupported game type continuous");
-  } else if (s.info_caro == 1) {
-    pipeOut("ERROR unsupported game type caro");
+  } else if (const char* error = unsupportedRuleError(s.info_rule)) {
+    pipeOut("%s", error);
   } else {
     pipeOut("OK");
     return true;
