@@ -123,27 +123,40 @@ bool matches(const char* line, const char* word, const char*& param) {
   return true;
 }
 
+// INFO values are kept for the checks, games and moves that follow, and
+// answered only when they announce a rule the brain does not play. That one
+// is refused at once, whenever it comes (managers send INFO before START or
+// after it): played free-style, a game under another rule is lost on the
+// board while the engine believes it won. The value is kept all the same,
+// so START refuses it as well, and a game in progress goes on as it was.
 void handleInfo(const char* param) {
-  std::lock_guard<std::mutex> hold(settingsLock());
-  GameSettings& s = gameSettings;
-  const char* value;
-  if (matches(param, "max_memory", value)) {
-    s.info_max_memory = atoiSaturating(value);
-  } else if (matches(param, "timeout_match", value)) {
-    s.info_timeout_match = atoiSaturating(value);
-  } else if (matches(param, "timeout_turn", value)) {
-    s.info_timeout_turn = atoiSaturating(value);
-  } else if (matches(param, "time_left", value)) {
-    s.info_time_left = atoiSaturating(value);
-    s.time_left_sent = true;
-  } else if (matches(param, "game_type", value)) {
-    s.info_game_type = atoiSaturating(value);
-  } else if (matches(param, "rule", value)) {
-    s.info_rule = atoiSaturating(value);
-  } else if (matches(param, "folder", value)) {
-    // The line fits the folder whole: it is never cut.
-    std::snprintf(s.dataFolder, sizeof s.dataFolder, "%s", value);
+  const char* refusal = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(settingsLock());
+    GameSettings& s = gameSettings;
+    const char* value;
+    if (matches(param, "max_memory", value)) {
+      s.info_max_memory = atoiSaturating(value);
+    } else if (matches(param, "timeout_match", value)) {
+      s.info_timeout_match = atoiSaturating(value);
+    } else if (matches(param, "timeout_turn", value)) {
+      s.info_timeout_turn = atoiSaturating(value);
+    } else if (matches(param, "time_left", value)) {
+      s.info_time_left = atoiSaturating(value);
+      s.time_left_sent = true;
+    } else if (matches(param, "game_type", value)) {
+      s.info_game_type = atoiSaturating(value);
+    } else if (matches(param, "rule", value)) {
+      s.info_rule = atoiSaturating(value);
+      refusal = unsupportedRuleError(s.info_rule);
+    } else if (matches(param, "folder", value)) {
+      // The line fits the folder whole: it is never cut.
+      std::snprintf(s.dataFolder, sizeof s.dataFolder, "%s", value);
+    }
   }
+  // Outside the lock: a reply can wait on a manager that does not read yet,
+  // and the worker must not wait with it.
+  if (refusal != nullptr) pipeOut("%s", refusal);
 }
 
 // A board the engine cannot play (wider than it can hold, or not square)

@@ -72,12 +72,14 @@ const Conversation kConversations[] = {
      "ERROR maximum memory in bytes, zero if unlimited|> INFO max_memory 0|"
      "> INFO game_type -1|> START 15|ERROR unsupported game type -1|> INFO game_type 4|"
      "> START 15|ERROR unsupported game type 4|> INFO game_type 0|> START 15|OK|"
-     "> INFO game_type 3|> START 15|OK|> INFO rule 3|> START 15|"
-     "ERROR unsupported game type exact 5|> INFO rule 6|> START 15|"
-     "ERROR unsupported game type renju|> INFO rule 2|> START 15|"
-     "ERROR unsupported game type continuous|> INFO rule 8|> START 15|"
-     "ERROR unsupported game type caro|> INFO rule 0|> START 15|OK"},
-    // INFO is never answered; lines are kept whole up to 4096 characters.
+     "> INFO game_type 3|> START 15|OK|> INFO rule 3|ERROR unsupported game type exact 5|"
+     "> START 15|ERROR unsupported game type exact 5|> INFO rule 6|"
+     "ERROR unsupported game type renju|> START 15|ERROR unsupported game type renju|"
+     "> INFO rule 2|ERROR unsupported game type continuous|> START 15|"
+     "ERROR unsupported game type continuous|> INFO rule 8|ERROR unsupported game type caro|"
+     "> START 15|ERROR unsupported game type caro|> INFO rule 0|> START 15|OK"},
+    // INFO is answered only for a rule the brain does not play (see
+    // kRules); lines are kept whole up to 4096 characters.
     {"InfoAndUnknownLines",
      "> INFO timeout_turn 5000|> INFO TIMEOUT_TURN|> INFO evaluate 3,4|> info|<silent>|> |"
      "UNKNOWN command|>    |UNKNOWN command|> HELLO|UNKNOWN command|> about|" +
@@ -115,8 +117,8 @@ const Conversation kConversations[] = {
     {"StonesOffThePlayersBoard",
      "> INFO timeout_turn 300|> START 15|OK|> TURN 1,1|MESSAGE creating player|<move 15>|"
      "> START 4|ERROR bad START parameter|> TURN 19,19|OK|ERROR bad coordinates|> INFO rule 1|"
-     "> START 20|ERROR unsupported game type exact 5|> PLAY 15,3|ERROR bad coordinates|"
-     "> TURN 14,14|<move 15>"},
+     "ERROR unsupported game type exact 5|> START 20|ERROR unsupported game type exact 5|"
+     "> PLAY 15,3|ERROR bad coordinates|> TURN 14,14|<move 15>"},
     {"RestartBeginsAnEmptyGame",
      "> START 15|OK|> RESTART|OK|> BEGIN|MESSAGE creating player|7,7|> RESTART|"
      "MESSAGE restarting player|OK|> BEGIN|7,7"},
@@ -180,6 +182,70 @@ TEST_P(Script, Replies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocol, Script, ::testing::ValuesIn(kConversations),
+                         [](const auto& info) { return string(info.param.name); });
+
+// INFO rule, whenever it comes: the brain plays free-style (0) only, and
+// refuses any other rule at once with one ERROR line, which START then
+// answers too. Managers announce the rule before START (Piskvork) or after
+// its OK (c-gomoku-cli), and may do so between moves; the game and the
+// player stay as they are.
+struct RuleCase {
+  const char* name;
+  const char* value;
+  string refusal;  // empty: a rule the brain plays, taken in silence
+};
+
+void PrintTo(const RuleCase& c, std::ostream* out) {
+  *out << "INFO rule " << c.value;
+}
+
+const string kExactFive = "ERROR unsupported game type exact 5";
+const string kContinuous = "ERROR unsupported game type continuous";
+const string kRenju = "ERROR unsupported game type renju";
+const string kCaro = "ERROR unsupported game type caro";
+
+const RuleCase kRules[] = {
+    {"FreeStyle", "0", ""},
+    {"ExactFive", "1", kExactFive},
+    {"Continuous", "2", kContinuous},
+    {"Renju", "4", kRenju},
+    {"Caro", "8", kCaro},
+    // Several rules: one line, for the first of exact five, renju,
+    // continuous and caro.
+    {"ExactFiveAndContinuous", "3", kExactFive},
+    {"RenjuAndContinuous", "6", kRenju},
+    {"ContinuousAndCaro", "10", kContinuous},
+    {"RenjuAndCaro", "12", kRenju},
+    {"AllFourRules", "15", kExactFive},
+    // Bits above 8 name no rule.
+    {"UndefinedBit", "16", ""},
+    {"ExactFiveAndAnUndefinedBit", "17", kExactFive},
+};
+
+// The rule announced before START, after it, between moves and while the
+// engine thinks. The stones already played (10,10 is taken in both games)
+// and the absence of "MESSAGE creating player" show that the game and the
+// player were kept.
+string ruleConversation(const RuleCase& c) {
+  const bool refused = !c.refusal.empty();
+  const string info = "> INFO rule " + string(c.value) + "|";
+  const string announced = info + (refused ? c.refusal + "|" : "");
+  const string start = "> START 20|" + (refused ? c.refusal : "OK") + "|";
+  return "> INFO timeout_turn 300|" + announced + start + "> INFO rule 0|> START 20|OK|" +
+         announced + "> BEGIN|MESSAGE creating player|10,10|" + announced +
+         "> TURN 10,10|ERROR bad coordinates|> TURN 0,0|<move 20>|"
+         "> RESTART|MESSAGE restarting player|OK|" +
+         kQuietBoard + "|" + info + (refused ? "{<move 20>/" + c.refusal + "}" : "<move 20>") +
+         "|> TURN 10,10|ERROR bad coordinates|> TURN 0,19|<move 20>|" + start + "<silent>";
+}
+
+class Rule : public Brain, public ::testing::WithParamInterface<RuleCase> {};
+
+TEST_P(Rule, Replies) {
+  run(ruleConversation(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocol, Rule, ::testing::ValuesIn(kRules),
                          [](const auto& info) { return string(info.param.name); });
 
 // A whole game against a simple opponent (the first empty square in index
