@@ -157,7 +157,7 @@ bool brain_init() {
     pipeOut("ERROR maximum memory in bytes, zero if unlimited");
   } else if (static_cast<unsigned>(s.info_game_type) > kMaxGameType) {
     pipeOut("ERROR unsupported game type %d", s.info_game_type);
-  } else if (const char* error = unsupportedRuleError(s.info_rule)) {
+  } else if (const char* error = unsupportedRuleError(s)) {
     pipeOut("%s", error);
   } else {
     pipeOut("OK");

@@ -147,8 +147,12 @@ void handleInfo(const char* param) {
     } else if (matches(param, "game_type", value)) {
       s.info_game_type = atoiSaturating(value);
     } else if (matches(param, "rule", value)) {
-      s.info_rule = atoiSaturating(value);
-      refusal = unsupportedRuleError(s.info_rule);
+      const int r = atoiSaturating(value);
+      s.info_exact5 = r & 1;
+      s.info_continuous = (r >> 1) & 1;
+      s.info_renju = (r >> 2) & 1;
+      s.info_caro = (r >> 3) & 1;
+      refusal = unsupportedRuleError(s);
     } else if (matches(param, "folder", value)) {
       // The line fits the folder whole: it is never cut.
       std::snprintf(s.dataFolder, sizeof s.dataFolder, "%s", value);

@@ -20,27 +20,17 @@ GameSettings copySettings() {
 
 namespace {
 
-struct UnsupportedRule {
-  int bit;
-  const char* error;
-};
-
-// In the order START has always checked them.
-constexpr UnsupportedRule kUnsupportedRules[] = {
-    {1, "ERROR unsupported game type exact 5"},
-    {4, "ERROR unsupported game type renju"},
-    {2, "ERROR unsupported game type continuous"},
-    {8, "ERROR unsupported game type caro"},
-};
-
 // Replies are short; a longer text is cut, never overrun.
 constexpr int kMaxReplyLength = 1024;
 
 }  // namespace
 
-const char* unsupportedRuleError(int rule) {
-  for (const UnsupportedRule& r : kUnsupportedRules)
-    if ((rule & r.bit) != 0) return r.error;
+const char* unsupportedRuleError(const GameSettings& s) {
+  // In the order START has always checked them.
+  if (s.info_exact5 == 1) return "ERROR unsupported game type exact 5";
+  if (s.info_renju == 1) return "ERROR unsupported game type renju";
+  if (s.info_continuous == 1) return "ERROR unsupported game type continuous";
+  if (s.info_caro == 1) return "ERROR unsupported game type caro";
   return nullptr;
 }
 

@@ -30,9 +30,12 @@ struct GameSettings {
   bool time_left_sent = false;
   int info_max_memory = 0;
   int info_game_type = 1;
-  // INFO rule as the manager sent it: a bit field (1 exact five, 2 continuous
-  // game, 4 renju, 8 caro); 0 is free-style.
-  int info_rule = 0;
+  // The bits of INFO rule (1 exact five, 2 continuous game, 4 renju, 8
+  // caro); all 0 is free-style.
+  int info_exact5 = 0;
+  int info_continuous = 0;
+  int info_renju = 0;
+  int info_caro = 0;
   char dataFolder[kDataFolderCapacity] = {};
 };
 
@@ -46,12 +49,12 @@ std::mutex& settingsLock();
 // A copy of the settings taken under settingsLock().
 GameSettings copySettings();
 
-// The ERROR line for a rule value the brain does not play, or nullptr for
-// one it plays. It plays free-style only, so any of the four rule bits is
+// The ERROR line for the rule the settings hold when the brain does not play
+// it, or nullptr when it does. It plays free-style only, so any of the four rule bits is
 // refused; with several, the line names the first of exact five, renju,
 // continuous and caro (one reply per command, the same at INFO and START).
 // Higher bits name no rule and are ignored.
-const char* unsupportedRuleError(int rule);
+const char* unsupportedRuleError(const GameSettings& settings);
 
 // Writes one protocol line: printf-style text, a line feed and a flush, as
 // one unit (lines of the two threads never interleave).
