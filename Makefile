@@ -62,7 +62,7 @@ test-v3:
 	fi
 
 # The suites under sanitizers, each in its own build folder: ASan + UBSan
-# (build-asan, every suite) and TSan (build-tsan, the end-to-end suite). Any
+# (build-asan, every suite) and TSan (build-tsan, the unit and end-to-end suites). Any
 # sanitizer report fails the target.
 test-asan:
 	JOBS=$(JOBS) tests/sanitizers/run.sh address

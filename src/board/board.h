@@ -122,6 +122,11 @@ class VelmBoard : private PatternTables, public platform::ZeroedOnHeap {
   // A new game on an empty board of this size (at most kMaxSide a side;
   // larger ends the process), its positions keyed by `keys`.
   void init(int width, int height, const PositionKeys& keys);
+  // This board becomes the position of `from`, whose game is keyed by
+  // `keys`: the same size, stones played in the same order, and the same
+  // position keys (the same empty-board key), so that both boards find the
+  // same table entries.
+  void copyGame(const VelmBoard& from, const PositionKeys& keys);
   // Plays the side to move on the empty square sq.
   void makeMove(int sq);
   // Takes back the last move made and not yet taken back; the freed square

@@ -112,6 +112,12 @@ void VelmBoard::init(int width, int height, const PositionKeys& keys) {
   initKey = key_;
 }
 
+void VelmBoard::copyGame(const VelmBoard& from, const PositionKeys& keys) {
+  init(from.width_, from.height_, keys);
+  key_ = initKey = from.initKey;
+  for (int k = 0; k < from.moveCount_; k++) makeMove(from.undoStack[k].move);
+}
+
 void VelmBoard::initSlots() {
   for (int d = 0; d < kDirections; d++) {
     const int step = dirX[d] * height_ + dirY[d];

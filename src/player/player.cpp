@@ -38,11 +38,20 @@ void Velmaro_player::setGameLimits(const GameLimits& limits) {
   velm::EngineParams& params = brain->params;
   params.timeoutTurn = limits.timeoutTurn;
   params.timeoutMatch = limits.timeoutMatch;
-  brain->tables.setTableBits(velm::VelmBrain::tableBitsFor(limits.maxMemory, fits));
+  maxMemory = limits.maxMemory;
+  // The tables leave room for the threads the manager allows (as far as
+  // the processor has them).
+  const int threads = velm::VelmBrain::threadsFor(limits.threads, 0, 0);
+  brain->tables.setTableBits(velm::VelmBrain::tableBitsFor(limits.maxMemory, fits, threads));
   // Huge pages cost stalls on the first move: judged by its time.
   params.managerTimeLeft = limits.timeLeft;
   brain->adviseTablePages();
   params.managerTimeLeft = -1;
+}
+
+void Velmaro_player::setThreads(int wanted) {
+  const int count = velm::VelmBrain::threadsFor(wanted, maxMemory, brain->tables.bits());
+  if (count != brain->threadCount()) brain->setThreads(count);
 }
 
 void Velmaro_player::setStopSignal(const std::atomic<bool>* stop) {

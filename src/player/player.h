@@ -25,6 +25,7 @@ struct GameLimits {
   int timeoutMatch = 0;     // ms per game
   int timeLeft = -1;        // the manager's clock before the first move, ms; -1: not given
   long long maxMemory = 0;  // bytes for the whole process; 0: no limit
+  int threads = 1;          // search threads allowed; less than 1: one
 };
 
 class Velmaro_player {
@@ -35,6 +36,7 @@ class Velmaro_player {
   int num_moves;  // stones played through the player in this game
   velm::VelmBrain* brain;
   char name[kPlayerNameCapacity];
+  long long maxMemory = 0;  // the memory limit of the current game
 
   // Builds the engine under the limits of the first game; returns with
   // brain == nullptr when its memory could not be obtained. An empty
@@ -50,6 +52,9 @@ class Velmaro_player {
   static bool fitsInMemory(long long maxMemory);
   // The limits of the games to come.
   void setGameLimits(const GameLimits& limits);
+  // The search threads of the decisions to come: `wanted` as far as the
+  // processor and the memory limit allow.
+  void setThreads(int wanted);
   // When stop reads true, a running think_move ends as at its hard limit.
   void setStopSignal(const std::atomic<bool>* stop);
   // A work budget per decision (0: none), so that a decision stops within it

@@ -89,6 +89,7 @@ GameLimits gameLimits(const GameSettings& settings) {
   limits.timeoutMatch = unlimited ? kNoMatchLimitMs : settings.info_timeout_match;
   if (settings.time_left_sent && !unlimited) limits.timeLeft = settings.info_time_left;
   limits.maxMemory = settings.info_max_memory;
+  limits.threads = settings.info_thread_num;
   return limits;
 }
 
@@ -198,6 +199,7 @@ void brain_turn(int requestMs) {
     gameSettings.time_left_sent = false;
   }
   int x = 0, y = 0;
+  player->setThreads(limits.threads);
   player->think_move(x, y, requestMs, limits.timeoutTurn, limits.timeLeft);
   do_mymove(x, y);
 }

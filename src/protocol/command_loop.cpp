@@ -153,6 +153,8 @@ void handleInfo(const char* param) {
       s.info_renju = (r >> 2) & 1;
       s.info_caro = (r >> 3) & 1;
       refusal = unsupportedRuleError(s);
+    } else if (matches(param, "thread_num", value)) {
+      s.info_thread_num = atoiSaturating(value);
     } else if (matches(param, "folder", value)) {
       // The line fits the folder whole: it is never cut.
       std::snprintf(s.dataFolder, sizeof s.dataFolder, "%s", value);

@@ -29,6 +29,8 @@ struct GameSettings {
   // manager's clock for the next move.
   bool time_left_sent = false;
   int info_max_memory = 0;
+  // Search threads the manager allows; less than 1 means one.
+  int info_thread_num = 1;
   int info_game_type = 1;
   // The bits of INFO rule (1 exact five, 2 continuous game, 4 renju, 8
   // caro); all 0 is free-style.

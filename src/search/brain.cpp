@@ -2,6 +2,8 @@
 // choice of the result tables.
 #include "search/brain.h"
 
+#include <thread>
+
 #include "platform/clock.h"
 
 namespace velm {
@@ -18,7 +20,13 @@ constexpr int kHugePageMinMoveLimit = 5000;
 // 20x20 game); twice that leaves room.
 constexpr long long kProcessBaseBytes = 10LL << 20;
 
-VelmBrain::VelmBrain() : worker(tables, memo, params) {
+// What a helper adds to the process: its worker, and the part of its
+// thread's stack that a decision touches (the deepest forced lines seen
+// take about 150 KB).
+constexpr long long kHelperStackBytes = 1LL << 20;
+constexpr long long kHelperBytes = static_cast<long long>(sizeof(SearchWorker)) + kHelperStackBytes;
+
+VelmBrain::VelmBrain() : worker(tables, memo, params), threads(tables, memo, params, keys) {
   params.clock = platform::monotonicMs;
 }
 
@@ -26,15 +34,34 @@ void VelmBrain::adviseTablePages() {
   tables.hugePages = firstMoveLimit(params) >= kHugePageMinMoveLimit;
 }
 
-int VelmBrain::tableBitsFor(long long maxMemory, bool& fits) {
+int VelmBrain::tableBitsFor(long long maxMemory, bool& fits, int threads) {
   fits = true;
   if (maxMemory == 0) return kDefaultTableBits;
-  const long long fixed = static_cast<long long>(sizeof(VelmBrain)) + kProcessBaseBytes;
+  const long long fixed = static_cast<long long>(sizeof(VelmBrain)) + kProcessBaseBytes +
+                          (threads > 1 ? threads - 1 : 0) * kHelperBytes;
   for (int bits = kDefaultTableBits; bits >= kMinTableBits; bits--) {
     if (fixed + static_cast<long long>(tableBytes(bits)) <= maxMemory) return bits;
   }
   fits = false;
   return kMinTableBits;
+}
+
+int VelmBrain::threadsFor(int wanted, long long maxMemory, int tableBits) {
+  int count = wanted < 1 ? 1 : wanted;
+  const int processors = static_cast<int>(std::thread::hardware_concurrency());
+  if (processors > 0 && count > processors) count = processors;
+  if (count > kMaxSearchThreads) count = kMaxSearchThreads;
+  if (maxMemory > 0) {
+    const long long fixed = static_cast<long long>(sizeof(VelmBrain)) + kProcessBaseBytes +
+                            static_cast<long long>(tableBytes(tableBits));
+    while (count > 1 && fixed + (count - 1) * kHelperBytes > maxMemory) count--;
+  }
+  return count;
+}
+
+void VelmBrain::setThreads(int count) {
+  threads.setHelpers(count - 1);
+  worker.helpers = threads.helpers() > 0 ? &threads : nullptr;
 }
 
 void VelmBrain::init(int width, int height) {

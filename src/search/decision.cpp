@@ -9,7 +9,6 @@ namespace velm {
 // The iteration stop rule predicts the next full-width iteration at this many
 // times the last one; the deepening steps by two plies.
 constexpr int kFullWidthGrowth = 40;
-constexpr int kDepthStep = 2;
 // The diagonal rule gives up after this many unusable tries; the radius rule
 // starts with a 7x7 window and widens after this many tries at one radius.
 constexpr int kDiagonalTries = 5000;
@@ -44,41 +43,101 @@ void SearchWorker::thinkMove(int& x, int& y) {
   // Step 6. Root list.
   for (int i = 0; i < n; i++) rootMoves[i] = {list[i], 0};
   // Step 7. Deepening state.
+  if (params.iterationListener != nullptr)
+    decisionStartNodes = nodes + (helpers != nullptr ? helpers->nodes() : 0);
   stopSearch = false;
   int depth = params.minDepth;
   int fullDepth = UNLIMITED;
   int best = list[0];
+  int bestScore = 0;
+  int completed = 0;  // the deepest iteration this worker completed
   searching = true;
   // Step 8. Iterative deepening.
   while (depth <= params.maxDepth) {
     // Step 8.1. One iteration.
     const int i = rootPVS(depth, fullDepth);
     best = rootMoves[i].move;
+    bestScore = rootMoves[i].score;
     // Step 8.2. Time out, a win, or every move lost.
     if (stopSearch) break;
-    // Step 8.3. Fixed growth factor.
+    completed = depth;
+    if (params.iterationListener != nullptr) reportIteration(depth, best, bestScore);
+    // Step 8.3. Helpers join after the first iteration, with its root list
+    // (the moves the game memory excludes already marked); a win one of
+    // them proves ends the decision.
+    if (helpers != nullptr) {
+      if (!helpers->running()) {
+        helpers->start(*this, depth + kDepthStep, fullDepth);
+      } else if (helpers->deepest().score >= winScore) {
+        break;
+      }
+    }
+    // Step 8.4. Fixed growth factor.
     if (params.options & kOptionFixedGrowth) {
       if (time.timeOut(kFullWidthGrowth)) break;
       depth += kDepthStep;
       continue;
     }
-    // Step 8.4. No time for another full-width iteration: narrow the tail.
+    // Step 8.5. No time for another full-width iteration: narrow the tail.
     if (fullDepth == UNLIMITED && time.timeOut(kFullWidthGrowth)) {
       fullDepth = depth;
+      if (helpers != nullptr) helpers->setFullDepth(fullDepth);
       depth += kDepthStep;
       continue;
     }
-    // Step 8.5. No time for another iteration at all.
+    // Step 8.6. No time for another iteration at all.
     if (time.timeOut(params.branchFactor)) break;
-    // Step 8.6. Next depth.
+    // Step 8.7. Next depth.
     depth += kDepthStep;
   }
   searching = false;
-  // Step 9. Charge the time.
+  // Step 9. The helpers stop. One that completed a deeper iteration than
+  // this worker, or proved a win, gives the answer, unless this worker
+  // proved a win itself.
+  if (helpers != nullptr && helpers->running()) {
+    helpers->stop();
+    const HelperResult h = helpers->deepest();
+    if (h.depth > 0 && bestScore < winScore && (h.depth > completed || h.score >= winScore))
+      best = h.move;
+  }
+  // Step 10. Charge the time.
   time.stopTime();
-  // Step 10. Answer.
+  // Step 11. Answer.
   x = b.sqX(best);
   y = b.sqY(best);
+}
+
+void SearchWorker::reportIteration(int depth, int move, int score) {
+  IterationInfo info;
+  info.depth = depth;
+  info.move = move;
+  info.score = score;
+  info.nodes = nodes + (helpers != nullptr ? helpers->nodes() : 0) - decisionStartNodes;
+  info.timeMs = time.elapsedTime();
+  params.iterationListener(params.listenerContext, info);
+}
+
+void SearchWorker::prepareHelp(const SearchWorker& main, const PositionKeys& keys) {
+  board_.copyGame(main.board_, keys);
+  rootCount = main.rootCount;
+  for (int i = 0; i < rootCount; i++) rootMoves[i] = main.rootMoves[i];
+  narrowWidth = main.narrowWidth;
+}
+
+void SearchWorker::helpSearch(int startDepth, const std::atomic<int>& fullDepth,
+                              std::atomic<std::uint64_t>& result) {
+  stopSearch = false;
+  searching = true;
+  for (int depth = startDepth; depth <= params.maxDepth; depth += kDepthStep) {
+    const int i = rootPVS(depth, fullDepth.load(std::memory_order_relaxed));
+    // Stopped from outside, the iteration is unfinished; a win, or a loss
+    // of every move, ends it proven.
+    if (stopSearch && time.timeOver()) break;
+    result.store(SearchThreads::pack({depth, rootMoves[i].move, rootMoves[i].score}),
+                 std::memory_order_relaxed);
+    if (stopSearch) break;
+  }
+  searching = false;
 }
 
 bool SearchWorker::openMove(int& x, int& y) {

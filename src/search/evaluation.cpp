@@ -151,7 +151,9 @@ int SearchWorker::fourValue(int sq, int block) {
               ? tables.retriveTT0(fourKey ^ board_.stoneKey(board_.sideOther(), block))
               : NO_SCORE;
   if (w == NO_SCORE) {
-    play(sq);
+    // Only the position after both stones is looked up: the four alone
+    // needs no prefetch.
+    board_.makeMove(sq);
     play(block);
     w = boardValueRico();
     takeBack();

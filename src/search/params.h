@@ -29,6 +29,16 @@ constexpr int kDefaultMaxDepth = 20;
 static_assert(kDefaultMaxDepth <= kTableDepthReach);
 constexpr int kDefaultMinDepth = 2;
 
+// What the main worker of a decision says of each iteration it completes.
+struct IterationInfo {
+  int depth;
+  int move;   // the best root move (a square)
+  int score;  // its score
+  // Nodes of every worker of the decision, and the time since it started.
+  std::uint64_t nodes;
+  int timeMs;
+};
+
 struct EngineParams {
   unsigned options = 0;
   int timeoutTurn = kDefaultTimeoutTurn;    // ms per move
@@ -56,6 +66,10 @@ struct EngineParams {
   // game): read at every clock reading, it stops the search as the hard
   // limit does. Null: never.
   const std::atomic<bool>* stopRequest = nullptr;
+  // Hears of every iteration a decision completes, on the decision's
+  // thread, with `listenerContext`; null: nobody listens.
+  void (*iterationListener)(void* context, const IterationInfo& info) = nullptr;
+  void* listenerContext = nullptr;
 };
 
 }  // namespace velm

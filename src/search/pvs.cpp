@@ -21,7 +21,7 @@ int SearchWorker::childScore(int depth, int fullDepth, int alpha, int beta, bool
 }
 
 int SearchWorker::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
-  nodes++;
+  std::atomic_ref<std::uint64_t>(nodes).store(nodes + 1, std::memory_order_relaxed);
   // Step 1. Past the hard time limit, the node gives up at once; the caller
   // sees stopSearch and discards what it returns.
   if (time.timeOver()) {
@@ -48,18 +48,19 @@ int SearchWorker::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   // within the window settles the node; otherwise its move, if any, is
   // searched first, before the list is even generated.
   int firstMove = -1;
-  if (const TTEntry* e = retriveTT()) {
-    if (e->depth() >= depth && e->fullDepth() >= fullDepth) {
-      const int v = e->value;
+  TTData e;
+  if (retriveTT(e)) {
+    if (e.depth() >= depth && e.fullDepth() >= fullDepth) {
+      const int v = e.value;
       if (v == winScore || v == -winScore) return v;
-      if (e->bound == BOUND_EXACT) return v;
-      if (e->bound == BOUND_UPPER && v <= alpha) return v;
-      if (e->bound == BOUND_LOWER && v >= beta) return v;
+      if (e.bound == BOUND_EXACT) return v;
+      if (e.bound == BOUND_UPPER && v <= alpha) return v;
+      if (e.bound == BOUND_LOWER && v >= beta) return v;
     }
-    // The stored move is a candidate of this very position; the test only
-    // guards against a 64-bit key collision.
-    if (e->move >= 0 && board_.isCandidate(e->move)) {
-      firstMove = e->move;
+    // The stored move is a candidate of this very position, unless another
+    // position's entry passed the key check: only a candidate is played.
+    if (e.move >= 0 && board_.isCandidate(e.move)) {
+      firstMove = e.move;
       n = kListPending;
       rememberMove = true;
     }

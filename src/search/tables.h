@@ -4,7 +4,9 @@
 // holds search results (bounds, depths, best move), `tt0` plain evaluation
 // values. Both have 2^tableBits slots; a slot is the low tableBits bits of
 // the key, each slot holds one entry, the newest store wins, and the full
-// key in the entry tells whether it belongs to the probed position.
+// key, folded into the entry's check word, tells whether it belongs to the
+// probed position. Every worker of a decision probes and stores at once,
+// without locks (see TTEntry).
 //
 // Both tables are one block, allocated once (and again only when the size
 // changes, between games), aligned to a cache line, zeroed. The engine owns
@@ -19,6 +21,8 @@
 // again after each clear.
 #pragma once
 
+#include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,10 +59,9 @@ static_assert(tableDepth(tableDepthCode(UNLIMITED - kTableDepthReach)) ==
                   UNLIMITED - kTableDepthReach &&
               tableDepth(tableDepthCode(-kTableDepthReach)) == -kTableDepthReach);
 
-// A search result in 16 bytes: the full key, the value, and the move (-1:
-// none), the bound and the two depth codes in one 32-bit word.
-struct TTEntry {
-  std::uint64_t key;
+// What a search result says: the value, and the move (-1: none), the bound
+// and the two depth codes in one 32-bit word; 8 bytes in all.
+struct TTData {
   int value;
   // Bit-fields of one type, which every compiler packs into one word.
   int move : 13;
@@ -68,12 +71,22 @@ struct TTEntry {
   int depth() const { return tableDepth(depthCode); }
   int fullDepth() const { return tableDepth(fullDepthCode); }
 };
-static_assert(sizeof(TTEntry) == 16 && kMaxSquares < (1 << 12));
+static_assert(sizeof(TTData) == 8 && kMaxSquares < (1 << 12));
 
-struct TT0Entry {
-  std::uint64_t key;
-  int value;
+// A slot as stored: the data, and the key XOR the data. Every search of a
+// game reads and writes the slots at once, without locks, each word as one
+// relaxed atomic access; a slot whose two words come from different stores
+// (or from another position) fails the check and reads as a miss.
+struct TTEntry {
+  std::uint64_t check;
+  std::uint64_t data;
 };
+// A plain value: the value's bits, and the key XOR them.
+struct TT0Entry {
+  std::uint64_t check;
+  std::uint64_t data;
+};
+static_assert(sizeof(TTEntry) == 16 && sizeof(TT0Entry) == 16);
 
 // Bytes of both tables together at a given size.
 constexpr std::uint64_t tableBytes(int bits) {
@@ -97,35 +110,38 @@ class VelmHash {
   // platform/memory.h for the price.
   bool hugePages = false;
   // Every byte of both tables is zero (nothing stored since the last clear).
-  bool isClear() const { return tablesClear; }
+  bool isClear() const { return tablesClear.load(std::memory_order_relaxed); }
   // Slots per table minus one; 0 while none are allocated.
   std::uint64_t mask() const { return tableMask; }
 
   void storeTT(std::uint64_t key, int depth, int fullDepth, int value, int bound, int move) {
-    tablesClear = false;
-    TTEntry& e = tt[key & tableMask];
-    e.key = key;
-    e.depthCode = tableDepthCode(depth);
-    e.fullDepthCode = tableDepthCode(fullDepth);
-    e.value = value;
-    e.bound = bound;
-    e.move = move;
+    markUsed();
+    TTData d;
+    d.value = value;
+    d.move = move;
+    d.bound = bound;
+    d.depthCode = tableDepthCode(depth);
+    d.fullDepthCode = tableDepthCode(fullDepth);
+    write(tt[key & tableMask], key, std::bit_cast<std::uint64_t>(d));
   }
-  // The entry of the position of `key`, or null.
-  const TTEntry* retriveTT(std::uint64_t key) const {
-    const TTEntry* e = &tt[key & tableMask];
-    return e->key == key ? e : nullptr;
+  // The result stored for the position of `key` into `out`; false when the
+  // slot holds none for it.
+  bool retriveTT(std::uint64_t key, TTData& out) const {
+    std::uint64_t data;
+    if (!read(tt[key & tableMask], key, data)) return false;
+    out = std::bit_cast<TTData>(data);
+    return true;
   }
   void storeTT0(std::uint64_t key, int value) {
-    tablesClear = false;
-    TT0Entry& e = tt0[key & tableMask];
-    e.key = key;
-    e.value = value;
+    markUsed();
+    write(tt0[key & tableMask], key, static_cast<std::uint32_t>(value));
   }
   // The plain value stored for the position of `key`, or NO_SCORE.
   int retriveTT0(std::uint64_t key) const {
-    const TT0Entry& e = tt0[key & tableMask];
-    return e.key == key ? e.value : NO_SCORE;
+    std::uint64_t data;
+    return read(tt0[key & tableMask], key, data)
+               ? static_cast<int>(static_cast<std::uint32_t>(data))
+               : NO_SCORE;
   }
   // Start loading the slots of `key` (both tables, or the plain-value one):
   // the tables are far larger than the processor's caches. Changes nothing
@@ -151,6 +167,27 @@ class VelmHash {
   }
 
  private:
+  // Every worker stores all the time: the flag is written only when it
+  // changes, so that its cache line is not passed between processors at
+  // every store.
+  void markUsed() {
+    if (tablesClear.load(std::memory_order_relaxed))
+      tablesClear.store(false, std::memory_order_relaxed);
+  }
+  template <class Entry>
+  static void write(Entry& e, std::uint64_t key, std::uint64_t data) {
+    std::atomic_ref<std::uint64_t>(e.data).store(data, std::memory_order_relaxed);
+    std::atomic_ref<std::uint64_t>(e.check).store(key ^ data, std::memory_order_relaxed);
+  }
+  template <class Entry>
+  static bool read(const Entry& e, std::uint64_t key, std::uint64_t& data) {
+    // atomic_ref reads const objects through a non-const reference only.
+    data = std::atomic_ref<std::uint64_t>(const_cast<std::uint64_t&>(e.data))
+               .load(std::memory_order_relaxed);
+    const std::uint64_t check = std::atomic_ref<std::uint64_t>(const_cast<std::uint64_t&>(e.check))
+                                    .load(std::memory_order_relaxed);
+    return (check ^ data) == key;
+  }
   void freeTables();
   // Allocates both tables at tableBits, or at the largest smaller size that
   // the system grants; false when not even the smallest could be had.
@@ -164,7 +201,7 @@ class VelmHash {
   // The size of the tables the next allocation makes (and, once allocated,
   // of the tables in use).
   int tableBits = kDefaultTableBits;
-  bool tablesClear = false;
+  std::atomic<bool> tablesClear{false};
 };
 
 }  // namespace velm

@@ -69,6 +69,9 @@ bool TimeAccount::timeOver() {
   if (params.nodeLimit != 0 && ++nodeBudgetUsed >= params.nodeLimit) return true;
   if (--checkCountdown > 0) return false;
   checkCountdown = checkInterval;
+  // A helper looks at the main worker's stop as often as the main worker
+  // looks at its clock.
+  if (stopSignal != nullptr) return stopSignal->load(std::memory_order_relaxed);
   if (params.stopRequest != nullptr && params.stopRequest->load(std::memory_order_relaxed))
     return true;
   return params.clock() - moveStart + timeMargin >= hardLimit;

@@ -10,6 +10,7 @@
 // calls.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "search/params.h"
@@ -46,6 +47,10 @@ struct TimeAccount {
   int elapsedIte() const;
 
   const EngineParams& params;
+  // A helper's account has no time limits of its own: its decision ends
+  // when this reads true (the main worker's stop), read where the main
+  // worker reads its clock. Null for the main worker.
+  const std::atomic<bool>* stopSignal = nullptr;
   int timeMargin = kDefaultTimeMargin;
   int hardLimit = 0;
   int softLimit = 0;

@@ -17,9 +17,13 @@
 #include "memo/memo.h"
 #include "search/params.h"
 #include "search/tables.h"
+#include "search/threads.h"
 #include "search/time_control.h"
 
 namespace velm {
+
+// The deepening steps by two plies.
+constexpr int kDepthStep = 2;
 
 // Move-list sizes.
 constexpr int kFullWidth = 40;                          // list size down to the full-width horizon
@@ -59,6 +63,16 @@ class SearchWorker : public platform::ZeroedOnHeap {
 
   // Move decision: the move of the side to move, not played.
   void thinkMove(int& x, int& y);
+  // The main worker's helpers in a decision (none: it decides alone).
+  SearchThreads* helpers = nullptr;
+  // A helper, while parked: takes the main worker's position and root list.
+  void prepareHelp(const SearchWorker& main, const PositionKeys& keys);
+  // A helper: deepens from startDepth, two plies at a time, under the
+  // full-width horizon `fullDepth` says at each iteration's start, until
+  // its time account says stop; publishes each completed iteration into
+  // `result` (SearchThreads::pack).
+  void helpSearch(int startDepth, const std::atomic<int>& fullDepth,
+                  std::atomic<std::uint64_t>& result);
   bool openMove(int& x, int& y);
   bool badPlace(int x, int y) const;
 
@@ -115,8 +129,15 @@ class SearchWorker : public platform::ZeroedOnHeap {
   int narrowWidth = 0;
   ScoredMove rootMoves[kMaxSquares];
   int rootCount = 0;
-  // Nodes entered since construction (alphaBetaPVS calls and root children).
+  // Nodes entered since construction (alphaBetaPVS calls and root
+  // children). Only the worker's own thread writes it, each time as one
+  // relaxed atomic store, so that another thread may read a helper's count
+  // while it searches (nodeCount()).
   std::uint64_t nodes = 0;
+  std::uint64_t nodeCount() const {
+    return std::atomic_ref<std::uint64_t>(const_cast<std::uint64_t&>(nodes))
+        .load(std::memory_order_relaxed);
+  }
   // The defence scratch: zero everywhere between calls of difeCalc.
   int sqMark[kMaxSquares];
 
@@ -134,6 +155,11 @@ class SearchWorker : public platform::ZeroedOnHeap {
                          board_.stoneKey(board_.sideToMove(), board_.counts().fiveSq[mover][0]));
   }
   void takeBack() { board_.undoMove(); }
+
+  // Tells the listener of params about the iteration just completed.
+  void reportIteration(int depth, int move, int score);
+  // Nodes of every worker of this decision when it started.
+  std::uint64_t decisionStartNodes = 0;
 
   // The score of the child just entered at depth - 1, for the parent's
   // window (alpha, beta): the first move of a node with the full window,
@@ -163,7 +189,7 @@ class SearchWorker : public platform::ZeroedOnHeap {
   bool forcedLineStopped();
 
   // The tables' operations on the current position.
-  const TTEntry* retriveTT() const { return tables.retriveTT(board_.key()); }
+  bool retriveTT(TTData& out) const { return tables.retriveTT(board_.key(), out); }
   void storeTT(int depth, int fullDepth, int value, int bound, int move) {
     tables.storeTT(board_.key(), depth, fullDepth, value, bound, move);
   }

@@ -28,6 +28,16 @@ constexpr int kPromptExitMs = 10000;
 constexpr int kPromptExitMs = 5000;
 #endif
 
+// How much later than its limit a reply may come on a busy machine, and how
+// soon END must stop a decision (the command loop waits for the move).
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__) || defined(VELMARO_WINE)
+constexpr int kTurnSlackMs = 2000;
+constexpr int kPromptEndMs = 5000;
+#else
+constexpr int kTurnSlackMs = 500;
+constexpr int kPromptEndMs = 1000;
+#endif
+
 const string kBegin15 = "> START 15|OK|> BEGIN|MESSAGE creating player|7,7|";
 const string kEnd = "> END|OK|<exit>";
 const string kBadBoardLine = "ERROR x,y,who or DONE expected after BOARD|";
@@ -173,6 +183,7 @@ class Brain : public ::testing::Test {
     EXPECT_TRUE(isMove(reply, 20)) << reply;
     return tools::nowMs() - start;
   }
+  void playWholeGame(const string& settings);
 };
 
 class Script : public Brain, public ::testing::WithParamInterface<Conversation> {};
@@ -249,11 +260,13 @@ INSTANTIATE_TEST_SUITE_P(Protocol, Rule, ::testing::ValuesIn(kRules),
                          [](const auto& info) { return string(info.param.name); });
 
 // A whole game against a simple opponent (the first empty square in index
-// order): every reply is an empty square, and the game ends with a five or a
-// full board.
-TEST_F(Brain, PlaysAWholeGame) {
+// order), under the INFO lines `settings`: every reply is an empty square,
+// a five is played whenever the brain has one, and the game ends with a
+// five or a full board.
+void Brain::playWholeGame(const string& settings) {
   constexpr int kSize = 10;
-  run("> INFO timeout_turn 200|> INFO timeout_match 60000|> START 10|OK|> BEGIN|"
+  run(settings +
+      "> INFO timeout_turn 200|> INFO timeout_match 60000|> START 10|OK|> BEGIN|"
       "MESSAGE creating player");
   int board[kSize][kSize] = {};  // 0 empty, 1 the brain, 2 the opponent
   auto fiveAt = [&](int x, int y) {
@@ -269,12 +282,26 @@ TEST_F(Brain, PlaysAWholeGame) {
     }
     return false;
   };
+  // Whether the brain has an empty square that makes its five.
+  auto canWin = [&] {
+    for (int sq = 0; sq < kSize * kSize; sq++) {
+      int& cell = board[sq / kSize][sq % kSize];
+      if (cell != 0) continue;
+      cell = 1;
+      const bool five = fiveAt(sq / kSize, sq % kSize);
+      cell = 0;
+      if (five) return true;
+    }
+    return false;
+  };
   for (int stones = 0, x, y;;) {
+    const bool winning = canWin();
     const string reply = brain.next();
     ASSERT_TRUE(isMove(reply, kSize)) << reply;
     std::sscanf(reply.c_str(), "%d,%d", &x, &y);
     ASSERT_EQ(board[x][y], 0) << "the brain played on a stone: " << reply;
     board[x][y] = 1;
+    ASSERT_TRUE(!winning || fiveAt(x, y)) << "a five missed: " << reply;
     if (fiveAt(x, y) || ++stones == kSize * kSize) break;
     int sq = 0;
     while (board[sq / kSize][sq % kSize] != 0) sq++;
@@ -283,6 +310,33 @@ TEST_F(Brain, PlaysAWholeGame) {
     brain.send("TURN " + std::to_string(sq / kSize) + "," + std::to_string(sq % kSize));
   }
   run(kEnd);
+}
+
+TEST_F(Brain, PlaysAWholeGame) {
+  playWholeGame("");
+}
+
+// With two search threads (or more than the machine has, or none): the
+// same game, and limits held: a turn limit, END at once, the manager's
+// clock.
+TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
+  for (const char* threads : {"2", "64", "0", "-3"}) {
+    SCOPED_TRACE(threads);
+    brain.restart();
+    SetUp();
+    playWholeGame("> INFO thread_num " + string(threads) + "|");
+  }
+  brain.restart();
+  SetUp();
+  run("> INFO thread_num 2|> INFO timeout_turn 500|> START 20|OK");
+  EXPECT_LT(quietMove(), 500 + kTurnSlackMs) << "a turn of 500 ms";
+  run("> START 20|OK|> INFO time_left 600");
+  EXPECT_LT(quietMove(), 600 / 5 + kTurnSlackMs) << "time_left 600";
+  run("> INFO timeout_turn 30000|> INFO timeout_match 0|> START 20|OK|" + string(kQuietBoard));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const long long end = tools::nowMs();
+  run("> END|<move 20>|OK|<exit>");
+  EXPECT_LT(tools::nowMs() - end, kPromptEndMs);
 }
 
 // The one fatal error a manager can provoke: a move asked for on a full

@@ -2,7 +2,7 @@
 # Builds and runs the tests under a sanitizer, in a build folder of its own:
 #
 #   tests/sanitizers/run.sh address   # build-asan: every suite, ASan + UBSan
-#   tests/sanitizers/run.sh thread    # build-tsan: the brain's end-to-end tests, TSan
+#   tests/sanitizers/run.sh thread    # build-tsan: the unit and end-to-end tests, TSan
 #
 # Every instrumented process (the test programs, and the brains and arena
 # they start) writes its sanitizer reports into one folder; the run fails
@@ -25,11 +25,12 @@ case "$kind" in
   # other API tests (scripted brains) run: they check the server's threads.
   # TSan makes the brain several times slower, and some protocol tests hold
   # it to tight times: a test that fails is run again, up to 3 times. Reports
-  # still fail the run, since they are collected from every attempt.
+  # still fail the run, since they are collected from every attempt. The
+  # unit tests include parallel decisions in one process.
   thread)
     build=build-tsan
-    targets=(--target velmaro-e2e-tests)
-    labels=(-L e2e -E '^Arena|^ServeBrain\.' --repeat until-pass:3)
+    targets=(--target velmaro-e2e-tests velmaro-unit-tests)
+    labels=(-L 'e2e|unit' -E '^Arena|^ServeBrain\.' --repeat until-pass:3)
     ;;
   *) echo "usage: $0 address|thread" >&2; exit 2 ;;
 esac

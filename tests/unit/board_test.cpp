@@ -258,7 +258,8 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   tables.setTableBits(kDefaultTableBits);
   tables.clear();
   EXPECT_TRUE(&tables.ttSlot(0) == first && tables.isClear());
-  EXPECT_EQ(tables.ttSlot(tables.mask()).key + tables.ttSlot(7).move + tables.tt0Slot(0).key, 0u);
+  EXPECT_EQ(tables.ttSlot(tables.mask()).check + tables.ttSlot(7).data + tables.tt0Slot(0).check,
+            0u);
   tables.storeTT0(5, 5);
   tables.setTableBits(kMinTableBits);
   tables.clear();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <random>
 
 #include "brain_driver.h"
 #include "engine_suite.h"
@@ -268,7 +269,8 @@ TEST_F(Search, StoppedSearchesStoreNothing) {
   w().stopSearch = false;
   b().params.nodeLimit = 2;  // the node goes on; its first child stops
   w().alphaBetaPVS(4, 4, -100, 100);
-  EXPECT_TRUE(w().stopSearch && b().tables.retriveTT(board().key()) == nullptr);
+  TTData stored;
+  EXPECT_TRUE(w().stopSearch && !b().tables.retriveTT(board().key(), stored));
   newGame(15);
   play(kFoursAndASplitThree);  // five forced replies to follow
   w().time.startTime();
@@ -323,6 +325,73 @@ TEST_F(Search, SelfPlay) {
     EXPECT_TRUE(start != noFive || (board().moveCount() == 25 && !b().checkWin()));
   }
   b().memo.loaded = 0;  // its folder goes: nothing to write at the end
+}
+
+// Parallel decisions on positions from seeded random games, with three
+// threads whatever the machine has: each answer is an empty candidate, a
+// five is played when there is one and a lone five of the opponent blocked,
+// and the board is as before; the helpers did search. A helper's result
+// travels whole in one word, and a table slot whose two words come from
+// different stores reads as a miss.
+TEST_F(Search, ParallelDecisions) {
+  b().setThreads(3);
+  ASSERT_EQ(b().threadCount(), 3);
+  const std::uint64_t helperNodes = b().threads.nodes();
+  std::mt19937 rng(5);
+  for (int game = 0; game < 6; game++) {
+    SCOPED_TRACE(game);
+    newGame(game % 2 == 0 ? 15 : 20);
+    b().params.timeoutTurn = 30;
+    play(game % 2 == 0 ? "7,7" : "10,10");
+    for (int move = 0; move < 24; move++) {
+      const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
+      const bool five = board().counts().patCount[x][patFive] > 0;
+      const bool block = !five && board().counts().patCount[y][patFive] == 1;
+      const std::uint64_t key = board().key();
+      int mx = -1, my = -1;
+      if (rng() % 4 == 0) {  // a random move keeps the positions varied
+        Ints candidates;
+        for (int s = 0; s < board().numSquares(); s++)
+          if (board().isCandidate(s)) candidates.push_back(s);
+        const int s = candidates[rng() % candidates.size()];
+        mx = board().sqX(s);
+        my = board().sqY(s);
+      } else {
+        b().thinkMove(mx, my);
+        ASSERT_TRUE(board().key() == key && board().moveCount() == count && consistent());
+        ASSERT_TRUE(board().isCandidate(sq(mx, my)) || count == 0) << mx << "," << my;
+        ASSERT_TRUE(!five || w().isFiveSquare(sq(mx, my), x)) << "a five missed";
+        ASSERT_TRUE(!block || w().isFiveSquare(sq(mx, my), y)) << "a five not blocked";
+      }
+      b().makeGameMove(mx, my);
+      if (b().checkWin()) break;
+    }
+  }
+  EXPECT_GT(b().threads.nodes(), helperNodes);
+  b().setThreads(1);
+  EXPECT_TRUE(b().threadCount() == 1 && w().helpers == nullptr);
+
+  for (const HelperResult r : {HelperResult{24, 399, -winScore}, HelperResult{1, -1, winScore},
+                               HelperResult{0, 0, 0}, HelperResult{7, 12, -1234}}) {
+    const HelperResult back = SearchThreads::unpack(SearchThreads::pack(r));
+    EXPECT_EQ((Ints{back.depth, back.move, back.score}), (Ints{r.depth, r.move, r.score}));
+  }
+  VelmHash tables;
+  tables.setTableBits(kMinTableBits);
+  tables.clear();
+  const std::uint64_t a = 0x1000, c = 0x2000;  // one slot
+  tables.storeTT(a, 6, 6, 77, BOUND_EXACT, 40);
+  TTEntry first = tables.ttSlot(a & tables.mask());
+  tables.storeTT(c, 4, 4, -5, BOUND_LOWER, 41);
+  TTData got;
+  EXPECT_TRUE(tables.retriveTT(c, got) && got.value == -5 && got.move == 41 &&
+              !tables.retriveTT(a, got));
+  const_cast<TTEntry&>(tables.ttSlot(a & tables.mask())).data =
+      first.data;  // torn: a's data, c's check
+  EXPECT_FALSE(tables.retriveTT(a, got) || tables.retriveTT(c, got));
+  tables.storeTT0(a, -3);
+  const_cast<TT0Entry&>(tables.tt0Slot(a & tables.mask())).check ^= 1;
+  EXPECT_EQ(tables.retriveTT0(a), NO_SCORE);
 }
 
 }  // namespace

@@ -8,6 +8,16 @@ class VelmBoard;
 class VelmBrain;
 }  // namespace velm
 
+// Options after the suite's name: `--threads N` (search threads), `--depth
+// D` (a depth for every position instead of its own) and `--turn MS` (a turn
+// time for every position instead of none: the decision then narrows its
+// lists as in a game, and stops at its time limits).
+struct BenchOptions {
+  int threads = 1;
+  int depth = 0;   // 0: each position's own, or the brain's own with a turn time
+  int turnMs = 0;  // 0: no time limit
+};
+
 // Plays "x,y x,y ..." (a position's stones in order) as game moves; returns
 // how many.
 int playMoves(velm::VelmBrain& b, const char* moves);
@@ -19,8 +29,9 @@ int listCandidates(const velm::VelmBoard& board, int* out);
 void runBoardBench();
 // Fixed-depth searches of recorded positions; prints per-position figures,
 // the total nodes and the "signature:" line (the total, the same on every run
-// of one build).
-void runSearchBench();
+// of one build; only with one thread at the positions' own depths). With
+// other options, the time each position took to complete depths 6, 8, 10.
+void runSearchBench(const BenchOptions& options);
 // Replies under timeout_turn 1000 on sharp positions and one self-played
 // game: the worst reply time and the longest gap between clock readings.
 void runDeadlineBench();

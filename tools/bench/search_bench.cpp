@@ -82,41 +82,78 @@ const BenchPosition kPositions[] = {
 // Long enough that neither the turn nor the match limit ever ends a search.
 constexpr int kUnlimitedMs = 2000000000;
 constexpr std::uint32_t kBenchSeed = 1;
+// The brain's own depth limit, for decisions under a turn time.
+constexpr int kTurnMaxDepth = 24;
 
-// Nodes and times of one pass over the positions.
+// The depths whose time to completion the suite reports, and the time each
+// position took to complete them (-1: not reached).
+constexpr int kReportDepths[] = {6, 8, 10};
+constexpr int kReportCount = sizeof kReportDepths / sizeof kReportDepths[0];
+
+using Clock = std::chrono::steady_clock;
+
+struct DepthTimes {
+  Clock::time_point start;
+  double ms[kReportCount];
+};
+
+// The times of the position being searched (the bench runs one at a time).
+DepthTimes times;
+
+void noteIteration(void* context, const velm::IterationInfo& info) {
+  auto& times = *static_cast<DepthTimes*>(context);
+  for (int k = 0; k < kReportCount; k++) {
+    if (info.depth == kReportDepths[k])
+      times.ms[k] = std::chrono::duration<double, std::milli>(Clock::now() - times.start).count();
+  }
+}
+
+// Nodes and times of one pass over the positions, and the sums of the times
+// to depth over the positions that reached it.
 struct SearchPass {
   std::uint64_t nodes = 0;
   double ms = 0;
   double cpuMs = 0;
+  double depthMs[kReportCount] = {};
+  int reached[kReportCount] = {};
 };
 
 constexpr int kMaxPasses = 100;
 
 // One pass over the positions; prints each position's line when `print`.
-SearchPass runPass(velm::VelmBrain& b, bool print) {
-  using Clock = std::chrono::steady_clock;
+SearchPass runPass(velm::VelmBrain& b, const BenchOptions& options, bool print) {
+  const bool timesToDepth = options.threads != 1 || options.depth != 0 || options.turnMs != 0;
   SearchPass pass;
+  if (timesToDepth) {
+    b.params.iterationListener = noteIteration;
+    b.params.listenerContext = &times;
+  }
   int index = 0;
   for (const BenchPosition& pos : kPositions) {
     index++;
     // The game memory is off: the bench reads and writes no file.
     platform::seedRandom(kBenchSeed);
     b.params.options = velm::kOptionRichEval;
-    b.params.timeoutTurn = kUnlimitedMs;
+    b.params.timeoutTurn = options.turnMs > 0 ? options.turnMs : kUnlimitedMs;
     b.params.timeoutMatch = kUnlimitedMs;
     b.params.minDepth = velm::kDefaultMinDepth;
-    b.params.maxDepth = pos.maxDepth;
+    const int maxDepth = options.depth > 0    ? options.depth
+                         : options.turnMs > 0 ? kTurnMaxDepth
+                                              : pos.maxDepth;
+    b.params.maxDepth = maxDepth;
     b.init(pos.size, pos.size);
     const int stones = playMoves(b, pos.moves);
 
-    const std::uint64_t nodesBefore = b.nodes();
+    const std::uint64_t nodesBefore = b.allNodes();
     const Clock::time_point start = Clock::now();
+    times.start = start;
+    for (double& t : times.ms) t = -1;
     const std::clock_t cpuStart = std::clock();
     int x = -1, y = -1;
     b.thinkMove(x, y);
     const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    const std::uint64_t nodes = b.nodes() - nodesBefore;
+    const std::uint64_t nodes = b.allNodes() - nodesBefore;
 
     // A single forced answer is played unsearched: no score.
     int score = 0;
@@ -127,9 +164,18 @@ SearchPass runPass(velm::VelmBrain& b, bool print) {
     if (print) {
       std::printf(
           "position %2d (%s, %dx%d, %d stones, depth %d): best %d,%d score %d nodes %llu time "
-          "%.0f ms\n",
-          index, pos.name, pos.size, pos.size, stones, pos.maxDepth, x, y, score,
+          "%.0f ms",
+          index, pos.name, pos.size, pos.size, stones, maxDepth, x, y, score,
           static_cast<unsigned long long>(nodes), ms);
+      for (int k = 0; timesToDepth && k < kReportCount; k++) {
+        if (times.ms[k] >= 0) std::printf(", depth %d at %.0f ms", kReportDepths[k], times.ms[k]);
+      }
+      std::printf("\n");
+    }
+    for (int k = 0; k < kReportCount; k++) {
+      if (times.ms[k] < 0) continue;
+      pass.depthMs[k] += times.ms[k];
+      pass.reached[k]++;
     }
     pass.nodes += nodes;
     pass.ms += ms;
@@ -160,7 +206,7 @@ int playMoves(velm::VelmBrain& b, const char* moves) {
   return count;
 }
 
-void runSearchBench() {
+void runSearchBench(const BenchOptions& options) {
   // VELMARO_BENCH_PASSES=N repeats the suite N times in this process and
   // reports the median pass. A process's first pass also pays for the
   // system mapping the engine's table pages as the search first touches
@@ -174,13 +220,14 @@ void runSearchBench() {
   auto brain = std::make_unique<velm::VelmBrain>();
   // The page choice of a brain with the default (tournament) time settings.
   brain->adviseTablePages();
+  brain->setThreads(velm::VelmBrain::threadsFor(options.threads, 0, 0));
   double ms[kMaxPasses];
   double cpuMs[kMaxPasses];
-  const SearchPass first = runPass(*brain, true);
+  const SearchPass first = runPass(*brain, options, true);
   ms[0] = first.ms;
   cpuMs[0] = first.cpuMs;
   for (int p = 1; p < passes; p++) {
-    const SearchPass pass = runPass(*brain, false);
+    const SearchPass pass = runPass(*brain, options, false);
     if (pass.nodes != first.nodes) {
       std::printf("search pass %d: %llu nodes, not %llu\n", p + 1,
                   static_cast<unsigned long long>(pass.nodes),
@@ -203,5 +250,14 @@ void runSearchBench() {
   std::printf("search processor time: %.0f ms\n", totalCpuMs);
   std::printf("search speed (processor time): %.0f nodes/s\n",
               totalCpuMs > 0 ? totalNodes * 1000.0 / totalCpuMs : 0.0);
-  std::printf("signature: %llu\n", static_cast<unsigned long long>(totalNodes));
+  if (options.threads == 1 && options.depth == 0 && options.turnMs == 0) {
+    std::printf("signature: %llu\n", static_cast<unsigned long long>(totalNodes));
+    return;
+  }
+  // Several threads search differently from run to run: no signature.
+  std::printf("search threads: %d\n", brain->threadCount());
+  for (int k = 0; k < kReportCount; k++) {
+    std::printf("time to depth %d: %.0f ms over the %d positions that reached it\n",
+                kReportDepths[k], first.depthMs[k], first.reached[k]);
+  }
 }
