@@ -127,6 +127,9 @@ class VelmBoard : private PatternTables, public platform::ZeroedOnHeap {
   // position keys (the same empty-board key), so that both boards find the
   // same table entries.
   void copyGame(const VelmBoard& from, const PositionKeys& keys);
+  // The same game keyed anew by `keys`, the empty board's key being 0: the
+  // keys then depend on nothing but the numbers and the stones.
+  void rekey(const PositionKeys& keys);
   // Plays the side to move on the empty square sq.
   void makeMove(int sq);
   // Takes back the last move made and not yet taken back; the freed square

@@ -118,6 +118,15 @@ void VelmBoard::copyGame(const VelmBoard& from, const PositionKeys& keys) {
   for (int k = 0; k < from.moveCount_; k++) makeMove(from.undoStack[k].move);
 }
 
+void VelmBoard::rekey(const PositionKeys& keys) {
+  int moves[kMaxSquares];
+  const int count = moveCount_;
+  for (int k = 0; k < count; k++) moves[k] = undoStack[k].move;
+  key_ = 0;
+  init(width_, height_, keys);
+  for (int k = 0; k < count; k++) makeMove(moves[k]);
+}
+
 void VelmBoard::initSlots() {
   for (int d = 0; d < kDirections; d++) {
     const int step = dirX[d] * height_ + dirY[d];

@@ -7,7 +7,7 @@
 #include "search/brain.h"
 
 Velmaro_player::Velmaro_player(int width, int height)
-    : size_x(width), size_y(height), color(0), num_moves(0), brain(nullptr) {
+    : size_x(width), size_y(height), color(0), num_moves(0), brain(nullptr), defaultMaxDepth(0) {
   std::snprintf(name, sizeof name, "%s", "Velmaro Player");
 }
 
@@ -16,7 +16,7 @@ Velmaro_player::Velmaro_player(int width, int height, const GameLimits& limits, 
     : Velmaro_player(width, height) {
   brain = new (std::nothrow) velm::VelmBrain;
   if (brain == nullptr) return;
-  brain->params.maxDepth = maxDepth;
+  brain->params.maxDepth = defaultMaxDepth = maxDepth;
   brain->params.options = options;
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", dataPath);
   setGameLimits(limits);
@@ -49,17 +49,54 @@ void Velmaro_player::setGameLimits(const GameLimits& limits) {
   params.managerTimeLeft = -1;
 }
 
-void Velmaro_player::setThreads(int wanted) {
+void Velmaro_player::setSearchOptions(const SearchOptions& options, const Reporters& to) {
+  velm::EngineParams& params = brain->params;
+  const int wanted = options.maxNodes > 0 ? 1 : options.threads;
   const int count = velm::VelmBrain::threadsFor(wanted, maxMemory, brain->tables.bits());
   if (count != brain->threadCount()) brain->setThreads(count);
+  params.nodeLimit = options.maxNodes > 0 ? static_cast<std::uint64_t>(options.maxNodes) : 0;
+  params.workClock = options.maxNodes > 0 && options.workClock;
+  params.maxDepth = options.maxDepth > 0 && options.maxDepth < defaultMaxDepth ? options.maxDepth
+                                                                               : defaultMaxDepth;
+  reporters = to;
+  const bool report = options.showDetail && (to.iteration != nullptr || to.choice != nullptr);
+  params.iterationListener = report ? onIteration : nullptr;
+  params.decisionListener = report ? onDecision : nullptr;
+  params.listenerContext = this;
+}
+
+void Velmaro_player::onIteration(void* context, const velm::IterationInfo& info) {
+  const Velmaro_player& player = *static_cast<Velmaro_player*>(context);
+  if (player.reporters.iteration == nullptr) return;
+  const velm::VelmBoard& board = player.brain->board();
+  IterationReport r;
+  r.depth = info.depth;
+  r.score = info.score;
+  r.proven = info.score >= velm::winScore ? 1 : info.score <= -velm::winScore ? -1 : 0;
+  r.plies = info.pvLength;
+  r.nodes = info.nodes;
+  r.timeMs = info.timeMs;
+  r.pvCount = info.pvLength < kReportPvCapacity ? info.pvLength : kReportPvCapacity;
+  for (int k = 0; k < r.pvCount; k++) {
+    r.pvX[k] = board.sqX(info.pv[k]);
+    r.pvY[k] = board.sqY(info.pv[k]);
+  }
+  player.reporters.iteration(r);
+}
+
+void Velmaro_player::onDecision(void* context, const velm::DecisionInfo& info) {
+  const Velmaro_player& player = *static_cast<Velmaro_player*>(context);
+  if (player.reporters.choice == nullptr) return;
+  const velm::VelmBoard& board = player.brain->board();
+  const ChoiceSource source = info.source == velm::DecisionSource::kOpening ? ChoiceSource::kOpening
+                              : info.source == velm::DecisionSource::kForced
+                                  ? ChoiceSource::kForced
+                                  : ChoiceSource::kSearch;
+  player.reporters.choice({board.sqX(info.move), board.sqY(info.move), source, info.depth});
 }
 
 void Velmaro_player::setStopSignal(const std::atomic<bool>* stop) {
   brain->params.stopRequest = stop;
-}
-
-void Velmaro_player::setNodeLimit(unsigned long long nodes) {
-  brain->params.nodeLimit = nodes;
 }
 
 void Velmaro_player::newgame() {

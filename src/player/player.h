@@ -8,14 +8,18 @@
 //
 // The manager's limits may change between games and between moves: those
 // given to setGameLimits() hold from the next newgame() on, the turn time and
-// the manager's clock are given again with each think_move().
+// the manager's clock are given again with each think_move(), and the
+// search options (threads, node and depth limits, reports) with
+// setSearchOptions() before it.
 #pragma once
 
 #include <atomic>
 
 namespace velm {
 class VelmBrain;
-}
+struct IterationInfo;
+struct DecisionInfo;
+}  // namespace velm
 
 constexpr int kPlayerNameCapacity = 256;
 
@@ -26,6 +30,47 @@ struct GameLimits {
   int timeLeft = -1;        // the manager's clock before the first move, ms; -1: not given
   long long maxMemory = 0;  // bytes for the whole process; 0: no limit
   int threads = 1;          // search threads allowed; less than 1: one
+};
+
+// How the manager wants the decisions searched, from the next one on.
+struct SearchOptions {
+  int threads = 1;         // search threads allowed; less than 1: one
+  long long maxNodes = 0;  // a work budget per decision; 0: none
+  // The decision weighs its work against the budget, not the clock (the
+  // manager's budget, not a harness's bound).
+  bool workClock = false;
+  int maxDepth = 0;         // the deepest iteration; 0 or less: the engine's own
+  bool showDetail = false;  // report iterations and choices
+};
+
+// What the engine thinks, in the protocol's coordinates: one completed
+// iteration of a decision...
+constexpr int kReportPvCapacity = 64;
+struct IterationReport {
+  int depth;
+  int score;  // for the side to move
+  // A proven result: a win (1) or a loss (-1) in `plies` plies, the plies of
+  // the variation below; 0: a plain score.
+  int proven;
+  int plies;
+  unsigned long long nodes;  // of every search thread
+  int timeMs;
+  int pvCount;  // the principal variation: moves played one after the other
+  int pvX[kReportPvCapacity];
+  int pvY[kReportPvCapacity];
+};
+// ...and the move a decision chose, with how.
+enum class ChoiceSource { kOpening, kForced, kSearch };
+struct ChoiceReport {
+  int x;
+  int y;
+  ChoiceSource source;
+  int depth;  // the deepest iteration behind a searched move
+};
+// Where the reports go (on the thread that runs think_move).
+struct Reporters {
+  void (*iteration)(const IterationReport& report) = nullptr;
+  void (*choice)(const ChoiceReport& report) = nullptr;
 };
 
 class Velmaro_player {
@@ -52,14 +97,13 @@ class Velmaro_player {
   static bool fitsInMemory(long long maxMemory);
   // The limits of the games to come.
   void setGameLimits(const GameLimits& limits);
-  // The search threads of the decisions to come: `wanted` as far as the
-  // processor and the memory limit allow.
-  void setThreads(int wanted);
+  // The search of the decisions to come: threads as far as the processor
+  // and the memory limit allow (one under a node budget, so that a decision
+  // is the same on any machine), the work budget, the depth, and whether to
+  // report to `reporters`.
+  void setSearchOptions(const SearchOptions& options, const Reporters& reporters);
   // When stop reads true, a running think_move ends as at its hard limit.
   void setStopSignal(const std::atomic<bool>* stop);
-  // A work budget per decision (0: none), so that a decision stops within it
-  // whatever the time limits (harnesses).
-  void setNodeLimit(unsigned long long nodes);
   // Whether (x, y) is a square of this player's board without a stone.
   bool squareEmpty(int x, int y) const;
 
@@ -72,6 +116,11 @@ class Velmaro_player {
   void move_oppo(int& x, int& y);
 
  private:
+  int defaultMaxDepth;
+  Reporters reporters;
+  static void onIteration(void* player, const velm::IterationInfo& info);
+  static void onDecision(void* player, const velm::DecisionInfo& info);
+
   // The plain object without an engine. The public constructor delegates to
   // it, so the object is complete before the engine initialises: if a fatal
   // error's hook unwinds out of that initialisation (test harnesses), the

@@ -93,6 +93,54 @@ GameLimits gameLimits(const GameSettings& settings) {
   return limits;
 }
 
+// How the next decision is searched. A node budget below 1 is none, a
+// depth below 1 the brain's own; a harness's bound, if any, holds over the
+// manager's budget.
+SearchOptions searchOptions(const GameSettings& settings) {
+  SearchOptions options;
+  options.threads = settings.info_thread_num;
+  const long long bound = static_cast<long long>(nodeLimit);
+  options.maxNodes = settings.info_max_node;
+  if (options.maxNodes < 1 || (bound > 0 && bound < options.maxNodes)) options.maxNodes = bound;
+  options.workClock = settings.info_max_node > 0;
+  options.maxDepth = settings.info_max_depth;
+  options.showDetail = settings.info_show_detail > 0;
+  return options;
+}
+
+// The score of an iteration: a number, or a proven result with its plies.
+void scoreText(const IterationReport& r, char* text, std::size_t size) {
+  if (r.proven == 0) {
+    std::snprintf(text, size, "%d", r.score);
+  } else {
+    std::snprintf(text, size, "%s in %d", r.proven > 0 ? "win" : "loss", r.plies);
+  }
+}
+
+// "MESSAGE depth D score S nodes N nps R time T pv x,y x,y ..."
+void reportIteration(const IterationReport& r) {
+  char score[32];
+  scoreText(r, score, sizeof score);
+  const int ms = r.timeMs > 0 ? r.timeMs : 1;
+  // " x,y" takes at most 6 characters.
+  char pv[kReportPvCapacity * 6 + 1] = "";
+  int used = 0;
+  for (int k = 0; k < r.pvCount; k++)
+    used += std::snprintf(pv + used, sizeof pv - used, " %d,%d", r.pvX[k], r.pvY[k]);
+  pipeOut("MESSAGE depth %d score %s nodes %llu nps %llu time %d pv%s", r.depth, score, r.nodes,
+          r.nodes * 1000ULL / static_cast<unsigned long long>(ms), r.timeMs, pv);
+}
+
+// "MESSAGE best x,y by opening rule | forced reply | search depth D"
+void reportChoice(const ChoiceReport& r) {
+  if (r.source == ChoiceSource::kSearch) {
+    pipeOut("MESSAGE best %d,%d by search depth %d", r.x, r.y, r.depth);
+  } else {
+    pipeOut("MESSAGE best %d,%d by %s", r.x, r.y,
+            r.source == ChoiceSource::kOpening ? "opening rule" : "forced reply");
+  }
+}
+
 // Says when the memory limit is below what even the smallest engine needs.
 void reportMemoryFit(const GameSettings& settings) {
   if (!Velmaro_player::fitsInMemory(settings.info_max_memory))
@@ -112,7 +160,6 @@ void brain_create_player() {
   player = new Velmaro_player(settings.width, settings.height, gameLimits(settings),
                               kPlayerMaxDepth, kPlayerOptions, folder.c_str());
   if (player->brain == nullptr) erro("Not enough memory for the engine");
-  player->setNodeLimit(nodeLimit);
   player->setStopSignal(&stopRequested);
   player->newgame();
 }
@@ -193,13 +240,18 @@ void brain_turn(int requestMs) {
   // The turn limit as it stands now, and the manager's clock if it gave one
   // for this move.
   GameLimits limits;
+  SearchOptions options;
   {
     std::lock_guard<std::mutex> hold(settingsLock());
     limits = gameLimits(gameSettings);
+    options = searchOptions(gameSettings);
     gameSettings.time_left_sent = false;
   }
   int x = 0, y = 0;
-  player->setThreads(limits.threads);
+  Reporters reporters;
+  reporters.iteration = reportIteration;
+  reporters.choice = reportChoice;
+  player->setSearchOptions(options, reporters);
   player->think_move(x, y, requestMs, limits.timeoutTurn, limits.timeLeft);
   do_mymove(x, y);
 }

@@ -155,6 +155,12 @@ void handleInfo(const char* param) {
       refusal = unsupportedRuleError(s);
     } else if (matches(param, "thread_num", value)) {
       s.info_thread_num = atoiSaturating(value);
+    } else if (matches(param, "max_node", value)) {
+      s.info_max_node = atoiSaturating(value);
+    } else if (matches(param, "max_depth", value)) {
+      s.info_max_depth = atoiSaturating(value);
+    } else if (matches(param, "show_detail", value)) {
+      s.info_show_detail = atoiSaturating(value);
     } else if (matches(param, "folder", value)) {
       // The line fits the folder whole: it is never cut.
       std::snprintf(s.dataFolder, sizeof s.dataFolder, "%s", value);

@@ -31,6 +31,11 @@ struct GameSettings {
   int info_max_memory = 0;
   // Search threads the manager allows; less than 1 means one.
   int info_thread_num = 1;
+  // A work budget per decision, the deepest iteration (0: none, the
+  // brain's own), and whether to say what the brain thinks (MESSAGE lines).
+  int info_max_node = 0;
+  int info_max_depth = 0;
+  int info_show_detail = 0;
   int info_game_type = 1;
   // The bits of INFO rule (1 exact five, 2 continuous game, 4 renju, 8
   // caro); all 0 is free-style.

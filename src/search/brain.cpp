@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/random.h"
 
 namespace velm {
 
@@ -19,6 +20,9 @@ constexpr int kHugePageMinMoveLimit = 5000;
 // libraries, stacks, buffers. Measured at about 5 MB (resident, peak over a
 // 20x20 game); twice that leaves room.
 constexpr long long kProcessBaseBytes = 10LL << 20;
+
+// The seed of every decision under a work budget.
+constexpr std::uint32_t kReproducibleSeed = 20261207;
 
 // What a helper adds to the process: its worker, and the part of its
 // thread's stack that a decision touches (the deepest forced lines seen
@@ -76,6 +80,21 @@ void VelmBrain::init(int width, int height) {
   tables.clear();
   // Step 4. The game memory keys its positions with this game's numbers.
   if (params.options & kOptionMemory) memo.init(width, height, &keys.zobrist[0][0], dataPath);
+}
+
+void VelmBrain::thinkMove(int& x, int& y) {
+  // Step 1. Under a work budget weighed instead of the clock, the decision
+  // depends on the position and the settings alone: the numbers behind the
+  // keys, the tables and the random choices of the opening rules start the
+  // same whatever games and moves came before, in any process.
+  if (params.workClock) {
+    platform::seedRandom(kReproducibleSeed);
+    keys.draw();
+    worker.rekey(keys);
+    tables.clear();
+  }
+  // Step 2. The main worker decides.
+  worker.thinkMove(x, y);
 }
 
 void VelmBrain::makeGameMove(int x, int y) {

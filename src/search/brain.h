@@ -59,7 +59,7 @@ class VelmBrain : public platform::ZeroedOnHeap {
 
   void init(int width, int height);
   void makeGameMove(int x, int y);
-  void thinkMove(int& x, int& y) { worker.thinkMove(x, y); }
+  void thinkMove(int& x, int& y);
   bool checkWin() const { return worker.checkWin(); }
   const VelmBoard& board() const { return worker.board(); }
   // Nodes of the main worker (the bench's signature), and of all workers.

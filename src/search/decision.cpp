@@ -24,6 +24,8 @@ void SearchWorker::thinkMove(int& x, int& y) {
   // Step 3. Opening rules.
   if (openMove(x, y)) {
     time.stopTime();
+    if (params.decisionListener != nullptr)
+      reportDecision(b.sqIndex(x, y), DecisionSource::kOpening, 0);
     return;
   }
   // Step 4. Full-width root list (or a forced list).
@@ -38,6 +40,7 @@ void SearchWorker::thinkMove(int& x, int& y) {
     y = b.sqY(list[0]);
     if ((params.options & kOptionMemory) && genFlag == ListKind::kLoss)
       memo.saveGame(b.sideOther(), b.moveCount());
+    if (params.decisionListener != nullptr) reportDecision(list[0], DecisionSource::kForced, 0);
     return;
   }
   // Step 6. Root list.
@@ -51,6 +54,7 @@ void SearchWorker::thinkMove(int& x, int& y) {
   int best = list[0];
   int bestScore = 0;
   int completed = 0;  // the deepest iteration this worker completed
+  rootPly = b.moveCount();
   searching = true;
   // Step 8. Iterative deepening.
   while (depth <= params.maxDepth) {
@@ -58,10 +62,12 @@ void SearchWorker::thinkMove(int& x, int& y) {
     const int i = rootPVS(depth, fullDepth);
     best = rootMoves[i].move;
     bestScore = rootMoves[i].score;
-    // Step 8.2. Time out, a win, or every move lost.
-    if (stopSearch) break;
+    // Step 8.2. Time out, a win, or every move lost; a proven result
+    // completes the iteration.
+    if (stopSearch && !rootProven) break;
     completed = depth;
     if (params.iterationListener != nullptr) reportIteration(depth, best, bestScore);
+    if (stopSearch) break;
     // Step 8.3. Helpers join after the first iteration, with its root list
     // (the moves the game memory excludes already marked); a win one of
     // them proves ends the decision.
@@ -94,27 +100,80 @@ void SearchWorker::thinkMove(int& x, int& y) {
   // Step 9. The helpers stop. One that completed a deeper iteration than
   // this worker, or proved a win, gives the answer, unless this worker
   // proved a win itself.
+  int depthBehind = completed;
   if (helpers != nullptr && helpers->running()) {
     helpers->stop();
     const HelperResult h = helpers->deepest();
-    if (h.depth > 0 && bestScore < winScore && (h.depth > completed || h.score >= winScore))
+    if (h.depth > 0 && bestScore < winScore && (h.depth > completed || h.score >= winScore)) {
       best = h.move;
+      depthBehind = h.depth;
+    }
   }
   // Step 10. Charge the time.
   time.stopTime();
   // Step 11. Answer.
   x = b.sqX(best);
   y = b.sqY(best);
+  if (params.decisionListener != nullptr)
+    reportDecision(best, DecisionSource::kSearch, depthBehind);
+}
+
+int SearchWorker::provenLine(int* line, int length, int winner) {
+  // Step 1. The variation as the search played it.
+  for (int k = 0; k < length; k++) play(line[k]);
+  // Step 2. On to the five: the winner's five or unstoppable four, else the
+  // table's move, else the reply that the tables prove winning (the
+  // forced-line evaluation stored it); the loser's first forced reply.
+  int played = length;
+  while (played < kProvenLineCapacity && !(played > 0 && checkWin())) {
+    int list[kReplyListCapacity];
+    int verdict = 0;
+    const int n = winAndForced(list, verdict);
+    int next = -1;
+    TTData e;
+    if (n > 0 && (verdict == winScore || board_.sideToMove() != winner)) {
+      next = list[0];
+    } else if (retriveTT(e) && e.move >= 0 && board_.isCandidate(e.move)) {
+      next = e.move;
+    } else {
+      for (int i = 0; i < n && next < 0; i++) {
+        const std::uint64_t after = board_.keyAfter(list[i]);
+        if (tables.retriveTT0(after) == -winScore ||
+            (tables.retriveTT(after, e) && e.value == -winScore))
+          next = list[i];
+      }
+    }
+    if (next < 0) break;
+    line[played++] = next;
+    play(next);
+  }
+  // Step 3. Back to the root.
+  for (int k = 0; k < played; k++) takeBack();
+  return played;
 }
 
 void SearchWorker::reportIteration(int depth, int move, int score) {
+  // A proven result is shown down to its five where the threats or the
+  // table lead there.
+  int line[kProvenLineCapacity];
+  int length = rootPVLength;
+  for (int k = 0; k < length; k++) line[k] = rootPV[k];
+  const int toMove = board_.sideToMove();
+  if (score >= winScore) length = provenLine(line, length, toMove);
+  if (score <= -winScore) length = provenLine(line, length, 1 - toMove);
   IterationInfo info;
   info.depth = depth;
   info.move = move;
   info.score = score;
   info.nodes = nodes + (helpers != nullptr ? helpers->nodes() : 0) - decisionStartNodes;
   info.timeMs = time.elapsedTime();
+  info.pv = line;
+  info.pvLength = length;
   params.iterationListener(params.listenerContext, info);
+}
+
+void SearchWorker::reportDecision(int move, DecisionSource source, int depth) {
+  params.decisionListener(params.listenerContext, {move, source, depth});
 }
 
 void SearchWorker::prepareHelp(const SearchWorker& main, const PositionKeys& keys) {
@@ -127,12 +186,13 @@ void SearchWorker::prepareHelp(const SearchWorker& main, const PositionKeys& key
 void SearchWorker::helpSearch(int startDepth, const std::atomic<int>& fullDepth,
                               std::atomic<std::uint64_t>& result) {
   stopSearch = false;
+  rootPly = board_.moveCount();
   searching = true;
   for (int depth = startDepth; depth <= params.maxDepth; depth += kDepthStep) {
     const int i = rootPVS(depth, fullDepth.load(std::memory_order_relaxed));
     // Stopped from outside, the iteration is unfinished; a win, or a loss
     // of every move, ends it proven.
-    if (stopSearch && time.timeOver()) break;
+    if (stopSearch && !rootProven) break;
     result.store(SearchThreads::pack({depth, rootMoves[i].move, rootMoves[i].score}),
                  std::memory_order_relaxed);
     if (stopSearch) break;

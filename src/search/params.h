@@ -37,6 +37,25 @@ struct IterationInfo {
   // Nodes of every worker of the decision, and the time since it started.
   std::uint64_t nodes;
   int timeMs;
+  // The principal variation, from the best root move on: moves the search
+  // played one after the other from the decision's position.
+  const int* pv;
+  int pvLength;
+};
+
+// How a decision chose its move.
+enum class DecisionSource {
+  kOpening,  // the opening rules
+  kForced,   // the only answer of the threat analysis: a five, a block, a loss
+  kSearch,   // the deepening
+};
+
+// What a decision says when it ends: its move and how it was chosen, with
+// the deepest iteration behind it (0 without a search).
+struct DecisionInfo {
+  int move;
+  DecisionSource source;
+  int depth;
 };
 
 struct EngineParams {
@@ -60,15 +79,23 @@ struct EngineParams {
   // the decision as the hard time limit does. Harnesses set it to get
   // decisions of bounded work whatever the clock says.
   std::uint64_t nodeLimit = 0;
+  // With a work budget: whether the iteration tests (another iteration?
+  // narrower lists?) weigh work units against the budget instead of
+  // milliseconds against the soft limit, so that the same budget gives the
+  // same decision on any machine, under any load. The hard time limit
+  // still holds.
+  bool workClock = false;
   // The clock of the time account, in milliseconds; tests inject their own.
   int (*clock)() = nullptr;
   // When it reads true the decision must end now (the manager ends the
   // game): read at every clock reading, it stops the search as the hard
   // limit does. Null: never.
   const std::atomic<bool>* stopRequest = nullptr;
-  // Hears of every iteration a decision completes, on the decision's
-  // thread, with `listenerContext`; null: nobody listens.
+  // Hear of every iteration a decision completes, and of the decision's
+  // end, on the decision's thread, with `listenerContext`; null: nobody
+  // listens (and the decision reads no clock for them).
   void (*iterationListener)(void* context, const IterationInfo& info) = nullptr;
+  void (*decisionListener)(void* context, const DecisionInfo& info) = nullptr;
   void* listenerContext = nullptr;
 };
 

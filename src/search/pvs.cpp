@@ -22,6 +22,8 @@ int SearchWorker::childScore(int depth, int fullDepth, int alpha, int beta, bool
 
 int SearchWorker::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   std::atomic_ref<std::uint64_t>(nodes).store(nodes + 1, std::memory_order_relaxed);
+  const int ply = board_.moveCount() - rootPly;
+  pvLength[ply] = 0;
   // Step 1. Past the hard time limit, the node gives up at once; the caller
   // sees stopSearch and discards what it returns.
   if (time.timeOver()) {
@@ -71,7 +73,12 @@ int SearchWorker::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
   // forced list is found again at once).
   if (firstMove < 0) {
     n = genMoves(list, maxMoves, genFlag);
-    if (genFlag == ListKind::kWin) return winScore;
+    if (genFlag == ListKind::kWin) {
+      // The winning move closes the variation.
+      pvLine[ply][0] = list[0];
+      pvLength[ply] = 1;
+      return winScore;
+    }
     if (genFlag == ListKind::kLoss) return -winScore;
     if (n == 0) {
       // A quiet position has no threat-only move: it is valued as a leaf.
@@ -119,6 +126,7 @@ int SearchWorker::alphaBetaPVS(int depth, int fullDepth, int alpha, int beta) {
       if (score > alpha) {
         alpha = score;
         bound = BOUND_EXACT;
+        updatePV(ply, m);
       }
     }
     // Step 6.5. Only the table move was searched so far: generate the list
@@ -170,6 +178,7 @@ int SearchWorker::rootPVS(int depth, int fullDepth) {
   // Step 2. Search the root moves.
   int best = NO_SCORE;
   int bestIndex = 0;
+  rootProven = false;
   for (int i = 0; i < rootCount; i++) {
     // Step 2.1. Proven lost, or remembered as lost.
     if (rootMoves[i].score <= -winScore) continue;
@@ -186,15 +195,18 @@ int SearchWorker::rootPVS(int depth, int fullDepth) {
     if (score > best) {
       best = score;
       bestIndex = i;
+      updatePV(0, rootMoves[i].move);
+      rootPVLength = pvLength[0];
+      for (int k = 0; k < rootPVLength; k++) rootPV[k] = pvLine[0][k];
     }
     // Step 2.6. A win ends the deepening.
     if (score >= winScore) {
-      stopSearch = true;
+      stopSearch = rootProven = true;
       return bestIndex;
     }
   }
   // Step 3. Every searched move loses (or none was searched).
-  if (best <= -winScore) stopSearch = true;
+  if (best <= -winScore) stopSearch = rootProven = true;
   return bestIndex;
 }
 

@@ -38,6 +38,7 @@ void TimeAccount::startTime() {
   moveStart = t;
   iterStart = t;
   nodeBudgetUsed = 0;
+  iterStartUnits = 0;
   // Step 2. The time left: the engine's own account, or the manager's clock
   // when it says less (it may have charged more than this decision took).
   int left = timeLeft;
@@ -59,6 +60,11 @@ void TimeAccount::stopTime() {
 }
 
 bool TimeAccount::timeOut(int factor) {
+  if (params.workClock && params.nodeLimit != 0) {
+    const std::uint64_t iteration = nodeBudgetUsed - iterStartUnits;
+    iterStartUnits = nodeBudgetUsed;
+    return nodeBudgetUsed + static_cast<std::uint64_t>(factor) * iteration > params.nodeLimit;
+  }
   const int spent = elapsedTime();
   const int iteration = elapsedIte();
   iterStart = params.clock();

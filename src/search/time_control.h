@@ -61,6 +61,7 @@ struct TimeAccount {
   int checkInterval = kDefaultCheckInterval;
   int checkCountdown = kDefaultCheckInterval;
   std::uint64_t nodeBudgetUsed = 0;  // units spent in this decision
+  std::uint64_t iterStartUnits = 0;  // units spent when the iteration started
 };
 
 }  // namespace velm

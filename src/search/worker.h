@@ -58,6 +58,8 @@ class SearchWorker : public platform::ZeroedOnHeap {
   // A new game: empty board keyed by `keys`, the whole match time.
   void newGame(int width, int height, const PositionKeys& keys);
   void makeGameMove(int sq) { board_.makeMove(sq); }
+  // The game keyed anew (VelmBoard::rekey).
+  void rekey(const PositionKeys& keys) { board_.rekey(keys); }
   // Whether the move that led to this position made five.
   bool checkWin() const;
 
@@ -141,6 +143,21 @@ class SearchWorker : public platform::ZeroedOnHeap {
   // The defence scratch: zero everywhere between calls of difeCalc.
   int sqMark[kMaxSquares];
 
+  // The principal variation. Nodes lie at most maxDepth (at most
+  // kTableDepthReach) plies below the root. pvLine[ply][0..pvLength[ply])
+  // is the best line of the node `ply` plies below the root, from the
+  // search of it that last raised its alpha; rootPV that of the best root
+  // move of the iteration.
+  static constexpr int kMaxPly = kTableDepthReach + 1;
+  int rootPly = 0;  // the board's moveCount() at the root
+  int pvLength[kMaxPly + 1];
+  int pvLine[kMaxPly + 1][kMaxPly + 1];
+  int rootPVLength = 0;
+  int rootPV[kMaxPly + 1];
+  // The last root iteration ended on a proven result (a win, or a loss of
+  // every move), not on a stop.
+  bool rootProven = false;
+
  private:
   // Plays sq for the search; the table slots of the position it leads to
   // start loading first, since the node or evaluation entered next probes
@@ -156,8 +173,25 @@ class SearchWorker : public platform::ZeroedOnHeap {
   }
   void takeBack() { board_.undoMove(); }
 
-  // Tells the listener of params about the iteration just completed.
+  // The variation line[0..length) of a result proven for `winner`, played
+  // from the root and followed on towards a five (kProvenLineCapacity plies
+  // at most) through the threats and the tables; returns its new length.
+  // Reads the tables, stores nothing, and leaves the board at the root.
+  static constexpr int kProvenLineCapacity = 2 * kMaxPly;
+  int provenLine(int* line, int length, int winner);
+  // Tells the listener of params about the iteration just completed, and
+  // about the decision's end.
   void reportIteration(int depth, int move, int score);
+  void reportDecision(int move, DecisionSource source, int depth);
+  // The node `ply` plies below the root has a new best move m, whose own
+  // line is the child's.
+  void updatePV(int ply, int m) {
+    int* line = pvLine[ply];
+    line[0] = m;
+    const int n = pvLength[ply + 1];
+    for (int k = 0; k < n; k++) line[k + 1] = pvLine[ply + 1][k];
+    pvLength[ply] = n + 1;
+  }
   // Nodes of every worker of this decision when it started.
   std::uint64_t decisionStartNodes = 0;
 

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "brain_driver.h"
 
@@ -337,6 +339,167 @@ TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
   const long long end = tools::nowMs();
   run("> END|<move 20>|OK|<exit>");
   EXPECT_LT(tools::nowMs() - end, kPromptEndMs);
+}
+
+// What the brain thinks, with INFO show_detail 1: the lines of one
+// decision, read up to its move.
+struct Detail {
+  struct Iteration {
+    int depth;
+    string score;
+    long long nodes;
+    std::vector<std::pair<int, int>> pv;
+  };
+  std::vector<Iteration> iterations;
+  string choice;  // "x,y by ..."
+  string move;
+};
+
+Detail readDetail(BrainDriver& brain) {
+  static const std::regex iteration(
+      R"(MESSAGE depth (\d+) score (-?\d+|win in \d+|loss in \d+) nodes (\d+) nps \d+ )"
+      R"(time \d+ pv((?: \d+,\d+)*))");
+  static const std::regex choice(
+      R"(MESSAGE best (\d+,\d+ by (opening rule|forced reply|search depth \d+)))");
+  Detail d;
+  for (string line = brain.next();; line = brain.next()) {
+    std::smatch m;
+    if (std::regex_match(line, m, iteration)) {
+      Detail::Iteration it{std::stoi(m[1]), m[2], std::stoll(m[3]), {}};
+      const string pv = m[4];
+      for (std::size_t at = 0; (at = pv.find(' ', at)) != string::npos; at++) {
+        int x, y;
+        std::sscanf(pv.c_str() + at, " %d,%d", &x, &y);
+        it.pv.push_back({x, y});
+      }
+      d.iterations.push_back(it);
+    } else if (std::regex_match(line, m, choice)) {
+      d.choice = m[1];
+    } else if (line == "MESSAGE creating player") {
+      continue;
+    } else {
+      d.move = line;
+      return d;
+    }
+  }
+}
+
+// Plays a variation from a position: every move on an empty square of a
+// board of side `size`, sides alternating; `five` tells whether its last
+// move makes five.
+bool legalVariation(int size, std::vector<std::pair<int, int>> stones,
+                    const std::vector<std::pair<int, int>>& pv, bool* five = nullptr) {
+  for (const auto& move : pv) {
+    if (move.first < 0 || move.second < 0 || move.first >= size || move.second >= size)
+      return false;
+    for (const auto& stone : stones)
+      if (stone == move) return false;
+    stones.push_back(move);
+  }
+  if (five != nullptr && !stones.empty()) {
+    // The stones of the last mover are those of its parity.
+    const std::size_t last = stones.size() - 1;
+    auto mine = [&](int x, int y) {
+      for (std::size_t k = last % 2; k < stones.size(); k += 2)
+        if (stones[k] == std::pair{x, y}) return true;
+      return false;
+    };
+    *five = false;
+    const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+    for (const auto& d : steps) {
+      int run = 1;
+      for (int sign : {1, -1})
+        for (int k = 1;
+             mine(stones[last].first + sign * k * d[0], stones[last].second + sign * k * d[1]); k++)
+          run++;
+      *five = *five || run >= 5;
+    }
+  }
+  return true;
+}
+
+// INFO show_detail 1: a line per completed iteration, in order, each with a
+// legal principal variation starting at the move chosen in the end, then
+// the choice; max_depth bounds the iterations; a proven win is said with
+// its plies down to the five; the opening and forced replies are named.
+// Without the line, nothing more than the move (the other conversations
+// show it byte for byte).
+TEST_F(Brain, ShowDetailSaysWhatTheBrainThinks) {
+  // A middle game that the side to move wins (found at depth 10 within the
+  // budget).
+  const std::vector<std::pair<int, int>> stones = {{7, 7}, {8, 8}, {8, 7}, {6, 7}, {9, 7}, {6, 8},
+                                                   {9, 8}, {6, 6}, {6, 5}, {7, 6}, {9, 6}, {9, 5}};
+  string board = "> BOARD|";
+  for (std::size_t k = 0; k < stones.size(); k++)
+    board += "> " + std::to_string(stones[k].first) + "," + std::to_string(stones[k].second) +
+             (k % 2 == 0 ? ",1|" : ",2|");
+  board += "> DONE";
+  for (const char* maxDepth : {"4", "10"}) {
+    SCOPED_TRACE(maxDepth);
+    run("> INFO show_detail 1|> INFO max_node 4000000|> INFO max_depth " + string(maxDepth) +
+        "|> START 15|OK|" + board);
+    const Detail d = readDetail(brain);
+    ASSERT_TRUE(isMove(d.move, 15)) << d.move;
+    ASSERT_FALSE(d.iterations.empty());
+    int depth = 0;
+    bool five = false;
+    for (const Detail::Iteration& it : d.iterations) {
+      EXPECT_EQ(it.depth, depth + 2);
+      depth = it.depth;
+      EXPECT_TRUE(legalVariation(15, stones, it.pv, &five));
+      EXPECT_FALSE(it.pv.empty());
+    }
+    const Detail::Iteration& last = d.iterations.back();
+    EXPECT_EQ(last.depth, std::stoi(maxDepth));
+    EXPECT_EQ(std::to_string(last.pv[0].first) + "," + std::to_string(last.pv[0].second), d.move);
+    EXPECT_EQ(d.choice, d.move + " by search depth " + maxDepth);
+    if (string(maxDepth) == "10") {
+      EXPECT_EQ(last.score, "win in " + std::to_string(last.pv.size()));
+      EXPECT_TRUE(five && last.pv.size() % 2 == 1) << "the variation ends with the winner's five";
+    }
+  }
+  run("> INFO max_node 0|> INFO timeout_turn 300|> START 15|OK|> BEGIN");
+  Detail d = readDetail(brain);
+  EXPECT_TRUE(d.iterations.empty() && d.move == "7,7" && d.choice == "7,7 by opening rule");
+  run("> TURN 0,0");
+  d = readDetail(brain);
+  EXPECT_TRUE(d.iterations.empty() && d.choice == d.move + " by opening rule") << d.choice;
+  // The opponent's four (3..6,9) leaves one block.
+  run("> START 15|OK|> BOARD|> 2,9,1|> 3,9,2|> 0,11,1|> 4,9,2|> 4,11,1|> 5,9,2|> 8,11,1|> 6,9,2|"
+      "> DONE|MESSAGE best 7,9 by forced reply|7,9|> INFO show_detail 0|> TURN 0,0|<move 15>|" +
+      kEnd);
+}
+
+// INFO max_node: the same position and budget give the same move and the
+// same iterations in two processes, whatever the machine's load, and a
+// small budget answers at once; thread_num does not change that (a budget
+// means one thread). Absurd values are taken as none.
+TEST_F(Brain, MaxNodeMakesDecisionsReproducible) {
+  std::vector<Detail> decisions;
+  for (const char* threads : {"1", "2"}) {
+    brain.restart();
+    SetUp();
+    const long long start = tools::nowMs();
+    run("> INFO show_detail 1|> INFO thread_num " + string(threads) +
+        "|> INFO max_node 2000000|> START 20|OK|" + kQuietBoard);
+    decisions.push_back(readDetail(brain));
+    EXPECT_LT(tools::nowMs() - start, 10000);
+    run(kEnd);
+  }
+  ASSERT_TRUE(isMove(decisions[0].move, 20));
+  EXPECT_EQ(decisions[0].move, decisions[1].move);
+  EXPECT_EQ(decisions[0].choice, decisions[1].choice);
+  ASSERT_EQ(decisions[0].iterations.size(), decisions[1].iterations.size());
+  for (std::size_t k = 0; k < decisions[0].iterations.size(); k++) {
+    EXPECT_EQ(decisions[0].iterations[k].nodes, decisions[1].iterations[k].nodes);
+    EXPECT_EQ(decisions[0].iterations[k].pv, decisions[1].iterations[k].pv);
+  }
+  brain.restart();
+  SetUp();
+  run("> INFO max_node -5|> INFO max_depth -1|> INFO show_detail -1|> INFO max_node 99999999999|"
+      "> INFO max_depth 1000000|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|"
+      "> INFO max_depth 1|> INFO max_node 0|> START 20|OK|" +
+      string(kQuietBoard) + "|MESSAGE creating player|<move 20>|" + kEnd);
 }
 
 // The one fatal error a manager can provoke: a move asked for on a full
