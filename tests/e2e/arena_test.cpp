@@ -57,6 +57,19 @@ std::string withoutTimes(const std::string& psq) {
   return std::regex_replace(psq, std::regex("^(\\d+,\\d+),\\d+$", std::regex::multiline), "$1,#");
 }
 
+// A path as one word of a shell command.
+std::string quoted(const std::string& path) {
+  return std::string(1, '\'').append(path).append(1, '\'');
+}
+
+// A command line run through the shell with its standard error joined to
+// its output, so that the test reads both.
+Args withStandardError(const Args& argv) {
+  Args shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
+  shell.insert(shell.end(), argv.begin(), argv.end());
+  return shell;
+}
+
 // Every BOARD block (the lines between BOARD and DONE) in a transcript.
 Args boardBlocks(const std::string& transcript) {
   Args blocks;
@@ -384,6 +397,36 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
                   "tolerance\\); 4 moves;"))
       << out.text;
   EXPECT_TRUE(psq(1).ends_with("\n4\n"));
+}
+
+// A brain that cannot start at all (a mistyped path, a file that is not a
+// program, one that ends at once) stops the match before the first game,
+// with its reason and exit code 2, and leaves no other brain running.
+TEST_F(Arena, AnEngineThatCannotStartStopsTheMatchBeforeAnyGame) {
+  testing_support::writeFile(path("not-a-program"), "just text\n");
+  const std::tuple<std::string, std::string> engines[] = {
+      {quoted(path("no/pbrain-typo")), "the command was not found (exit code 127)"},
+      {quoted(path("not-a-program")), "the command cannot be executed (exit code 126)"},
+      {"true", "it ended before answering ABOUT (exit code 0)"},
+      {"sh -c 'kill -9 $$'", "it ended by signal 9 before answering ABOUT"},
+  };
+  const std::string other = brain("--pids " + path("pids"));
+  for (const auto& [engine, reason] : engines) {
+    SCOPED_TRACE(engine);
+    // The second engine fails, so the first has started and must end.
+    const Args argv = withStandardError({kArena, "--folder", path("data"), "--engine", other,
+                                         "--engine", engine, "--games", "1000"});
+    tools::ChildProcess arena;
+    ASSERT_TRUE(arena.start(argv, temp.path()));
+    Output out;
+    for (std::string line; arena.readLine(line, kLineTimeoutMs);) out.text += line + "\n";
+    ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, out.code));
+    EXPECT_EQ(out.code, 2) << out.text;
+    EXPECT_TRUE(out.has("velmaro-arena: engine 2 (" + engine + ") cannot start: " + reason))
+        << out.text;
+    EXPECT_EQ(out.count("Game "), 0);
+    EXPECT_EQ(runningBrains(), std::vector<int>{});
+  }
 }
 
 // The real brain: one process for the whole match, a fresh game each time.

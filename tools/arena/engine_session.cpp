@@ -10,6 +10,12 @@ namespace arena {
 
 namespace {
 
+// The shell's exit codes for a command it could not run.
+constexpr int kShellCannotExecute = 126;
+constexpr int kShellNotFound = 127;
+// ChildProcess reports a death by signal S as exit code kSignalBase + S.
+constexpr int kSignalBase = 128;
+
 bool startsWithWord(const std::string& line, const char* word) {
   const std::size_t n = std::char_traits<char>::length(word);
   return line.size() >= n && strncasecmp(line.c_str(), word, n) == 0;
@@ -121,19 +127,39 @@ bool EngineSession::ensureRunning() {
   known = 0;
   if (!process.startShell(command)) {
     broken = true;
+    failure = "it could not be started (no process)";
     return false;
   }
   if (!launchedOnce) {
     launchedOnce = true;
-    if (send("ABOUT")) {
-      EngineReply about = awaitReply(kSetupReplyMs, tools::nowMs());
-      if (about.status == ReplyStatus::kLine) {
-        std::string found = aboutName(about.text);
-        if (!found.empty()) name = found;
-      }
+    EngineReply about;
+    about.status = ReplyStatus::kClosed;
+    if (send("ABOUT")) about = awaitReply(kSetupReplyMs, tools::nowMs());
+    if (about.status == ReplyStatus::kClosed) {
+      failure = launchFailure();
+      return false;
+    }
+    if (about.status == ReplyStatus::kLine) {
+      std::string found = aboutName(about.text);
+      if (!found.empty()) name = found;
     }
   }
   return true;
+}
+
+std::string EngineSession::launchFailure() {
+  broken = true;
+  int code = 0;
+  if (!process.waitExit(kExitWaitMs, code)) {
+    process.kill();
+    return "it closed its output before answering ABOUT";
+  }
+  if (process.exitedBySignal()) {
+    return "it ended by signal " + std::to_string(code - kSignalBase) + " before answering ABOUT";
+  }
+  if (code == kShellNotFound) return "the command was not found (exit code 127)";
+  if (code == kShellCannotExecute) return "the command cannot be executed (exit code 126)";
+  return "it ended before answering ABOUT (exit code " + std::to_string(code) + ")";
 }
 
 SetupResult EngineSession::sendStart(const GameSettings& settings) {
@@ -223,7 +249,7 @@ std::string EngineSession::exitDescription() {
     process.kill();
     return "closed its output";
   }
-  if (process.exitedBySignal()) return "signal " + std::to_string(code - 128);
+  if (process.exitedBySignal()) return "signal " + std::to_string(code - kSignalBase);
   return "exit code " + std::to_string(code);
 }
 

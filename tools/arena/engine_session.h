@@ -60,8 +60,12 @@ class EngineSession {
  public:
   EngineSession(int index, std::string command, std::string dataFolder, bool show);
 
-  // Starts the brain unless it runs. The first start asks ABOUT for its name.
+  // Starts the brain unless it runs. The first start asks ABOUT for its
+  // name; a brain that cannot be started, or ends before it answers ABOUT
+  // (a mistyped path, a file that is not a program), cannot play at all:
+  // false, and startFailure() says why.
   bool ensureRunning();
+  const std::string& startFailure() const { return failure; }
   // START n (which begins a new, empty game), then the INFO lines.
   SetupResult prepareGame(const GameSettings& settings);
   // Sends INFO time_left and the request for a move given all stones of the
@@ -87,6 +91,7 @@ class EngineSession {
   bool send(const std::string& line);
   EngineReply awaitReply(int waitMs, long long since);
   SetupResult sendStart(const GameSettings& settings);
+  std::string launchFailure();
 
   tools::ChildProcess process;
   bool show;
@@ -94,6 +99,7 @@ class EngineSession {
   bool startedNow = false;  // the last ensureRunning() started the process
   bool broken = false;      // writes failed: the brain is gone
   int known = 0;
+  std::string failure;  // why the first start failed
 };
 
 }  // namespace arena

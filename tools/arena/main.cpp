@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
   if (!installInterruptHandlers()) return fail("cannot create a pipe");
   Console console(isatty(STDOUT_FILENO) != 0 && !options.show);
   MatchOutcome outcome = playMatch(plan, console);
+  if (outcome.end == MatchEnd::kStartFailed) return fail(outcome.startFailure);
   for (const std::string& line :
        summaryLines(outcome.names, outcome.tally, !plan.openings.empty(), outcome.sprt)) {
     std::printf("%s\n", line.c_str());

@@ -28,19 +28,37 @@ struct Schedule {
   int nextGame = 0;  // the game the next free slot takes
   int counted = 0;   // games 0 .. counted-1 are counted, no other
   bool noNewGames = false;
+  int slots = 0;
   int slotsRunning = 0;
+  int slotsReady = 0;                  // slots whose brains have started
+  std::string startFailure;            // the first brain that could not start
   std::map<int, GameRecord> finished;  // played, waiting for the games before them
   std::string names[2];                // the engines' names, from slot 0
 };
 
 // One slot: its own two brains for the whole match, game after game.
 void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
-  // Step 1. Start both engines once for the match.
+  // Step 1. Start both engines once for the match, and wait until every
+  // slot has: no game begins while a brain may turn out unusable.
   EngineSession first(0, plan.commands[0], plan.folders[slot][0], plan.rules.show);
   EngineSession second(1, plan.commands[1], plan.folders[slot][1], plan.rules.show);
   EngineSession* engines[2] = {&first, &second};
+  std::string failure;
   for (EngineSession* engine : engines) {
-    if (!gamesCancelled()) engine->ensureRunning();
+    if (failure.empty() && !gamesCancelled() && !engine->ensureRunning()) {
+      failure = "engine " + std::to_string(engine->index + 1) + " (" + engine->command +
+                ") cannot start: " + engine->startFailure();
+    }
+  }
+  {
+    std::unique_lock<std::mutex> guard(schedule.lock);
+    if (!failure.empty() && schedule.startFailure.empty()) schedule.startFailure = failure;
+    ++schedule.slotsReady;
+    schedule.changed.notify_all();
+    schedule.changed.wait(guard, [&] {
+      return schedule.slotsReady == schedule.slots || !schedule.startFailure.empty() ||
+             gamesCancelled();
+    });
   }
 
   // Step 2. Take the next game until there is none; one slot waits until
@@ -50,7 +68,8 @@ void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
     {
       std::unique_lock<std::mutex> guard(schedule.lock);
       auto over = [&] {
-        return schedule.noNewGames || gamesCancelled() || schedule.nextGame >= plan.totalGames;
+        return schedule.noNewGames || gamesCancelled() || !schedule.startFailure.empty() ||
+               schedule.nextGame >= plan.totalGames;
       };
       schedule.changed.wait(guard, [&] {
         return over() || plan.concurrency > 1 || schedule.counted == schedule.nextGame;
@@ -120,6 +139,7 @@ MatchOutcome playMatch(const MatchPlan& plan, Console& console) {
   outcome.sprt = plan.sprt;
   Schedule schedule;
   const int slots = std::min(plan.concurrency, plan.totalGames);
+  schedule.slots = slots;
   schedule.slotsRunning = slots;
 
   // Step 1. Start the slots with Ctrl-C blocked in them, so that the signal
@@ -181,6 +201,10 @@ MatchOutcome playMatch(const MatchPlan& plan, Console& console) {
   }
   outcome.names[0] = schedule.names[0];
   outcome.names[1] = schedule.names[1];
+  if (!schedule.startFailure.empty()) {
+    outcome.end = MatchEnd::kStartFailed;
+    outcome.startFailure = schedule.startFailure;
+  }
   guard.unlock();
 
   // Step 3. Every slot has ended its brains; join the threads.

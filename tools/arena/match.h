@@ -5,6 +5,10 @@
 // SPRT. Game i (0-based) plays opening i / 2 with engine i % 2 as black, so
 // a game's record does not depend on the slot that played it.
 //
+// Before the first game every slot starts its brains, and the games begin
+// once all have: a brain that cannot start at all stops the match there
+// (kStartFailed), before any game is played.
+//
 // Stops: after the last game; when the SPRT decides (games started after
 // the deciding one are broken off and not counted); at the first Ctrl-C (no
 // new game starts, the running ones finish and count); at the second Ctrl-C
@@ -39,13 +43,14 @@ struct MatchPlan {
   SprtStatus sprt;        // `enabled` with --sprt
 };
 
-enum class MatchEnd { kAllPlayed, kSprt, kInterrupted };
+enum class MatchEnd { kAllPlayed, kSprt, kInterrupted, kStartFailed };
 
 struct MatchOutcome {
   MatchTally tally;
   std::string names[2];
   SprtStatus sprt;
   MatchEnd end = MatchEnd::kAllPlayed;
+  std::string startFailure;  // kStartFailed: which brain, and why
 };
 
 MatchOutcome playMatch(const MatchPlan& plan, Console& console);
