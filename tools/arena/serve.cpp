@@ -20,10 +20,6 @@ namespace arena {
 
 namespace {
 
-constexpr int kNotFound = 404;
-constexpr int kMethodNotAllowed = 405;
-constexpr int kPayloadTooLarge = 413;
-constexpr int kUnsupportedType = 415;
 constexpr const char* kJsonType = "application/json";
 
 // SIGINT and SIGTERM write a byte here; a thread waits for it and stops the
@@ -48,7 +44,7 @@ void refuse(httplib::Response& res, int status, const std::string& message) {
 // The body of a POST as an object, or false after refusing the request.
 bool readBody(const httplib::Request& req, httplib::Response& res, JsonObject& body) {
   if (req.get_header_value("Content-Type").rfind(kJsonType, 0) != 0) {
-    refuse(res, kUnsupportedType, "send the body as application/json");
+    refuse(res, kUnsupportedMediaType, "send the body as application/json");
     return false;
   }
   std::string error;

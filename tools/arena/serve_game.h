@@ -24,6 +24,7 @@
 #include "engine_session.h"
 #include "game_board.h"
 #include "game_record.h"
+#include "http_status.h"
 #include "referee.h"
 #include "serve_json.h"
 
@@ -32,11 +33,6 @@ namespace arena {
 constexpr int kPersonSeat = 1;           // the person's index in a game against one brain
 constexpr int kMaxLoggedMessages = 200;  // the brains' newest lines that the state carries
 constexpr const char* kPersonName = "person";
-
-// HTTP statuses of the answers, shared with the server's own refusals.
-constexpr int kOk = 200;
-constexpr int kBadRequest = 400;  // the request itself is wrong
-constexpr int kConflict = 409;    // a right request at the wrong moment
 
 // An answer to the page: an HTTP status and a JSON body (the state, or
 // {"error": "..."} when the request was refused and nothing changed).
