@@ -28,6 +28,7 @@ std::map<std::string, std::string> option = {
     {"--moves", ""},           // "x,y x,y ...": the replies to the first requests of each game
     {"--messages", ""},        // "1" (a flag): MESSAGE and DEBUG lines before every move
     {"--delay", "0"},          // ms to wait before every move
+    {"--start-delay", "0"},    // ms to wait after starting, before reading anything
     {"--name", "test-brain"},  // the name given in the ABOUT reply
     {"--log", ""},             // file to append every received byte to, line endings included
     {"--pids", ""}};           // file to append its process id to, one line, when it starts
@@ -117,6 +118,7 @@ int main(int argc, char** argv) {
   for (int x, y; moves >> x && moves.ignore() && moves >> y;) script.push_back({x, y});
   append(option["--log"], "# start\n");
   append(option["--pids"], std::to_string(getpid()) + "\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(option["--start-delay"])));
 
   for (std::string line; readLine(line);) {
     int x = -1, y = -1, who = 0;  // off the board: BEGIN places no stone

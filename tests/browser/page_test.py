@@ -7,8 +7,9 @@ clicks against velmaro-arena --serve.
 Game 1 against the real brain, to its end and an undo; prints how long after
 the server had each brain move the page showed it, and with --screenshot
 saves the finished game (the README's picture). Game 2 against a slow
-scripted brain: the thinking indicator, and a second browser on the game.
-Exits 77, skipped in CTest, without Selenium, Chromium or its driver.
+scripted brain: the thinking indicator, and a second browser on the game,
+which also reaches the server under another name (DNS rebinding) and is
+refused. Exits 77, skipped in CTest, without Selenium, Chromium or its driver.
 """
 import re
 import shutil
@@ -33,6 +34,7 @@ except ImportError:
 CHROMIUM, DRIVER = shutil.which("chromium"), shutil.which("chromedriver")
 WAIT_S = 60           # for the page to show something
 LAG_BOUND_MS = 2000   # generous: the measured figure is printed
+REBOUND = "rebound.test"  # a name that the second browser resolves to this machine
 SIZE = 15
 # This machine has no internet: nothing in the background may try to reach it.
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -56,10 +58,10 @@ def serve(arena, engine, folder, *options):
 class Browser:
     """A headless Chromium window, and what a person sees and does in it."""
 
-    def __init__(self, profile):
+    def __init__(self, profile, flags=()):
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM
-        for flag in CHROMIUM_FLAGS + ["--user-data-dir=" + profile]:
+        for flag in CHROMIUM_FLAGS + list(flags) + ["--user-data-dir=" + profile]:
             options.add_argument(flag)
         self.driver = webdriver.Chrome(service=Service(DRIVER), options=options)
 
@@ -149,6 +151,10 @@ def game_against_a_slow_brain(page, second, url):
     second.driver.get(url)
     check(second.until(lambda: len(second.find(".stone.white")) == 1 and
                        len(second.find(".stone.black")) == 1), "a second browser shows the game")
+    # The same server under a name of another site that resolves here.
+    second.driver.get(url.replace("127.0.0.1", REBOUND))
+    check("not to the Host of this request" in second.driver.page_source,
+          "a page under another name is refused (DNS rebinding)")
 
 
 def main():
@@ -164,7 +170,8 @@ def main():
             servers.append(serve(arena, f"'{test_brain}' --delay 3000", folder + "/slow",
                                  "--turn", "10000"))
             pages.append(Browser(folder + "/profile1"))
-            pages.append(Browser(folder + "/profile2"))
+            pages.append(Browser(folder + "/profile2",
+                                 [f"--host-resolver-rules=MAP {REBOUND} 127.0.0.1"]))
             game_against_the_brain(pages[0], servers[0][1], screenshot)
             game_against_a_slow_brain(pages[0], pages[1], servers[1][1])
         finally:

@@ -400,9 +400,10 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
 }
 
 // A brain that cannot start at all (a mistyped path, a file that is not a
-// program, one that ends at once) stops the match before the first game,
-// with its reason and exit code 2, and leaves no other brain running.
-TEST_F(Arena, AnEngineThatCannotStartStopsTheMatchBeforeAnyGame) {
+// program, one that ends at once) stops the arena before the first game, in
+// a match and for the board page, with its reason and exit code 2, and
+// leaves no other brain running.
+TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
   testing_support::writeFile(path("not-a-program"), "just text\n");
   const std::tuple<std::string, std::string> engines[] = {
       {quoted(path("no/pbrain-typo")), "the command was not found (exit code 127)"},
@@ -412,20 +413,27 @@ TEST_F(Arena, AnEngineThatCannotStartStopsTheMatchBeforeAnyGame) {
   };
   const std::string other = brain("--pids " + path("pids"));
   for (const auto& [engine, reason] : engines) {
-    SCOPED_TRACE(engine);
-    // The second engine fails, so the first has started and must end.
-    const Args argv = withStandardError({kArena, "--folder", path("data"), "--engine", other,
-                                         "--engine", engine, "--games", "1000"});
-    tools::ChildProcess arena;
-    ASSERT_TRUE(arena.start(argv, temp.path()));
-    Output out;
-    for (std::string line; arena.readLine(line, kLineTimeoutMs);) out.text += line + "\n";
-    ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, out.code));
-    EXPECT_EQ(out.code, 2) << out.text;
-    EXPECT_TRUE(out.has("velmaro-arena: engine 2 (" + engine + ") cannot start: " + reason))
-        << out.text;
-    EXPECT_EQ(out.count("Game "), 0);
-    EXPECT_EQ(runningBrains(), std::vector<int>{});
+    for (const bool serve : {false, true}) {
+      SCOPED_TRACE(engine + (serve ? ", serving" : ""));
+      // In a match the second engine fails, so the first has started and must end.
+      const Args argv = serve ? withStandardError({kArena, "--serve", "0", "--folder", path("data"),
+                                                   "--engine", engine})
+                              : withStandardError({kArena, "--folder", path("data"), "--engine",
+                                                   other, "--engine", engine, "--games", "1000"});
+      tools::ChildProcess arena;
+      ASSERT_TRUE(arena.start(argv, temp.path()));
+      Output out;
+      for (std::string line; arena.readLine(line, kLineTimeoutMs);) out.text += line + "\n";
+      ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, out.code));
+      EXPECT_EQ(out.code, 2) << out.text;
+      const std::string number = serve ? "1" : "2";
+      EXPECT_TRUE(
+          out.has("velmaro-arena: engine " + number + " (" + engine + ") cannot start: " + reason))
+          << out.text;
+      EXPECT_EQ(out.count("Game "), 0);
+      EXPECT_EQ(out.count("board page is at"), 0);
+      EXPECT_EQ(runningBrains(), std::vector<int>{});
+    }
   }
 }
 

@@ -1,59 +1,75 @@
-// The board page's JSON API end to end: velmaro-arena --serve started as a
-// process, driven over HTTP as the page drives it, against scripted test
-// brains and the real brain. The records and the brain's transcript are
-// compared with what a match of the arena writes for the same game.
+// The board page's server end to end: velmaro-arena --serve started as a
+// process and driven over HTTP as the page drives it (requests, and the
+// event stream that brings every change), against scripted test brains and
+// the real brain. The records and the brain's transcript are compared with
+// what a match of the arena writes for the same game. The server's defences
+// (Host, Origin, framing headers, body limits in every coding, idle and slow
+// clients, many tabs, stops at any moment) are tested over raw connections.
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <signal.h>
 
 #include <algorithm>
-#include <array>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "brain_driver.h"
 #include "child_process.h"
+#include "http_client.h"
 
 namespace {
 
+using Json = nlohmann::json;
+using testing_support::chunked;
+using testing_support::HttpConnection;
+using testing_support::HttpReply;
 using testing_support::readFile;
 
 const std::string kArena = std::string(VELMARO_BIN_DIR) + "/velmaro-arena";
 const std::string kTestBrain = std::string(VELMARO_TEST_BRAINS_DIR) + "/velmaro-test-brain";
 constexpr int kLineTimeoutMs = 60000;
-constexpr int kMaxPolls = 200;  // each waits for news, at most 20 s
+constexpr int kStateTimeoutMs = 60000;  // for a state to come: a brain may be slow
+// What the server promises a tab or a request however many other
+// connections are open: an answer in under a second.
+constexpr long long kPromptMs = 1000;
 const char* kJson = "application/json";
+const std::string kPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+    "connect-src 'self'; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'none'";
 
-struct Reply {
-  int status = 0;
-  std::string body;
-};
-
-// A top-level field of a state as JSON text: a number, true/false, or a
-// string with its quotes.
-std::string field(const std::string& state, const std::string& name) {
-  std::smatch m;
-  std::regex_search(state, m, std::regex("\"" + name + "\":(\"(?:[^\"\\\\]|\\\\.)*\"|[^,}\\]]*)"));
-  return m[1];
-}
-
-// The stones [x,y,ms] of a state: the lists of three numbers before "over":.
-std::vector<std::array<int, 3>> moves(const std::string& state) {
-  std::vector<std::array<int, 3>> out;
-  const std::string head = state.substr(0, state.find("\"over\":"));
-  const std::regex stone("\\[(\\d+),(\\d+),(\\d+)\\]");
-  for (std::sregex_iterator it(head.begin(), head.end(), stone), end; it != end; ++it) {
-    out.push_back({std::stoi((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[3])});
-  }
-  return out;
+Json parse(const std::string& text) {
+  return Json::parse(text, nullptr, false);
 }
 
 // A .psq record with the measured reply times masked.
 std::string withoutTimes(const std::string& psq) {
   return std::regex_replace(psq, std::regex("^(\\d+,\\d+),\\d+$", std::regex::multiline), "$1,#");
+}
+
+// Every answer forbids framing and loading from elsewhere.
+void expectSecurityHeaders(const HttpReply& r, const std::string& what) {
+  EXPECT_EQ(r.header("x-frame-options"), "DENY") << what;
+  EXPECT_EQ(r.header("content-security-policy"), kPolicy) << what;
+}
+
+// A process's peak and current memory in kB, from /proc.
+long memoryKb(int pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+  }
+  return -1;
 }
 
 // When a request is refused: before the person's first stone, while the
@@ -76,17 +92,19 @@ const Refusal kRefusals[] = {
     {kThinking, "/api/undo", "{}", 409, "wait: the brain is busy\""},  // all of it
     {kThinking, "/api/new", "{}", 409, "wait: the brain is busy; start a new game after its move"},
     {kTurn, "/api/move", "{\"x\":1,\"y\":1}", 415, "application/json", "text/plain"},
-    {kTurn, "/api/move", "{\"x\":1,", 400, "malformed JSON"},
-    {kTurn, "/api/move", "[1,2]", 400, "one object"},
+    {kTurn, "/api/move", "{\"x\":1,", 400, "malformed JSON: parse error at line 1, column 8"},
+    {kTurn, "/api/move", "[1,2]", 400, "the body must be one object"},
     {kTurn, "/api/move", "{\"x\":\"1\",\"y\":1}", 400, "whole numbers x and y"},
-    {kTurn, "/api/move", "{\"x\":1.5,\"y\":1}", 400, "numbers must be whole"},
+    {kTurn, "/api/move", "{\"x\":1.5,\"y\":1}", 400, "whole numbers x and y"},
     {kTurn, "/api/move", "{\"x\":9,\"y\":0}", 400, "(9,0) is off the board"},
     {kTurn, "/api/move", "{\"x\":2,\"y\":-1}", 400, "(2,-1) is off the board"},
+    {kTurn, "/api/move", "{\"x\":99999999999999999999,\"y\":1}", 400, "whole numbers x and y"},
     {kTurn, "/api/move", "{\"x\":0,\"y\":0}", 409, "(0,0) is taken"},
     {kTurn, "/api/new", "{\"colour\":\"red\"}", 400, "colour must be"},
     {kTurn, "/api/move", std::string(5000, ' '), 413, "larger than 4096 bytes"},
     {kTurn, "/api/nothing", "", 404, "no such page"},
-    {kTurn, "/api/state?since=x", "", 400, "since must be a version"},
+    {kTurn, "/api/move", "", 405, "use POST for /api/move"},
+    {kTurn, "/api/state", "{}", 405, "use GET for /api/state"},
     {kTurn, "/api/record.sgf", "", 409, "not over yet"},
     {kOver, "/api/move", "{\"x\":0,\"y\":8}", 409, "the game is over: start a new game, or undo"},
     {kWatching, "/api/move", "{\"x\":4,\"y\":4}", 409,
@@ -98,7 +116,9 @@ class Serve : public ::testing::Test {
  protected:
   testing_support::TempFolder temp;
   tools::ChildProcess arena;
-  std::unique_ptr<httplib::Client> client;
+  int port = 0;
+  long long seen = 0;  // the newest version answered: older states are old news
+  std::unique_ptr<HttpConnection> events;
 
   std::string path(const std::string& name) const { return temp.path() + "/" + name; }
   std::string brain(const std::string& args, const std::string& log = "") const {
@@ -111,11 +131,10 @@ class Serve : public ::testing::Test {
     ASSERT_TRUE(arena.start(argv, temp.path()));
     std::string line;
     ASSERT_TRUE(arena.readLine(line, kLineTimeoutMs));
-    std::smatch port;
-    ASSERT_TRUE(std::regex_search(line, port, std::regex("at http://127\\.0\\.0\\.1:(\\d+)/ ")))
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(line, m, std::regex("at http://127\\.0\\.0\\.1:(\\d+)/ ")))
         << line;
-    client = std::make_unique<httplib::Client>("127.0.0.1", std::stoi(port[1]));
-    client->set_read_timeout(30, 0);
+    port = std::stoi(m[1]);
   }
   void TearDown() override {
     if (!arena.running()) return;
@@ -125,26 +144,50 @@ class Serve : public ::testing::Test {
     EXPECT_EQ(code, 0);
   }
 
-  // A GET, or a POST when there is a body.
-  Reply send(const std::string& where, const std::string& body = "", const char* type = kJson) {
-    auto r = body.empty() ? client->Get(where) : client->Post(where, body, type);
-    return r ? Reply{r->status, r->body} : Reply{};
+  // A GET, or a POST when there is a body; every answer carries the
+  // security headers.
+  HttpReply send(const std::string& where, const std::string& body = "", const char* type = kJson,
+                 std::vector<std::string> headers = {}) {
+    headers.push_back(std::string("Content-Type: ") + type);
+    const HttpReply r =
+        testing_support::httpRequest(port, body.empty() ? "GET" : "POST", where, body, headers);
+    expectSecurityHeaders(r, where);
+    const Json state = parse(r.body);
+    if (r.status == 200 && state.is_object() && state.contains("version")) {
+      seen = std::max(seen, state["version"].get<long long>());
+    }
+    return r;
   }
-  Reply play(int x, int y) {
+  HttpReply play(int x, int y) {
     return send("/api/move", "{\"x\":" + std::to_string(x) + ",\"y\":" + std::to_string(y) + "}");
   }
-  // The state once its status is (with `is` false: is no longer) the one
-  // given, waiting for news between looks.
-  std::string awaitStatus(const std::string& status, bool is = true) {
-    const auto done = [&](const std::string& s) {
-      return (field(s, "status") == "\"" + status + "\"") == is;
-    };
-    std::string s = send("/api/state").body;
-    for (int i = 0; i < kMaxPolls && !done(s); ++i) {
-      s = send("/api/state?since=" + field(s, "version")).body;
+  Json state() { return parse(send("/api/state").body); }
+
+  // The first state from the event stream that is no older than every
+  // answer so far and satisfies `done`.
+  Json awaitState(const std::function<bool(const Json&)>& done) {
+    if (!events) {
+      events = std::make_unique<HttpConnection>(port);
+      HttpReply head;
+      EXPECT_TRUE(events->send(testing_support::requestText("GET", "/api/events", port)));
+      EXPECT_TRUE(events->readReply(head, kStateTimeoutMs));
+      EXPECT_EQ(head.header("content-type"), "text/event-stream; charset=utf-8");
+      expectSecurityHeaders(head, "/api/events");
     }
-    EXPECT_TRUE(done(s)) << s;
+    Json s;
+    for (std::string data; events->readEvent(data, kStateTimeoutMs);) {
+      s = parse(data);
+      if (s["version"].get<long long>() >= seen && done(s)) {
+        seen = s["version"];
+        return s;
+      }
+    }
+    ADD_FAILURE() << "no such state came; the last: " << s.dump();
     return s;
+  }
+  // The state once its status is (with `is` false: is no longer) the one given.
+  Json awaitStatus(const std::string& status, bool is = true) {
+    return awaitState([&](const Json& s) { return (s["status"] == status) == is; });
   }
 
   // Sends the refused requests of the phase: each answers its status and
@@ -153,7 +196,7 @@ class Serve : public ::testing::Test {
     const std::string before = phase == kThinking ? "" : send("/api/state").body;
     for (const Refusal& c : kRefusals) {
       if (c.phase != phase) continue;
-      const Reply r = send(c.where, c.body, c.type);
+      const HttpReply r = send(c.where, c.body, c.type);
       EXPECT_EQ(r.status, c.status) << c.where << " " << c.body;
       EXPECT_EQ(r.body.rfind("{\"error\":\"", 0), 0u) << r.body;
       EXPECT_NE(r.body.find(c.says), std::string::npos) << r.body;
@@ -169,34 +212,34 @@ using ServeBrain = Serve;  // the real brain: too slow under TSan
 TEST_F(ServeBrain, PlaysAGameToFiveAndUndo) {
   start({"--engine", VELMARO_BRAIN, "--size", "15", "--turn", "500"});
   // The person plays the first free square of the top rows; the brain wins.
-  std::string s = awaitStatus("turn");
-  while (field(s, "status") != "\"over\"") {
+  Json s = awaitStatus("turn");
+  while (s["status"] != "over") {
     std::vector<bool> taken(15 * 15);
-    for (const auto& m : moves(s)) taken[m[1] * 15 + m[0]] = true;
+    for (const Json& m : s["moves"]) taken[m[1].get<int>() * 15 + m[0].get<int>()] = true;
     const int square = std::find(taken.begin(), taken.end(), false) - taken.begin();
     ASSERT_EQ(play(square % 15, square / 15).status, 200);
     s = awaitStatus("thinking", false);
   }
-  EXPECT_EQ(field(s, "winner"), "0");
-  EXPECT_EQ(field(s, "detail"), "\"five in a row\"");
-  EXPECT_EQ(field(s, "endCode"), "0");
-  EXPECT_NE(s.find("[0,\"MESSAGE creating player\"]"), std::string::npos);
-  const auto played = moves(s);
+  EXPECT_EQ(s["winner"], 0);
+  EXPECT_EQ(s["detail"], "five in a row");
+  EXPECT_EQ(s["endCode"], 0);
+  EXPECT_NE(std::find(s["messages"].begin(), s["messages"].end(),
+                      Json::array({0, "MESSAGE creating player"})),
+            s["messages"].end());
+  const Json played = s["moves"];
   ASSERT_GE(played.size(), 9u);
   // The winning row: five or more squares, the last stone among them.
-  const std::size_t five = s.find("\"five\":[");
-  const std::string row = s.substr(five, s.find("],\"messages\"") - five);
-  char last[32];
-  std::snprintf(last, sizeof last, "[%d,%d]", played.back()[0], played.back()[1]);
-  EXPECT_NE(row.find(last), std::string::npos) << row;
-  EXPECT_GE(std::count(row.begin(), row.end(), '['), 6);
+  const Json last = {played.back()[0], played.back()[1]};
+  EXPECT_NE(std::find(s["five"].begin(), s["five"].end(), last), s["five"].end()) << s["five"];
+  EXPECT_GE(s["five"].size(), 5u);
 
   // Undo takes back the brain's five and the stone before it; the brain,
   // given the position afresh, answers the next stone.
   ASSERT_EQ(send("/api/undo", "{}").status, 200);
-  ASSERT_EQ(moves(awaitStatus("turn")).size(), played.size() - 2);
-  ASSERT_EQ(play(played[played.size() - 2][0], played[played.size() - 2][1]).status, 200);
-  EXPECT_EQ(moves(awaitStatus("thinking", false)).size(), played.size());
+  ASSERT_EQ(awaitStatus("turn")["moves"].size(), played.size() - 2);
+  const Json& again = played[played.size() - 2];
+  ASSERT_EQ(play(again[0], again[1]).status, 200);
+  EXPECT_EQ(awaitStatus("thinking", false)["moves"].size(), played.size());
 }
 
 TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
@@ -208,10 +251,11 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
     awaitStatus("turn");
     ASSERT_EQ(play(x, 5).status, 200);
   }
-  std::string s = awaitStatus("over");
-  EXPECT_EQ(field(s, "winner"), "0");
-  const Reply psq = send("/api/record.psq"), sgf = send("/api/record.sgf");
+  Json s = awaitStatus("over");
+  EXPECT_EQ(s["winner"], 0);
+  const HttpReply psq = send("/api/record.psq"), sgf = send("/api/record.sgf");
   ASSERT_EQ(psq.status, 200);
+  EXPECT_EQ(psq.header("content-disposition"), "attachment; filename=\"game002.psq\"");
 
   // The same game as a match between two scripted brains.
   tools::ChildProcess match;
@@ -239,9 +283,9 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   awaitStatus("turn");
   ASSERT_EQ(play(0, 8).status, 200);
   s = awaitStatus("over");
-  EXPECT_EQ(field(s, "detail"), "\"engine 1 played on an occupied square (4,4)\"");
-  EXPECT_EQ(field(s, "winner"), "1");
-  EXPECT_EQ(field(s, "endCode"), "5");
+  EXPECT_EQ(s["detail"], "engine 1 played on an occupied square (4,4)");
+  EXPECT_EQ(s["winner"], 1);
+  EXPECT_EQ(s["endCode"], 5);
   const std::string log = readFile(path("served.log"));
   EXPECT_GT(log.rfind("START 9\r\n"), log.rfind("TURN "));
   EXPECT_EQ(log.substr(log.rfind("BOARD")),
@@ -266,35 +310,290 @@ TEST_F(Serve, CrashEndsTheGameAndTheBrainIsStartedAgainForTheNext) {
   ASSERT_EQ(play(8, 8).status, 200);
   awaitStatus("turn");
   ASSERT_EQ(play(8, 7).status, 200);
-  std::string s = awaitStatus("over");
-  EXPECT_EQ(field(s, "detail"), "\"engine 1 crashed (signal 6)\"");
-  EXPECT_EQ(field(s, "reason"), "\"crash\"");
-  EXPECT_EQ(field(s, "winner"), "1");
+  Json s = awaitStatus("over");
+  EXPECT_EQ(s["detail"], "engine 1 crashed (signal 6)");
+  EXPECT_EQ(s["reason"], "crash");
+  EXPECT_EQ(s["winner"], 1);
   expectRefusals(kOver);
   EXPECT_EQ(withoutTimes(send("/api/record.psq").body),  // the person black: 1
             "Piskvorky 9x9, 11:11, 1\n9,9,#\n1,1,#\n9,8,#\ntest-brain\nperson\n2\n");
   ASSERT_EQ(send("/api/new", "{\"colour\":\"black\"}").status, 200);
   awaitStatus("turn");
   ASSERT_EQ(play(8, 8).status, 200);
-  EXPECT_EQ(moves(awaitStatus("turn")).size(), 2u);
+  EXPECT_EQ(awaitStatus("turn")["moves"].size(), 2u);
   const std::string starts =
       std::regex_replace(readFile(path("crash.log")), std::regex("[^#]"), "");
   EXPECT_EQ(starts, "##");  // "# start" twice
 }
 
 TEST_F(Serve, TwoBrainsPlayWhileThePageWatches) {
-  start({"--engine", brain(""), "--engine", brain("--name other"), "--size", "5"});
-  std::string s = awaitStatus("over");
-  EXPECT_EQ(field(s, "watching"), "true");
-  EXPECT_EQ(field(s, "winner"), "0");  // black completes a diagonal first
-  EXPECT_EQ(field(s, "detail"), "\"five in a row\"");
+  // A name that is not UTF-8 reaches the page as U+FFFD, not as a failure.
+  start({"--engine", brain(""), "--engine", brain("--name \"other$(printf '\\377')\""), "--size",
+         "5"});
+  Json s = awaitStatus("over");
+  EXPECT_EQ(s["watching"], true);
+  EXPECT_EQ(s["winner"], 0);  // black completes a diagonal first
+  EXPECT_EQ(s["detail"], "five in a row");
+  EXPECT_EQ(s["players"][1]["name"], "other\xEF\xBF\xBD");
   expectRefusals(kWatching);
   ASSERT_EQ(send("/api/new", "{}").status, 200);
   s = awaitStatus("over");  // a new game is under way at once
-  EXPECT_EQ(field(s, "game"), "2");
-  EXPECT_EQ(field(s, "black"), "1");
-  EXPECT_EQ(field(s, "winner"), "1");
-  EXPECT_NE(send("/api/record.sgf").body.find("PB[other]PW[test-brain]RE[B+1]"), std::string::npos);
+  EXPECT_EQ(s["game"], 2);
+  EXPECT_EQ(s["black"], 1);
+  EXPECT_EQ(s["winner"], 1);
+  EXPECT_NE(send("/api/record.sgf").body.find("PB[other\xFF]PW[test-brain]RE[B+1]"),
+            std::string::npos);
+}
+
+// DNS rebinding (a foreign Host), another site's page (a foreign Origin or
+// fetch site), and framing: refused without a change, whatever is asked.
+TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
+  start({"--engine", brain(""), "--size", "9"});
+  awaitStatus("turn");
+  const std::string p = std::to_string(port), other = std::to_string(port + 1);
+  const std::tuple<std::vector<std::string>, int> hosts[] = {
+      {{"Host: 127.0.0.1:" + p}, 200},
+      {{"Host: localhost:" + p}, 200},
+      {{"Host: LOCALHOST:" + p}, 200},
+      {{"Host: evil.example:" + p}, 421},
+      {{"Host: 127.0.0.1.evil.example:" + p}, 421},
+      {{"Host: localhost.:" + p}, 421},
+      {{"Host: 127.0.0.1:" + other}, 421},
+      {{"Host: 127.0.0.1"}, 421},
+      {{"Host: [::1]:" + p}, 421},  // not the address it listens on
+      {{"Host:"}, 421},             // none at all
+      {{"Host: 127.0.0.1:" + p, "Host: evil.example:" + p}, 421},
+  };
+  const std::string before = send("/api/state").body;
+  for (const auto& [headers, status] : hosts) {
+    for (const std::string where : {"/", "/api/state", "/api/undo"}) {
+      const bool post = where == "/api/undo";  // nothing to undo: 409 when let through
+      HttpReply r = testing_support::httpRequest(port, post ? "POST" : "GET", where,
+                                                 post ? "{}" : "", headers);
+      EXPECT_EQ(r.status, post && status == 200 ? 409 : status) << headers[0] << " " << where;
+      expectSecurityHeaders(r, headers[0]);
+      if (status == 421) {
+        EXPECT_NE(r.body.find("not to the Host of this request"), std::string::npos);
+      }
+    }
+  }
+  // A state-changing request names the page that sent it.
+  const std::vector<std::string> foreign[] = {
+      {"Origin: http://evil.example"},
+      {"Origin: null"},
+      {"Origin: http://127.0.0.1:" + other},
+      {"Origin: https://127.0.0.1:" + p},
+      {"Origin: http://localhost:" + p},  // not the Host this request gave
+      {"Origin: http://127.0.0.1:" + p, "Origin: http://evil.example"},
+      {"Origin: http://127.0.0.1:" + p, "Sec-Fetch-Site: cross-site"},
+      {"Sec-Fetch-Site: same-site"},
+  };
+  for (const auto& headers : foreign) {
+    for (const std::string where : {"/api/move", "/api/new", "/api/undo"}) {
+      const HttpReply r = send(where, "{\"x\":4,\"y\":4}", kJson, headers);
+      EXPECT_EQ(r.status, 403) << headers[0] << " " << where;
+      EXPECT_NE(r.body.find("a page of another site may not change the game"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(send("/api/state").body, before);
+  for (const std::string where : {"/", "/board.js", "/board.css"}) {
+    EXPECT_EQ(send(where).status, 200) << where;
+  }
+  EXPECT_EQ(send("/api/move", "{\"x\":4,\"y\":4}", kJson,
+                 {"Origin: http://127.0.0.1:" + p, "Sec-Fetch-Site: same-origin"})
+                .status,
+            200);
+}
+
+// The body limit holds for every framing, and the server refuses a body
+// over it as soon as it knows, without reading it: its memory stays as it was.
+TEST_F(Serve, BodiesOverTheLimitAreRefusedInEveryCoding) {
+  start({"--engine", brain(""), "--size", "9"});
+  awaitStatus("turn");
+  // An undo with a body of exactly the limit is read (nothing to undo: 409).
+  const std::string fits = "{}" + std::string(4094, ' '), over = fits + " ";
+  const std::string te = "Transfer-Encoding: chunked";
+  const auto length = [](const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size());
+  };
+  const std::tuple<const char*, std::vector<std::string>, std::string, int> cases[] = {
+      {"length at the limit", {length(fits)}, fits, 409},
+      {"length over it", {length(over)}, over, 413},
+      {"a huge length", {"Content-Length: 100000000"}, "", 413},
+      {"a length beyond any number", {"Content-Length: 99999999999999999999999"}, "", 413},
+      {"chunks up to the limit", {te}, chunked(fits, 100), 409},
+      {"chunks over it", {te}, chunked(over, 100), 413},
+      {"100 KB in chunks", {te}, chunked(std::string(100000, ' '), 1000), 413},
+      {"one huge chunk announced", {te}, "5F5E100\r\n", 413},
+      {"a chunk size beyond any number", {te}, "10000000000000000\r\n", 413},
+      {"chunk extensions and a trailer", {te}, "2;a=b\r\n{}\r\n0;c\r\nTrailer: x\r\n\r\n", 409},
+      {"a chunk size that is no number", {te}, "zz\r\n{}\r\n0\r\n\r\n", 400},
+      {"a chunk without its CR LF", {te}, "2\r\n{}xx0\r\n\r\n", 400},
+      {"length and chunks", {te, "Content-Length: 2"}, "2\r\n{}\r\n0\r\n\r\n", 400},
+      {"another coding", {"Transfer-Encoding: gzip"}, "", 501},
+      {"chunked twice", {"Transfer-Encoding: chunked, chunked"}, "", 501},
+      {"two lengths", {"Content-Length: 2", "Content-Length: 3"}, "{} ", 400},
+      {"a length that is no number", {"Content-Length: 2x"}, "{}", 400},
+      {"a folded header", {"Content-Length: 2", "X-A: 1", " folded"}, "{}", 400},
+      {"a header without a name", {"Content-Length: 2", ": 1"}, "{}", 400},
+      {"a bare CR", {"Content-Length: 2", "X-A: 1\r2"}, "{}", 400},
+  };
+  for (const auto& [what, headers, body, status] : cases) {
+    std::string text = "POST /api/undo HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                       "\r\nContent-Type: application/json\r\n";
+    for (const std::string& h : headers) text += h + "\r\n";
+    HttpConnection c(port);
+    ASSERT_TRUE(c.send(text + "\r\n" + body)) << what;
+    HttpReply r;
+    ASSERT_TRUE(c.readReply(r, kLineTimeoutMs)) << what;
+    EXPECT_EQ(r.status, status) << what << ": " << r.body;
+    expectSecurityHeaders(r, what);
+    // A refused framing cannot be trusted for a next request: the server closes.
+    if (status != 409) {
+      EXPECT_TRUE(c.closedWithin(kLineTimeoutMs)) << what;
+    }
+  }
+  EXPECT_EQ(state()["moves"].size(), 0u);
+
+  // 32 MB in chunks of 1000 bytes: the answer comes after 4 KB, the rest
+  // is dropped as it arrives.
+  const long peak = memoryKb(arena.processId(), "VmHWM");
+  HttpConnection c(port);
+  ASSERT_TRUE(c.send(testing_support::requestText("POST", "/api/move", port, "", {te})));
+  const std::string piece = chunked(std::string(65000, ' '), 1000);
+  const std::string chunk = piece.substr(0, piece.size() - 5);  // without the last chunk
+  HttpReply r;
+  for (int i = 0; i < 512 && c.send(chunk) && !c.readReply(r, 0); ++i) {
+  }
+  if (r.status == 0) c.readReply(r, kLineTimeoutMs);
+  EXPECT_EQ(r.status, 413);
+  EXPECT_TRUE(c.closedWithin(kLineTimeoutMs));
+  EXPECT_LT(memoryKb(arena.processId(), "VmHWM") - peak, 16 * 1024);
+  EXPECT_EQ(state()["moves"].size(), 0u);
+}
+
+// Ten tabs, each with its event stream open for the whole test, all see a
+// stone within a second of the click, and requests go on being answered.
+TEST_F(Serve, TenTabsStreamsShowAMoveAtOnce) {
+  start({"--engine", brain("--delay 300"), "--size", "9"});
+  awaitStatus("turn");
+  std::vector<std::unique_ptr<HttpConnection>> tabs;
+  for (int t = 0; t < 10; ++t) {
+    tabs.push_back(std::make_unique<HttpConnection>(port));
+    HttpReply head;
+    std::string first;
+    ASSERT_TRUE(tabs.back()->send(testing_support::requestText("GET", "/api/events", port)));
+    ASSERT_TRUE(tabs.back()->readReply(head, kLineTimeoutMs));
+    ASSERT_TRUE(tabs.back()->readEvent(first, kLineTimeoutMs));
+    EXPECT_EQ(parse(first)["status"], "turn");
+  }
+  for (int move = 0; move < 3; ++move) {
+    const auto clicked = std::chrono::steady_clock::now();
+    ASSERT_EQ(play(move, 8).status, 200);
+    for (auto& tab : tabs) {
+      // Each tab's first news after the click carries the stone.
+      std::string data;
+      ASSERT_TRUE(tab->readEvent(data, kLineTimeoutMs));
+      const auto lag = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - clicked)
+                           .count();
+      EXPECT_LT(lag, kPromptMs);
+      EXPECT_EQ(parse(data)["moves"].size(), 2u * move + 1);
+      // ... then the brain's reply.
+      while (parse(data)["moves"].size() < 2u * move + 2) {
+        ASSERT_TRUE(tab->readEvent(data, kLineTimeoutMs));
+      }
+    }
+  }
+}
+
+// Idle connections, and ones that never finish their request, cost others
+// nothing; the server ends them: half-sent ones however slowly bytes trickle.
+TEST_F(Serve, IdleAndHalfSentConnectionsStallNobody) {
+  start({"--engine", brain(""), "--size", "9"});
+  awaitStatus("turn");
+  std::vector<std::unique_ptr<HttpConnection>> idle, halfSent;
+  for (int i = 0; i < 50; ++i) {
+    idle.push_back(std::make_unique<HttpConnection>(port));
+    halfSent.push_back(std::make_unique<HttpConnection>(port));
+    const std::string request =
+        testing_support::requestText("POST", "/api/move", port, "{\"x\":1,\"y\":1}");
+    // Half the head, or the head and half the body.
+    ASSERT_TRUE(halfSent.back()->send(request.substr(0, i % 2 ? 30 : request.size() - 5)));
+  }
+  for (int i = 0; i < 3; ++i) {
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(send("/api/state").status, 200);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - asked)
+                  .count(),
+              kPromptMs);
+  }
+  // A request whose bytes trickle in, one every 100 ms, is ended too.
+  HttpConnection trickle(port);
+  const std::string slow = testing_support::requestText("GET", "/api/state", port);
+  const auto began = std::chrono::steady_clock::now();
+  std::size_t sent = 0;
+  while (sent < slow.size() && trickle.send(slow.substr(sent, 1)) && !trickle.closedWithin(100)) {
+    ++sent;
+  }
+  EXPECT_LT(sent, slow.size());  // never all of it
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
+  for (auto& c : halfSent) EXPECT_TRUE(c->closedWithin(kLineTimeoutMs));
+  for (auto& c : idle) EXPECT_TRUE(c->closedWithin(kLineTimeoutMs));
+  EXPECT_EQ(state()["moves"].size(), 0u);
+}
+
+// The first Ctrl-C or SIGTERM ends the server at any moment, also while its
+// brain starts up, and leaves no brain behind.
+TEST(ServeStop, TheFirstSignalEndsTheServerAndEveryBrainAtAnyMoment) {
+  const std::tuple<int, const char*, bool> cases[] = {
+      {SIGINT, "--start-delay 30000", false},  // before the brain answers ABOUT
+      {SIGTERM, "--start-delay 30000", false},
+      {SIGINT, "--delay 30000", true},  // while the brain thinks
+      {SIGTERM, "", true},              // at the person's turn
+  };
+  for (const auto& [signal, args, serving] : cases) {
+    SCOPED_TRACE(std::string(args) + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
+    testing_support::TempFolder temp;
+    const std::string pids = temp.path() + "/pids";
+    tools::ChildProcess arena;
+    ASSERT_TRUE(
+        arena.start({kArena, "--serve", "0", "--folder", temp.path(), "--size", "9", "--engine",
+                     "'" + kTestBrain + "' " + args + " --pids '" + pids + "'"}));
+    int brainPid = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!(std::istringstream(readFile(pids)) >> brainPid)) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::string line;
+    if (serving) {
+      ASSERT_TRUE(arena.readLine(line, kLineTimeoutMs));
+      std::smatch m;
+      ASSERT_TRUE(std::regex_search(line, m, std::regex(":(\\d+)/ ")));
+      const int port = std::stoi(m[1]);
+      // Once the brain has its game, the person's stone (the brain then thinks).
+      while (parse(testing_support::httpRequest(port, "GET", "/api/state").body)["status"] !=
+             "turn") {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      ASSERT_EQ(testing_support::httpRequest(port, "POST", "/api/move", "{\"x\":0,\"y\":0}").status,
+                200);
+    }
+    const auto stopped = std::chrono::steady_clock::now();
+    ::kill(arena.processId(), signal);
+    int code = -1;
+    ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, code));
+    EXPECT_EQ(code, 0);
+    // END, and a kill after its grace (3 s) for a brain that does not read it.
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10));
+    EXPECT_TRUE(::kill(brainPid, 0) != 0 && errno == ESRCH) << brainPid;
+    if (!serving) {
+      EXPECT_FALSE(arena.readLine(line, kLineTimeoutMs)) << line;  // no address was announced
+    }
+  }
 }
 
 }  // namespace

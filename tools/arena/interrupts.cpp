@@ -17,12 +17,13 @@ constexpr int kCancellingCount = 2;
 
 std::atomic<int> presses{0};
 std::atomic<bool> cancelled{false};
+std::atomic<bool> firstCancels{false};
 int cancelPipe[2] = {-1, -1};
 
 void onSignal(int signal) {
   const int count = signal == SIGTERM ? presses.fetch_add(kCancellingCount) + kCancellingCount
                                       : presses.fetch_add(1) + 1;
-  if (count >= kCancellingCount) cancelRunningGames();
+  if (count >= kCancellingCount || firstCancels.load()) cancelRunningGames();
 }
 
 }  // namespace
@@ -39,8 +40,18 @@ bool installInterruptHandlers() {
   return true;
 }
 
+void cancelOnFirstInterrupt() {
+  // Set before looking: a signal in between is seen by one or the other.
+  firstCancels.store(true);
+  if (presses.load() > 0) cancelRunningGames();
+}
+
 int interruptCount() {
   return presses.load();
+}
+
+int cancelDescriptor() {
+  return cancelPipe[0];
 }
 
 void cancelRunningGames() {

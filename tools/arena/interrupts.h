@@ -9,6 +9,11 @@
 // then lose their brains (killed and reaped by the threads that own them)
 // and are not counted. The match may also cancel by itself (the SPRT
 // decided while later games ran). Nothing is ever reset: a match stops once.
+//
+// The handlers are installed first thing, before any brain starts, so that
+// no signal ever finds a brain without the code that ends it. The board
+// page's server has no games to finish: for it the first Ctrl-C cancels,
+// and the cancel descriptor also wakes its event loop.
 #pragma once
 
 namespace arena {
@@ -17,8 +22,14 @@ namespace arena {
 // False when the pipe cannot be made.
 bool installInterruptHandlers();
 
+// From now on the first Ctrl-C cancels too; one that came before cancels now.
+void cancelOnFirstInterrupt();
+
 // Ctrl-C presses so far; a SIGTERM counts as two.
 int interruptCount();
+
+// Readable once the games are cancelled (it is never read or reset).
+int cancelDescriptor();
 
 // Breaks off the running games (async-signal-safe).
 void cancelRunningGames();

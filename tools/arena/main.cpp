@@ -43,7 +43,9 @@ bool makeFolder(const std::string& path, std::string& absolute) {
 int main(int argc, char** argv) {
   using namespace arena;
 
-  // Step 1. Read the command line and the openings.
+  // Step 1. Signals first: from here on a Ctrl-C is never lost, and never
+  // leaves a brain behind. Then the command line and the openings.
+  if (!installInterruptHandlers()) return fail("cannot create a pipe");
   ArenaOptions options;
   bool help = false;
   std::string error;
@@ -125,7 +127,6 @@ int main(int argc, char** argv) {
   }
 
   // Step 4. Play the games and report.
-  if (!installInterruptHandlers()) return fail("cannot create a pipe");
   Console console(isatty(STDOUT_FILENO) != 0 && !options.show);
   MatchOutcome outcome = playMatch(plan, console);
   if (outcome.end == MatchEnd::kStartFailed) return fail(outcome.startFailure);

@@ -1,18 +1,18 @@
 #include "serve.h"
 
-#include <httplib.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
-#include <thread>
+#include <string_view>
 #include <vector>
 
 #include "arena_page.h"
 #include "engine_session.h"
+#include "http_server.h"
+#include "interrupts.h"
 #include "referee.h"
+#include "request_guard.h"
 #include "serve_game.h"
 #include "serve_json.h"
 
@@ -21,116 +21,198 @@ namespace arena {
 namespace {
 
 constexpr const char* kJsonType = "application/json";
+// How soon a browser's event stream reconnects after losing the server.
+constexpr int kReconnectMs = 1000;
 
-// SIGINT and SIGTERM write a byte here; a thread waits for it and stops the
-// server (a signal handler itself may do little more than write).
-int stopPipe[2] = {-1, -1};
+// On every answer: no site may frame the page (clickjacking), and the page
+// may load and connect to nothing but this server; nothing is cached, so a
+// rebuilt arena serves its new page at once.
+const HttpHeaders kSecurityHeaders = {
+    {"X-Frame-Options", "DENY"},
+    {"Content-Security-Policy",
+     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+     "connect-src 'self'; base-uri 'none'; form-action 'none'; "
+     "frame-ancestors 'none'"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "no-referrer"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
+    {"Cache-Control", "no-store"},
+};
 
-void onStopSignal(int) {
-  const char byte = 0;
-  [[maybe_unused]] ssize_t written = write(stopPipe[1], &byte, 1);
+// The files of the page, built into the binary.
+struct PageFile {
+  std::string_view path;
+  std::string_view text;
+  const char* type;
+};
+const PageFile kPageFiles[] = {
+    {"/", kBoardPage, "text/html; charset=utf-8"},
+    {"/board.js", kBoardScript, "text/javascript; charset=utf-8"},
+    {"/board.css", kBoardStyle, "text/css; charset=utf-8"},
+};
+
+const std::string_view kGetPaths[] = {"/api/state", "/api/events", "/api/record.psq",
+                                      "/api/record.sgf"};
+const std::string_view kPostPaths[] = {"/api/new", "/api/move", "/api/undo"};
+
+HttpResponse jsonAnswer(int status, std::string body) {
+  HttpResponse r;
+  r.status = status;
+  r.contentType = kJsonType;
+  r.body = std::move(body);
+  return r;
 }
 
-void answer(httplib::Response& res, const PageAnswer& a) {
-  res.status = a.status;
-  res.set_content(a.body, kJsonType);
+HttpResponse refusal(int status, const std::string& message) {
+  return jsonAnswer(status, jsonError(message));
 }
 
-void refuse(httplib::Response& res, int status, const std::string& message) {
-  res.status = status;
-  res.set_content(jsonError(message), kJsonType);
+std::string eventText(const std::string& state) {
+  return "data: " + state + "\n\n";
 }
 
-// The body of a POST as an object, or false after refusing the request.
-bool readBody(const httplib::Request& req, httplib::Response& res, JsonObject& body) {
-  if (req.get_header_value("Content-Type").rfind(kJsonType, 0) != 0) {
-    refuse(res, kUnsupportedMediaType, "send the body as application/json");
-    return false;
-  }
-  std::string error;
-  if (!parseFlatObject(req.body, body, error)) {
-    refuse(res, kBadRequest, error);
-    return false;
-  }
-  return true;
-}
+// Answers the page's requests; runs on the server's thread.
+class BoardSite {
+ public:
+  BoardSite(LiveGame& game, const RequestGuard& guard, int port)
+      : game(game), guard(guard), port(std::to_string(port)) {}
 
-std::string errorText(int status) {
-  switch (status) {
-    case kNotFound:
-      return "no such page: the API is /api/state, /api/new, /api/move, /api/undo";
-    case kMethodNotAllowed:
-      return "this method is not allowed here";
-    case kPayloadTooLarge:
-      return "the request body is larger than " + std::to_string(kMaxBodyBytes) + " bytes";
-    default:
-      return "bad request (HTTP " + std::to_string(status) + ")";
-  }
-}
-
-void addRoutes(httplib::Server& server, LiveGame& game) {
-  server.Get("/", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(kBoardPage, sizeof kBoardPage - 1, "text/html; charset=utf-8");
-  });
-  server.Get("/api/state", [&game](const httplib::Request& req, httplib::Response& res) {
-    long long since = -1;
-    if (req.has_param("since")) {
-      const std::string text = req.get_param_value("since");
-      auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), since);
-      if (ec != std::errc() || end != text.data() + text.size()) {
-        refuse(res, kBadRequest, "since must be a version number");
-        return;
-      }
+  HttpResponse handle(const HttpRequest& request) {
+    if (!guard.hostAllowed(request)) {
+      return refusal(kMisdirectedRequest, "this server answers to 127.0.0.1:" + port +
+                                              " or localhost:" + port +
+                                              " (or the address it "
+                                              "listens on), not to the Host of this request");
     }
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(game.state(since, since < 0 ? 0 : kLongPollMs), kJsonType);
-  });
-  server.Post("/api/new", [&game](const httplib::Request& req, httplib::Response& res) {
-    JsonObject body;
-    if (readBody(req, res, body)) answer(res, game.newGame(body));
-  });
-  server.Post("/api/move", [&game](const httplib::Request& req, httplib::Response& res) {
-    JsonObject body;
-    if (readBody(req, res, body)) answer(res, game.move(body));
-  });
-  server.Post("/api/undo", [&game](const httplib::Request& req, httplib::Response& res) {
-    JsonObject body;
-    if (readBody(req, res, body)) answer(res, game.undo());
-  });
-  for (const bool sgf : {false, true}) {
-    server.Get(sgf ? "/api/record.sgf" : "/api/record.psq",
-               [&game, sgf](const httplib::Request&, httplib::Response& res) {
-                 std::string text, fileName;
-                 if (!game.recordText(sgf, text, fileName)) {
-                   res.status = kConflict;
-                   res.set_content(text, kJsonType);
-                   return;
-                 }
-                 res.set_header("Content-Disposition", "attachment; filename=\"" + fileName + "\"");
-                 res.set_content(text, "text/plain; charset=utf-8");
-               });
+    const std::string_view path = request.path;
+    const auto known = [&](const auto& paths) {
+      return std::find(std::begin(paths), std::end(paths), path) != std::end(paths);
+    };
+    const bool get =
+        known(kGetPaths) || std::any_of(std::begin(kPageFiles), std::end(kPageFiles),
+                                        [&](const PageFile& f) { return f.path == path; });
+    const bool post = known(kPostPaths);
+    if (!get && !post) {
+      return refusal(kNotFound,
+                     "no such page: the API is /api/state, /api/events, /api/new, "
+                     "/api/move, /api/undo");
+    }
+    if (request.method != (get ? "GET" : "POST")) {
+      HttpResponse r = refusal(
+          kMethodNotAllowed, std::string("use ") + (get ? "GET" : "POST") + " for " + request.path);
+      r.headers.emplace_back("Allow", get ? "GET" : "POST");
+      return r;
+    }
+    return get ? read(path) : change(request);
   }
-  // Statuses the library sets by itself (unknown path, body too large) get
-  // a message in the same form as the API's own refusals.
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.body.empty()) refuse(res, res.status, errorText(res.status));
-  });
+
+  // The state for the event streams, when it has changed since the last.
+  bool news(std::string& event) {
+    long long version = 0;
+    const std::string state = game.state(&version);
+    if (version == sentVersion) return false;
+    sentVersion = version;
+    event = eventText(state);
+    return true;
+  }
+
+ private:
+  HttpResponse read(std::string_view path) {
+    for (const PageFile& f : kPageFiles) {
+      if (f.path != path) continue;
+      HttpResponse r;
+      r.contentType = f.type;
+      r.body = f.text;
+      return r;
+    }
+    if (path == "/api/state") return jsonAnswer(kOk, game.state());
+    if (path == "/api/events") {
+      HttpResponse r;
+      r.contentType = "text/event-stream; charset=utf-8";
+      r.body = "retry: " + std::to_string(kReconnectMs) + "\n" + eventText(game.state());
+      r.eventStream = true;
+      return r;
+    }
+    const bool sgf = path == "/api/record.sgf";
+    std::string text, fileName;
+    if (!game.recordText(sgf, text, fileName)) return jsonAnswer(kConflict, text);
+    HttpResponse r;
+    r.contentType = "text/plain; charset=utf-8";
+    r.body = std::move(text);
+    r.headers.emplace_back("Content-Disposition", "attachment; filename=\"" + fileName + "\"");
+    return r;
+  }
+
+  HttpResponse change(const HttpRequest& request) {
+    if (!guard.sameOrigin(request)) {
+      return refusal(kForbidden, "a page of another site may not change the game");
+    }
+    const std::string* type = request.header("content-type");
+    if (type == nullptr || type->rfind(kJsonType, 0) != 0) {
+      return refusal(kUnsupportedMediaType, "send the body as application/json");
+    }
+    Json body;
+    std::string error;
+    if (!parseRequestBody(request.body, body, error)) return refusal(kBadRequest, error);
+    const PageAnswer a = request.path == "/api/new"    ? game.newGame(body)
+                         : request.path == "/api/move" ? game.move(body)
+                                                       : game.undo();
+    return jsonAnswer(a.status, a.body);
+  }
+
+  LiveGame& game;
+  const RequestGuard& guard;
+  std::string port;
+  long long sentVersion = 0;
+};
+
+// Ends the brains that were started; a brain stuck in a reply is killed.
+void finishAll(std::vector<std::unique_ptr<EngineSession>>& engines) {
+  cancelRunningGames();
+  for (auto& engine : engines) engine->finish();
 }
 
 }  // namespace
 
 int serveBoardPage(const ArenaOptions& options, const std::string engineFolders[2]) {
-  // Step 1. Start the brains once for the whole session; each game begins
-  // with START, and a brain that died is started again, as in matches.
+  // Step 1. The first Ctrl-C or SIGTERM stops the server from now on, also
+  // while a brain starts. Bind the address before any brain runs.
+  cancelOnFirstInterrupt();
+  HttpServerSettings settings;
+  settings.limits.bodyBytes = kMaxBodyBytes;
+  settings.commonHeaders = kSecurityHeaders;
+  settings.refusal = refusal;
+  HttpServer server(settings);
+  std::string error;
+  if (!server.listen(options.listenAddress, options.servePort, error)) {
+    std::fprintf(stderr, "velmaro-arena: %s\n", error.c_str());
+    return 2;
+  }
+
+  // Step 2. Start the brains once for the whole session; each game begins
+  // with START, and a brain that died is started again, as in matches. One
+  // that cannot start at all ends the server here.
   std::vector<std::unique_ptr<EngineSession>> owned;
   std::vector<EngineSession*> engines;
-  for (std::size_t e = 0; e < options.engines.size(); ++e) {
+  for (std::size_t e = 0; e < options.engines.size() && !gamesCancelled(); ++e) {
     owned.push_back(std::make_unique<EngineSession>(static_cast<int>(e), options.engines[e],
                                                     engineFolders[e], false));
-    owned.back()->ensureRunning();
-    engines.push_back(owned.back().get());
+    EngineSession& engine = *owned.back();
+    if (!engine.ensureRunning() && !gamesCancelled()) {
+      std::fprintf(stderr, "velmaro-arena: engine %zu (%s) cannot start: %s\n", e + 1,
+                   engine.command.c_str(), engine.startFailure().c_str());
+      finishAll(owned);
+      return 2;
+    }
+    engines.push_back(&engine);
   }
+  if (gamesCancelled()) {
+    finishAll(owned);
+    return 0;
+  }
+
+  // Step 3. The game, whose every change wakes the server to send it to the
+  // pages' event streams.
   MatchRules rules;
   rules.size = options.size;
   rules.turnMs = options.turnMs;
@@ -138,49 +220,29 @@ int serveBoardPage(const ArenaOptions& options, const std::string engineFolders[
   rules.toleranceMs = options.toleranceMs;
   rules.maxMemory = options.maxMemory;
   LiveGame game(engines, rules);
+  game.setListener([&server] { server.wake(); });
+  RequestGuard guard(options.listenAddress, server.port());
+  BoardSite site(game, guard, server.port());
 
-  // Step 2. Bind the address before anything is announced.
-  httplib::Server server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
-  server.set_payload_max_length(kMaxBodyBytes);
-  // A state is one small write: sent at once, not held back for an ACK.
-  server.set_tcp_nodelay(true);
-  addRoutes(server, game);
-  int port = options.servePort;
-  if (port == 0) {
-    port = server.bind_to_any_port(options.listenAddress);
-  } else if (!server.bind_to_port(options.listenAddress, port)) {
-    port = -1;
-  }
-  if (port <= 0) {
-    std::fprintf(stderr, "velmaro-arena: cannot serve on %s port %d\n",
-                 options.listenAddress.c_str(), options.servePort);
-    return 2;
-  }
-
-  // Step 3. Stop cleanly on Ctrl-C or SIGTERM: answer the waiting pages,
-  // end the brains (after a move in progress), then stop the server.
-  if (pipe(stopPipe) != 0) return 2;
-  signal(SIGINT, onStopSignal);
-  signal(SIGTERM, onStopSignal);
-  std::thread stopper([&] {
-    char byte = 0;
-    while (read(stopPipe[0], &byte, 1) < 0) {
-    }
-    game.stop();
-    server.stop();
-  });
-
-  // Step 4. Announce the address and serve.
+  // Step 4. Announce the address and serve until a stop.
   game.start();
   const bool ipv6 = options.listenAddress.find(':') != std::string::npos;
   std::printf("velmaro-arena: the board page is at http://%s%s%s:%d/ (Ctrl-C stops it)\n",
-              ipv6 ? "[" : "", options.listenAddress.c_str(), ipv6 ? "]" : "", port);
+              ipv6 ? "[" : "", options.listenAddress.c_str(), ipv6 ? "]" : "", server.port());
   std::fflush(stdout);
-  server.listen_after_bind();
-  onStopSignal(0);  // the server may have ended by itself: release the stopper
-  stopper.join();
-  return 0;
+  const bool stopped = server.run(
+      cancelDescriptor(), [&site](const HttpRequest& r) { return site.handle(r); },
+      [&site, &server] {
+        std::string event;
+        if (site.news(event)) server.broadcast(event);
+      });
+
+  // Step 5. End the worker and the brains: the waits for them end at once.
+  cancelRunningGames();
+  game.stop();
+  finishAll(owned);
+  if (!stopped) std::fprintf(stderr, "velmaro-arena: the server failed\n");
+  return stopped ? 0 : 2;
 }
 
 }  // namespace arena

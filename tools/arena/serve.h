@@ -1,20 +1,28 @@
-// velmaro-arena --serve: the board page. An HTTP server (cpp-httplib) on the
-// address of --listen, by default this machine only, that serves one HTML
-// page, embedded into the binary at build time, and a small JSON API over
-// one LiveGame:
+// velmaro-arena --serve: the board page. An HTTP server (HttpServer) on the
+// address of --listen, by default this machine only, that serves the page
+// (index.html, its script and style sheet), embedded into the binary at
+// build time, and a small JSON API over one LiveGame:
 //
-//   GET  /                 the page
-//   GET  /api/state?since=V   the state; with `since` equal to the current
-//                          version it waits (up to 20 s) for a change
+//   GET  /api/state        the state
+//   GET  /api/events       the state now and after every change, as
+//                          server-sent events (one `data:` line each)
 //   POST /api/new   {"colour":"black"|"white"}   a new game
 //   POST /api/move  {"x":7,"y":7}                the person's stone
 //   POST /api/undo  {}     takes back the person's last stone and the reply
 //   GET  /api/record.psq, /api/record.sgf   the finished game's record
 //
-// POST bodies are JSON (Content-Type application/json, which a page of
-// another site cannot send without the server's consent) of at most
-// kMaxBodyBytes. A refused request gets a 4xx answer {"error": "..."} and
-// changes nothing.
+// Only this server's own page may use it: a Host that does not name the
+// server is answered 421 (DNS rebinding), a POST from another origin 403,
+// and every answer forbids framing and loading anything from elsewhere (see
+// RequestGuard and kSecurityHeaders). POST bodies are JSON objects
+// (Content-Type application/json) of at most kMaxBodyBytes, in any transfer
+// coding. A refused request gets a 4xx answer {"error": "..."} and changes
+// nothing.
+//
+// Start and stop: the first Ctrl-C or SIGTERM, at any moment (also while a
+// brain starts), stops the server: waits for brains end at once, every brain
+// gets END or is killed, and the exit code is 0. A brain that cannot start
+// at all stops the server before it serves, with exit code 2.
 #pragma once
 
 #include <string>
@@ -24,10 +32,6 @@
 namespace arena {
 
 constexpr int kMaxBodyBytes = 4096;
-constexpr int kLongPollMs = 20000;
-// Worker threads for requests: each page holds one in a long poll, and a
-// browser keeps a few idle connections open per page.
-constexpr int kHttpThreads = 32;
 
 // Serves until SIGINT or SIGTERM; returns the exit code.
 int serveBoardPage(const ArenaOptions& options, const std::string engineFolders[2]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 #include "child_process.h"
@@ -51,10 +52,15 @@ PageAnswer refused(int status, const std::string& message) {
   return {status, jsonError(message)};
 }
 
-bool wholeNumber(const JsonObject& request, const char* name, long long& value) {
+// A whole number; one beyond the range of long long is taken as its limit,
+// which is off every board all the same.
+bool wholeNumber(const Json& request, const char* name, long long& value) {
   auto it = request.find(name);
-  if (it == request.end() || it->second.kind != JsonValue::Kind::kNumber) return false;
-  value = it->second.number;
+  if (it == request.end() || !it->is_number_integer()) return false;
+  constexpr auto kLargest = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+  value = it->is_number_unsigned()
+              ? static_cast<long long>(std::min(it->get<unsigned long long>(), kLargest))
+              : it->get<long long>();
   return true;
 }
 
@@ -91,7 +97,6 @@ void LiveGame::stop() {
     stopping = true;
   }
   wake.notify_all();
-  newsCv.notify_all();
   if (worker.joinable()) worker.join();
   for (EngineSession* session : sessions) session->finish();
 }
@@ -99,7 +104,7 @@ void LiveGame::stop() {
 void LiveGame::changed() {
   ++version;
   changedAt = wallClockMs();
-  newsCv.notify_all();
+  if (listener) listener();
 }
 
 bool LiveGame::brainToMove() const {
@@ -177,15 +182,14 @@ void LiveGame::playBrainMove(std::unique_lock<std::mutex>& lock) {
   changed();
 }
 
-PageAnswer LiveGame::newGame(const JsonObject& request) {
+PageAnswer LiveGame::newGame(const Json& request) {
   int blackSeat = kPersonSeat;
   auto colour = request.find("colour");
   if (!watching && colour != request.end()) {
-    const JsonValue& v = colour->second;
-    if (v.kind != JsonValue::Kind::kString || (v.text != "black" && v.text != "white")) {
+    if (*colour != "black" && *colour != "white") {
       return refused(kBadRequest, "colour must be \"black\" or \"white\"");
     }
-    blackSeat = v.text == "black" ? kPersonSeat : 1 - kPersonSeat;
+    blackSeat = *colour == "black" ? kPersonSeat : 1 - kPersonSeat;
   }
   std::lock_guard<std::mutex> lock(mutex);
   if (watching && !over) return refused(kConflict, "the brains' game is still running");
@@ -211,7 +215,7 @@ PageAnswer LiveGame::newGame(const JsonObject& request) {
   return {kOk, stateJson()};
 }
 
-PageAnswer LiveGame::move(const JsonObject& request) {
+PageAnswer LiveGame::move(const Json& request) {
   // Step 1. The request on its own: two whole numbers on the board.
   long long x = 0, y = 0;
   if (!wholeNumber(request, "x", x) || !wholeNumber(request, "y", y)) {
@@ -285,10 +289,9 @@ PageAnswer LiveGame::undo() {
   return {kOk, stateJson()};
 }
 
-std::string LiveGame::state(long long since, int waitMs) {
-  std::unique_lock<std::mutex> lock(mutex);
-  newsCv.wait_for(lock, std::chrono::milliseconds(waitMs),
-                  [&] { return version != since || stopping; });
+std::string LiveGame::state(long long* stateVersion) const {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (stateVersion != nullptr) *stateVersion = version;
   return stateJson();
 }
 
@@ -315,52 +318,51 @@ std::string LiveGame::stateJson() const {
   } else if (seats[toMove] != nullptr) {
     status = "thinking";
   }
-  std::string out =
-      "{\"version\":" + std::to_string(version) + ",\"changedAt\":" + std::to_string(changedAt) +
-      ",\"size\":" + std::to_string(rules.size) + ",\"game\":" + std::to_string(record.number) +
-      ",\"watching\":" + (watching ? "true" : "false") +
-      ",\"turnMs\":" + std::to_string(rules.turnMs) + ",\"players\":[";
+  Json players = Json::array();
   for (int p = 0; p < 2; ++p) {
-    out += std::string(p ? "," : "") + "{\"name\":" + jsonString(record.names[p]) +
-           ",\"brain\":" + (seats[p] != nullptr ? "true" : "false") + "}";
+    players.push_back({{"name", record.names[p]}, {"brain", seats[p] != nullptr}});
   }
-  out += "],\"black\":" + std::to_string(record.blackEngine) +
-         ",\"toMove\":" + std::to_string(toMove) + ",\"status\":\"" + status + "\"" +
-         ",\"thinkingMs\":" +
-         std::to_string(activity == Activity::kThinking ? tools::nowMs() - busySince : 0);
+  Json out = {
+      {"version", version},
+      {"changedAt", changedAt},
+      {"size", rules.size},
+      {"game", record.number},
+      {"watching", watching},
+      {"turnMs", rules.turnMs},
+      {"players", players},
+      {"black", record.blackEngine},
+      {"toMove", toMove},
+      {"status", status},
+      {"thinkingMs", activity == Activity::kThinking ? tools::nowMs() - busySince : 0},
+  };
 
   // Step 2. The stones, in order, with the time each took.
-  out += ",\"moves\":[";
-  for (std::size_t i = 0; i < record.moves.size(); ++i) {
-    const RecordedMove& m = record.moves[i];
-    out += std::string(i ? "," : "") + "[" + std::to_string(m.x) + "," + std::to_string(m.y) + "," +
-           std::to_string(m.ms) + "]";
-  }
+  Json moves = Json::array();
+  for (const RecordedMove& m : record.moves) moves.push_back({m.x, m.y, m.ms});
+  out["moves"] = moves;
 
   // Step 3. The result, judged as in matches, and the winning row.
-  out += "],\"over\":" + std::string(over ? "true" : "false");
-  out += ",\"winner\":" + std::to_string(over ? record.winner : kNoWinner);
-  out += ",\"reason\":" + jsonString(over ? reasonName(record.reason) : "");
-  out += ",\"endCode\":" + std::to_string(over ? endCode(record.reason) : -1);
-  out += ",\"detail\":" + jsonString(over ? record.detail : "") + ",\"five\":[";
+  out["over"] = over;
+  out["winner"] = over ? record.winner : kNoWinner;
+  out["reason"] = over ? reasonName(record.reason) : "";
+  out["endCode"] = over ? endCode(record.reason) : -1;
+  out["detail"] = over ? record.detail : "";
+  Json five = Json::array();
   if (over && record.reason == EndReason::kFive) {
     const RecordedMove& last = record.moves.back();
-    const auto line = board.winningLine(last.x, last.y);
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      out += std::string(i ? "," : "") + "[" + std::to_string(line[i].first) + "," +
-             std::to_string(line[i].second) + "]";
-    }
+    for (const auto& [x, y] : board.winningLine(last.x, last.y)) five.push_back({x, y});
   }
+  out["five"] = five;
 
   // Step 4. The brains' newest MESSAGE, DEBUG and SUGGEST lines.
-  out += "],\"messages\":[";
+  Json messages = Json::array();
   const std::size_t total = record.messages.size();
   const std::size_t first = total > kMaxLoggedMessages ? total - kMaxLoggedMessages : 0;
   for (std::size_t i = first; i < total; ++i) {
-    out += std::string(i > first ? "," : "") + "[" + std::to_string(record.messages[i].engine) +
-           "," + jsonString(record.messages[i].text) + "]";
+    messages.push_back({record.messages[i].engine, record.messages[i].text});
   }
-  return out + "]}";
+  out["messages"] = messages;
+  return jsonText(out);
 }
 
 }  // namespace arena

@@ -6,8 +6,9 @@
 // HTTP handler threads read the state and ask for changes; one worker thread
 // does all the talking to the brains (START and the settings, each move), so
 // that no request waits for a brain. Moves are judged by the referee's own
-// functions, exactly as in matches. Every change bumps `version` and wakes
-// the pages waiting for news (long polling).
+// functions, exactly as in matches. Every change bumps `version` and calls
+// the listener, which has the server send the new state to the pages'
+// event streams.
 //
 // Invariants, under `mutex`: `board` holds exactly the stones of
 // `record.moves`; while the worker is active it owns the brains and the game, and
@@ -16,6 +17,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,19 +51,22 @@ class LiveGame {
   LiveGame(const LiveGame&) = delete;
   LiveGame& operator=(const LiveGame&) = delete;
 
+  // Called, under the game's lock, after every change; it must not block.
+  // Set before start().
+  void setListener(std::function<void()> onChange) { listener = std::move(onChange); }
   // Starts the worker with the first game: the person black, or the first
   // brain black in a game between two.
   void start();
-  // Ends the worker (after a brain's move in progress) and the brains, and
-  // answers every page that waits for news.
+  // Ends the worker and the brains: END, and a kill for a brain that does
+  // not exit. A brain's move in progress ends first, at once when the
+  // interrupts have cancelled the waits for brains.
   void stop();
 
-  PageAnswer newGame(const JsonObject& request);
-  PageAnswer move(const JsonObject& request);
+  PageAnswer newGame(const Json& request);
+  PageAnswer move(const Json& request);
   PageAnswer undo();
-  // The state as JSON. When `since` is the current version, waits up to
-  // `waitMs` for a change first.
-  std::string state(long long since, int waitMs);
+  // The state as JSON, and its version.
+  std::string state(long long* stateVersion = nullptr) const;
   // The finished game's record, as matches write it: .psq or SGF. False
   // (with a message in `text`) while the game goes on.
   bool recordText(bool sgf, std::string& text, std::string& fileName);
@@ -85,9 +90,9 @@ class LiveGame {
   MatchRules rules;
   bool watching;  // two brains: the page only watches
 
+  std::function<void()> listener;
   mutable std::mutex mutex;
-  std::condition_variable wake;    // the worker: there is work, or stop
-  std::condition_variable newsCv;  // the pages: the version changed
+  std::condition_variable wake;  // the worker: there is work, or stop
   GameRecord record;
   GameBoard board;
   GameTime gameTime;  // reply time of each player in this game, as the referee keeps it

@@ -1,31 +1,23 @@
-// The little JSON the board page's server needs: reading a request body, a
-// flat object such as {"x": 7, "y": 8} or {"colour": "white"}, and quoting
-// strings for the answers it writes. A body holds strings, whole numbers,
-// true, false or null; anything nested is refused, since no request has it.
+// The JSON of the board page's API, read and written by nlohmann::json.
+// A request body is one object (an empty body reads as {}); the fields a
+// request needs are looked up in it and anything else is ignored. Answers
+// keep their fields in the order they are written (ordered_json), and text
+// from the brains, which may be any bytes, is written as valid UTF-8 (bad
+// bytes become U+FFFD) instead of failing the answer.
 #pragma once
 
-#include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace arena {
 
-struct JsonValue {
-  enum class Kind { kString, kNumber, kBool, kNull };
-  Kind kind = Kind::kNull;
-  std::string text;      // kString
-  long long number = 0;  // kNumber
-  bool flag = false;     // kBool
-};
+using Json = nlohmann::ordered_json;
 
-using JsonObject = std::map<std::string, JsonValue>;
+// False with a message in `error` for anything but one JSON object.
+bool parseRequestBody(const std::string& body, Json& object, std::string& error);
 
-// False with a message in `error` for anything but one flat object; an empty
-// body reads as {}.
-bool parseFlatObject(const std::string& body, JsonObject& object, std::string& error);
-
-// The text in double quotes, with quotes, backslashes and control characters
-// escaped.
-std::string jsonString(const std::string& text);
+// Compact text of `value`.
+std::string jsonText(const Json& value);
 
 // The body of a refused request: {"error":"..."}.
 std::string jsonError(const std::string& message);
