@@ -9,7 +9,8 @@ set(ARENA_PAGE_DIR ${CMAKE_SOURCE_DIR}/tools/arena/web)
 set(ARENA_PAGE_FILES
     kBoardPage=${ARENA_PAGE_DIR}/index.html
     kBoardScript=${ARENA_PAGE_DIR}/board.js
-    kBoardStyle=${ARENA_PAGE_DIR}/board.css)
+    kBoardStyle=${ARENA_PAGE_DIR}/board.css
+    kEventsWorker=${ARENA_PAGE_DIR}/events-worker.js)
 set(ARENA_PAGE_SOURCES ${ARENA_PAGE_FILES})
 list(TRANSFORM ARENA_PAGE_SOURCES REPLACE "^[^=]*=" "")
 set(ARENA_PAGE_HEADER ${CMAKE_BINARY_DIR}/generated/arena_page.h)

@@ -9,7 +9,9 @@ the server had each brain move the page showed it, and with --screenshot
 saves the finished game (the README's picture). Game 2 against a slow
 scripted brain: the thinking indicator, and a second browser on the game,
 which also reaches the server under another name (DNS rebinding) and is
-refused. Exits 77, skipped in CTest, without Selenium, Chromium or its driver.
+refused. Game 3: ten tabs of one browser, more than the six connections it
+opens to one server, all show every move within a second (the figures are
+printed). Exits 77, skipped in CTest, without Selenium, Chromium or its driver.
 """
 import re
 import shutil
@@ -34,6 +36,8 @@ except ImportError:
 CHROMIUM, DRIVER = shutil.which("chromium"), shutil.which("chromedriver")
 WAIT_S = 60           # for the page to show something
 LAG_BOUND_MS = 2000   # generous: the measured figure is printed
+TABS = 10
+TABS_BOUND_MS = 1000  # what the server promises every tab; the figures are printed
 REBOUND = "rebound.test"  # a name that the second browser resolves to this machine
 SIZE = 15
 # This machine has no internet: nothing in the background may try to reach it.
@@ -157,6 +161,43 @@ def game_against_a_slow_brain(page, second, url):
           "a page under another name is refused (DNS rebinding)")
 
 
+def ten_tabs(page, url):
+    driver = page.driver
+    driver.get(url)
+    first = driver.current_window_handle
+    for _ in range(TABS - 1):
+        driver.switch_to.new_window("tab")
+        try:
+            driver.get(url)
+        except TimeoutException:  # the browser found no free connection for the page
+            break
+    tabs = driver.window_handles
+    shown = 0
+    for tab in tabs:
+        driver.switch_to.window(tab)
+        shown += bool(page.until(lambda: page.text("status") == "Your turn (black)"))
+    check(shown == TABS, f"{TABS} tabs show the game")
+
+    # A stone in the first tab, then the brain's answer: every tab shows both.
+    driver.switch_to.window(first)
+    page.click(4, 4)
+    lags, shown = [], 0
+    for tab in tabs:
+        driver.switch_to.window(tab)
+        shown += bool(page.until(lambda: len(page.find(".stone")) == 2))
+        timings = driver.execute_script("return window.velmaroTimings")
+        for moves in (1, 2):
+            lags.append(min((t["lagMs"] for t in timings if t["moves"] == moves), default=10**9))
+    check(shown == TABS, f"{TABS} tabs show the stone and the brain's answer")
+    print(f"{TABS} tabs showed the person's stone and the brain's answer {statistics.median(lags):.0f} ms "
+          f"(median), {max(lags)} ms (max) after the server had them")
+    check(max(lags) < TABS_BOUND_MS, f"every tab shows every move within {TABS_BOUND_MS} ms")
+    for tab in tabs[1:]:
+        driver.switch_to.window(tab)
+        driver.close()
+    driver.switch_to.window(first)
+
+
 def main():
     if not (CHROMIUM and DRIVER):
         print("skipped: chromium or chromedriver is not installed")
@@ -169,11 +210,13 @@ def main():
             servers.append(serve(arena, f"'{brain}'", folder, "--turn", "500"))
             servers.append(serve(arena, f"'{test_brain}' --delay 3000", folder + "/slow",
                                  "--turn", "10000"))
+            servers.append(serve(arena, f"'{test_brain}' --delay 200", folder + "/tabs"))
             pages.append(Browser(folder + "/profile1"))
             pages.append(Browser(folder + "/profile2",
                                  [f"--host-resolver-rules=MAP {REBOUND} 127.0.0.1"]))
             game_against_the_brain(pages[0], servers[0][1], screenshot)
             game_against_a_slow_brain(pages[0], pages[1], servers[1][1])
+            ten_tabs(pages[0], servers[2][1])
         finally:
             for page in pages:
                 page.driver.quit()

@@ -45,7 +45,7 @@ constexpr long long kPromptMs = 1000;
 const char* kJson = "application/json";
 const std::string kPolicy =
     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
-    "connect-src 'self'; base-uri 'none'; form-action 'none'; "
+    "connect-src 'self'; worker-src 'self'; base-uri 'none'; form-action 'none'; "
     "frame-ancestors 'none'";
 
 Json parse(const std::string& text) {
@@ -396,7 +396,7 @@ TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
     }
   }
   EXPECT_EQ(send("/api/state").body, before);
-  for (const std::string where : {"/", "/board.js", "/board.css"}) {
+  for (const std::string where : {"/", "/board.js", "/board.css", "/events-worker.js"}) {
     EXPECT_EQ(send(where).status, 200) << where;
   }
   EXPECT_EQ(send("/api/move", "{\"x\":4,\"y\":4}", kJson,

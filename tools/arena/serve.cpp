@@ -31,7 +31,7 @@ const HttpHeaders kSecurityHeaders = {
     {"X-Frame-Options", "DENY"},
     {"Content-Security-Policy",
      "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
-     "connect-src 'self'; base-uri 'none'; form-action 'none'; "
+     "connect-src 'self'; worker-src 'self'; base-uri 'none'; form-action 'none'; "
      "frame-ancestors 'none'"},
     {"X-Content-Type-Options", "nosniff"},
     {"Referrer-Policy", "no-referrer"},
@@ -49,6 +49,7 @@ const PageFile kPageFiles[] = {
     {"/", kBoardPage, "text/html; charset=utf-8"},
     {"/board.js", kBoardScript, "text/javascript; charset=utf-8"},
     {"/board.css", kBoardStyle, "text/css; charset=utf-8"},
+    {"/events-worker.js", kEventsWorker, "text/javascript; charset=utf-8"},
 };
 
 const std::string_view kGetPaths[] = {"/api/state", "/api/events", "/api/record.psq",

@@ -1,7 +1,8 @@
 // velmaro-arena --serve: the board page. An HTTP server (HttpServer) on the
 // address of --listen, by default this machine only, that serves the page
-// (index.html, its script and style sheet), embedded into the binary at
-// build time, and a small JSON API over one LiveGame:
+// (index.html, its script and style sheet, and the shared worker that holds
+// one event stream for all of a browser's tabs), all embedded into the
+// binary at build time, and a small JSON API over one LiveGame:
 //
 //   GET  /api/state        the state
 //   GET  /api/events       the state now and after every change, as

@@ -1,6 +1,10 @@
 // The board page's script. All rules live in the server: the page sends
 // every click and shows the server's state, or its reason for refusing a
-// request. News comes as server-sent events from /api/events.
+// request. News comes as server-sent events from /api/events, through one
+// shared worker for all of the browser's tabs on the page (events-worker.js):
+// a browser opens at most six connections to one server, and a stream per
+// tab would leave the seventh tab, and every click after it, waiting. Where
+// shared workers are missing, the tab opens a stream of its own.
 "use strict";
 const CELL = 36, MARGIN = 34, EDGE = 22, SVGNS = "http://www.w3.org/2000/svg";
 const $ = (id) => document.getElementById(id);
@@ -132,6 +136,20 @@ function news(message) {
 }
 
 (function listen() {
+  if (window.SharedWorker) {
+    try {
+      const worker = new SharedWorker("/events-worker.js", { name: "velmaro-events" });
+      worker.port.onmessage = (event) => news(event.data);
+      worker.port.start();
+      addEventListener("pagehide", () => worker.port.postMessage("bye"));
+      addEventListener("pageshow", (event) => {
+        if (event.persisted) worker.port.postMessage("hello");
+      });
+      return;
+    } catch (e) {
+      // No worker after all: a stream of this tab's own, below.
+    }
+  }
   const source = new EventSource("/api/events");
   source.onmessage = (event) => news({ state: event.data });
   source.onerror = () => news({ offline: true });
