@@ -5,7 +5,7 @@
 #   tests/fuzz/run.sh [SECONDS] [HARNESS...]
 #
 # SECONDS per harness (default 60); harnesses: protocol, memo_file,
-# positions (default all). A harness's dictionary, tests/fuzz/<harness>.dict,
+# positions, http_request (default all). A harness's dictionary, tests/fuzz/<harness>.dict,
 # is used when present. The seed corpus (tests/fuzz/corpus/<harness>) is
 # never written: new inputs go to a scratch corpus, and a crashing input is
 # saved as build-fuzz/findings/<harness>/crash-* (add it to the seed corpus
@@ -17,7 +17,7 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(protocol memo_file positions)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(protocol memo_file positions http_request)
 build=${FUZZ_BUILD:-build-fuzz}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
