@@ -16,7 +16,9 @@ Velmaro_player::Velmaro_player(int width, int height, const GameLimits& limits, 
     : Velmaro_player(width, height) {
   brain = new (std::nothrow) velm::VelmBrain;
   if (brain == nullptr) return;
-  brain->params.maxDepth = defaultMaxDepth = maxDepth;
+  // The tables keep depths no deeper than kTableDepthReach.
+  defaultMaxDepth = maxDepth < velm::kTableDepthReach ? maxDepth : velm::kTableDepthReach;
+  brain->params.maxDepth = defaultMaxDepth;
   brain->params.options = options;
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", dataPath);
   setGameLimits(limits);
@@ -31,6 +33,14 @@ bool Velmaro_player::fitsInMemory(long long maxMemory) {
   bool fits = true;
   velm::VelmBrain::tableBitsFor(maxMemory, fits);
   return fits;
+}
+
+bool Velmaro_player::playsBoard(int width, int height) {
+  return width == height && width <= velm::kMaxSide;
+}
+
+bool Velmaro_player::fitsDataFolder(std::size_t length) {
+  return length < static_cast<std::size_t>(velm::kPathCapacity);
 }
 
 void Velmaro_player::setGameLimits(const GameLimits& limits) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 namespace velm {
 class VelmBrain;
@@ -95,6 +96,12 @@ class Velmaro_player {
   // False when even the engine's smallest tables exceed maxMemory bytes; it
   // then plays with those.
   static bool fitsInMemory(long long maxMemory);
+  // Whether the engine plays on a board of this size: square, and no side
+  // longer than it can hold.
+  static bool playsBoard(int width, int height);
+  // Whether a data folder path of this length leaves room for the names of
+  // the engine's files in it.
+  static bool fitsDataFolder(std::size_t length);
   // The limits of the games to come.
   void setGameLimits(const GameLimits& limits);
   // The search of the decisions to come: threads as far as the processor

@@ -11,7 +11,6 @@
 #include "platform/random.h"
 #include "player/player.h"
 #include "protocol/session.h"
-#include "search/brain.h"
 
 namespace {
 
@@ -24,7 +23,6 @@ std::atomic<bool> stopRequested{false};
 // The engine's fixed parameters: search depth and options (game memory on,
 // leaves valued by following forced lines).
 constexpr int kPlayerMaxDepth = 24;
-static_assert(kPlayerMaxDepth <= velm::kTableDepthReach);
 constexpr unsigned kPlayerOptions = 3;
 // Game types the brain plays: 0 human opponent, 1 brain opponent, 2
 // tournament, 3 network tournament. They only describe the opponent.
@@ -72,7 +70,8 @@ void brain_init_datapath(const GameSettings& settings) {
 // the log and the memory costs less than losing the game.
 std::string openDataFolder(const GameSettings& settings) {
   const std::string folder = folderPath(settings);
-  if (folder.size() + std::char_traits<char>::length(kLongestFileName) < velm::kPathCapacity) {
+  if (Velmaro_player::fitsDataFolder(folder.size() +
+                                     std::char_traits<char>::length(kLongestFileName))) {
     brain_init_datapath(settings);
     if (log_init(folder.c_str())) return folder;
   }
@@ -215,7 +214,7 @@ bool brain_init() {
 }
 
 bool brain_plays_board(int width, int height) {
-  return width == height && width <= velm::kMaxSide;
+  return Velmaro_player::playsBoard(width, height);
 }
 
 void brain_start_game() {
