@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <thread>
 
 #include "board/pattern_classifier.h"
 #include "engine_suite.h"
@@ -273,6 +274,27 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
     bool fit = !fits;
     EXPECT_EQ(VelmBrain::tableBitsFor(limit, fit) * 2 + fit, bits * 2 + fits) << limit;
   }
+  // Search threads: at least one, at most the processor's and 64, and only
+  // as many as the memory left beside the tables holds (a helper takes its
+  // worker and a megabyte of stack); tables of a game leave room for them.
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const long long engine = static_cast<long long>(sizeof(VelmBrain)) + (10LL << 20) +
+                           static_cast<long long>(tableBytes(20));
+  const long long helper = static_cast<long long>(sizeof(SearchWorker)) + (1LL << 20);
+  const long long threads[][4] = {{0, 0, 20, 1},
+                                  {-3, 0, 20, 1},
+                                  {2, 0, 20, std::min(2, cores)},
+                                  {1000, 0, 20, std::min(kMaxSearchThreads, cores)},
+                                  {3, engine + 2 * helper, 20, std::min(3, cores)},
+                                  {3, engine + 2 * helper - 1, 20, std::min(2, cores)},
+                                  {3, engine, 20, 1}};
+  for (const auto& [wanted, memory, bits, count] : threads)
+    EXPECT_EQ(VelmBrain::threadsFor(static_cast<int>(wanted), memory, static_cast<int>(bits)),
+              count)
+        << wanted << " " << memory;
+  bool fit = false;
+  EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper, fit, 2), 20);
+  EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper - 1, fit, 2), 19);
   const int players[][4] = {{200, 1000000000, -1, 0}, {4999, 1000000000, -1, 0},
                             {30000, 24999, -1, 0},    {30000, 180000, 20000, 0},
                             {30000, 180000, -1, 1},   {5000, 1000000000, -1, 1},
