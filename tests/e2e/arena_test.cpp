@@ -96,11 +96,19 @@ class Arena : public ::testing::Test {
   // with the options (split at blanks); `during` acts on it while it runs.
   Output run(const std::string& one, const std::string& two, const std::string& options,
              const std::function<void(tools::ChildProcess&)>& during = {}) {
-    tools::ChildProcess arena;
-    Args argv = {kArena, "--folder", path("data"), "--engine", one, "--engine", two};
+    Args argv = {"--engine", one, "--engine", two};
     std::istringstream words(options);
     for (std::string word; words >> word;) argv.push_back(word);
-    EXPECT_TRUE(arena.start(argv, temp.path()));
+    return runArgs(argv, during, false);
+  }
+  // The same with the arena's arguments as given, after its --folder;
+  // `errors`: standard error joins the output.
+  Output runArgs(const Args& args, const std::function<void(tools::ChildProcess&)>& during = {},
+                 bool errors = true) {
+    tools::ChildProcess arena;
+    Args argv = {kArena, "--folder", path("data")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    EXPECT_TRUE(arena.start(errors ? withStandardError(argv) : argv, temp.path()));
     if (during) during(arena);
     Output out;
     for (std::string line; arena.readLine(line, kLineTimeoutMs);) out.text += line + "\n";
@@ -397,6 +405,50 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
                   "tolerance\\); 4 moves;"))
       << out.text;
   EXPECT_TRUE(psq(1).ends_with("\n4\n"));
+}
+
+// Each engine's own INFO lines follow the arena's settings after every
+// START, in the order given, also in a process started again after a crash;
+// the other engine gets none of them.
+TEST_F(Arena, EngineInfoLinesFollowEveryStartOfTheirEngine) {
+  Output out =
+      runArgs({"--engine", brain("--mode crash --at 2", "one.log"), "--engine-info", "thread_num 2",
+               "--engine-info", "max_node 5000", "--engine", brain("", "two.log"), "--engine-info",
+               "show_detail 1", "--size", "5", "--games", "3", "--turn", "1000"});
+  EXPECT_EQ(out.code, 0) << out.text;
+  EXPECT_EQ(out.count("engine 1 crashed (signal 6)"), 3) << out.text;
+  const std::string one = readFile(path("one.log")), two = readFile(path("two.log"));
+  EXPECT_EQ(countOf(one, "# start\n"), 3);
+  const std::string folder = "INFO rule 0\r\nINFO folder " + path("data") + "/arena-engine";
+  EXPECT_EQ(countOf(one, "START 5\r\n"), 3);
+  EXPECT_EQ(countOf(one, folder + "1\r\nINFO thread_num 2\r\nINFO max_node 5000\r\nINFO time_left"),
+            3);
+  EXPECT_EQ(countOf(two, "START 5\r\n"), 3);
+  EXPECT_EQ(countOf(two, folder + "2\r\nINFO show_detail 1\r\nINFO time_left"), 3);
+  EXPECT_EQ(countOf(one, "show_detail"), 0);
+  EXPECT_EQ(countOf(two, "thread_num") + countOf(two, "max_node"), 0);
+}
+
+// A bad --engine-info stops the arena before any brain starts.
+TEST_F(Arena, BadEngineInfoIsRefusedBeforeAnyBrainStarts) {
+  const std::string b = brain("--pids " + path("pids"));
+  const std::tuple<Args, std::string> cases[] = {
+      {{"--engine-info", "thread_num 2", "--engine", b, "--engine", b},
+       "--engine-info belongs to the --engine before it: give that first"},
+      {{"--engine", b, "--engine-info", "thread_num 2\nBEGIN", "--engine", b},
+       "--engine-info holds a control character: one line, e.g. \"thread_num 2\""},
+      {{"--engine", b, "--engine", b, "--engine-info", "info max_node 10"},
+       "give --engine-info without INFO, e.g. \"thread_num 2\""},
+      {{"--engine", b, "--engine", b, "--engine-info", "  "}, "empty --engine-info"},
+      {{"--engine", b, "--engine", b, "--engine-info"}, "missing value after --engine-info"},
+  };
+  for (const auto& [args, reason] : cases) {
+    SCOPED_TRACE(reason);
+    Output out = runArgs(args);
+    EXPECT_EQ(out.code, 2);
+    EXPECT_EQ(out.text.rfind("\nvelmaro-arena: " + reason + "\nusage: ", 0), 0u) << out.text;
+    EXPECT_FALSE(fileExists(path("pids")));
+  }
 }
 
 // A brain that cannot start at all (a mistyped path, a file that is not a

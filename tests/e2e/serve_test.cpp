@@ -48,6 +48,12 @@ const std::string kPolicy =
     "connect-src 'self'; worker-src 'self'; base-uri 'none'; form-action 'none'; "
     "frame-ancestors 'none'";
 
+int countOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 Json parse(const std::string& text) {
   return Json::parse(text, nullptr, false);
 }
@@ -291,6 +297,27 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   EXPECT_EQ(log.substr(log.rfind("BOARD")),
             "BOARD\r\n4,4,1\r\n4,5,2\r\n5,4,1\r\n5,5,2\r\n6,4,1\r\n6,5,2\r\n7,4,1\r\n0,8,2\r\n"
             "DONE\r\n");
+}
+
+// The board page sends the brain its own INFO lines after the settings at
+// every START: the first game's, a new game's and an undo's.
+TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
+  start({"--engine", brain("", "served.log"), "--engine-info", "max_depth 3", "--engine-info",
+         "show_detail 1", "--size", "9", "--turn", "1000"});
+  awaitStatus("turn");
+  ASSERT_EQ(send("/api/new", "{\"colour\":\"black\"}").status, 200);
+  awaitStatus("turn");
+  ASSERT_EQ(play(4, 4).status, 200);
+  awaitStatus("turn");
+  ASSERT_EQ(send("/api/undo", "{}").status, 200);
+  awaitStatus("turn");
+  const std::string log = readFile(path("served.log"));
+  const std::string setUp =
+      "START 9\r\nINFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\n"
+      "INFO max_memory 0\r\nINFO rule 0\r\nINFO folder " +
+      path("data") + "/arena-engine1\r\nINFO max_depth 3\r\nINFO show_detail 1\r\n";
+  EXPECT_EQ(countOf(log, "START 9\r\n"), 3) << log;
+  EXPECT_EQ(countOf(log, setUp), 3) << log;
 }
 
 TEST_F(Serve, RefusedRequestsAnswerWhyAndChangeNothing) {

@@ -76,12 +76,14 @@ std::string aboutName(const std::string& line) {
   return line.substr(at, end - at);
 }
 
-EngineSession::EngineSession(int index, std::string command, std::string dataFolder, bool show)
+EngineSession::EngineSession(int index, std::string command, std::string dataFolder, bool show,
+                             std::vector<std::string> extraInfo)
     : index(index),
       command(std::move(command)),
       dataFolder(std::move(dataFolder)),
       name(this->command),
-      show(show) {}
+      show(show),
+      extraInfo(std::move(extraInfo)) {}
 
 bool EngineSession::send(const std::string& line) {
   if (broken) return false;
@@ -209,6 +211,7 @@ SetupResult EngineSession::prepareGame(const GameSettings& settings) {
   send("INFO max_memory " + std::to_string(settings.maxMemory));
   send("INFO rule 0");
   send("INFO folder " + dataFolder);
+  for (const std::string& line : extraInfo) send("INFO " + line);
   return result;
 }
 

@@ -6,6 +6,11 @@
 // TURN x,y (the opponent's last stone). Informational lines (MESSAGE, DEBUG,
 // SUGGEST, blank) are never taken as replies; they are kept in `infoLines`
 // until the referee collects them. Only the referee drives a session.
+//
+// A session may carry INFO lines of its own (`extraInfo`, from
+// --engine-info), sent after the arena's settings at every START so that
+// they win over them in the brain: two sessions of one brain then play with
+// different settings.
 #pragma once
 
 #include <string>
@@ -58,7 +63,8 @@ std::string aboutName(const std::string& line);
 
 class EngineSession {
  public:
-  EngineSession(int index, std::string command, std::string dataFolder, bool show);
+  EngineSession(int index, std::string command, std::string dataFolder, bool show,
+                std::vector<std::string> extraInfo = {});
 
   // Starts the brain unless it runs. The first start asks ABOUT for its
   // name; a brain that cannot be started, or ends before it answers ABOUT
@@ -66,7 +72,8 @@ class EngineSession {
   // false, and startFailure() says why.
   bool ensureRunning();
   const std::string& startFailure() const { return failure; }
-  // START n (which begins a new, empty game), then the INFO lines.
+  // START n (which begins a new, empty game), then the INFO lines: the
+  // arena's settings, then the session's own.
   SetupResult prepareGame(const GameSettings& settings);
   // Sends INFO time_left and the request for a move given all stones of the
   // game so far; `ownParity` is 0 when the brain plays black. Waits waitMs.
@@ -95,6 +102,7 @@ class EngineSession {
 
   tools::ChildProcess process;
   bool show;
+  std::vector<std::string> extraInfo;  // "thread_num 2", ...: sent as INFO lines
   bool launchedOnce = false;
   bool startedNow = false;  // the last ensureRunning() started the process
   bool broken = false;      // writes failed: the brain is gone

@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
   // Step 3. The rules of every game.
   plan.openings = std::move(openings);
   plan.commands = options.engines;
+  plan.engineInfo = options.engineInfo;
   plan.psqFolder = options.psqFolder;
   plan.sgfFile = options.sgfFile;
   plan.sprt.enabled = options.sprt;

@@ -40,8 +40,10 @@ struct Schedule {
 void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
   // Step 1. Start both engines once for the match, and wait until every
   // slot has: no game begins while a brain may turn out unusable.
-  EngineSession first(0, plan.commands[0], plan.folders[slot][0], plan.rules.show);
-  EngineSession second(1, plan.commands[1], plan.folders[slot][1], plan.rules.show);
+  EngineSession first(0, plan.commands[0], plan.folders[slot][0], plan.rules.show,
+                      plan.engineInfo[0]);
+  EngineSession second(1, plan.commands[1], plan.folders[slot][1], plan.rules.show,
+                       plan.engineInfo[1]);
   EngineSession* engines[2] = {&first, &second};
   std::string failure;
   for (EngineSession* engine : engines) {

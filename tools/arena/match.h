@@ -35,6 +35,8 @@ struct MatchPlan {
   int concurrency = 1;
   std::vector<Opening> openings;      // empty: every game from the empty board
   std::vector<std::string> commands;  // the two engines' command lines
+  // engineInfo[e]: engine e's own INFO lines (without "INFO "), after every START.
+  std::vector<std::vector<std::string>> engineInfo;
   // folders[slot][engine]: absolute data folders, one pair per slot.
   std::vector<std::vector<std::string>> folders;
   MatchRules rules;

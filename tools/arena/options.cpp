@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <strings.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -78,12 +80,36 @@ bool parseSprt(int argc, const char* const* argv, int& i, SprtTest& test, std::s
   return true;
 }
 
+// An --engine-info line goes to the brain after "INFO ", as one protocol
+// line: a line break in it would smuggle in a command of its own.
+bool checkEngineInfo(const std::string& line, std::string& error) {
+  const std::size_t key = line.find_first_not_of(' ');
+  if (key == std::string::npos) {
+    error = "empty --engine-info";
+    return false;
+  }
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') {
+      error = "--engine-info holds a control character: one line, e.g. \"thread_num 2\"";
+      return false;
+    }
+  }
+  constexpr const char* kInfoWord = "INFO ";
+  if (strncasecmp(line.c_str() + key, kInfoWord, std::strlen(kInfoWord)) == 0) {
+    error = "give --engine-info without INFO, e.g. \"thread_num 2\"";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string usageText() {
   return "usage: velmaro-arena --engine CMD --engine CMD [options]\n"
          "       velmaro-arena --serve PORT --engine CMD [--engine CMD] [options]\n"
          "  --engine CMD      a brain's command line, run through the shell (give it twice)\n"
+         "  --engine-info LINE  sent as INFO LINE after every START to the --engine before\n"
+         "                    it, e.g. \"thread_num 2\" (repeatable)\n"
          "  --size N          board size, 5 to 26 (default 15)\n"
          "  --games N         number of games (default: 2 per opening, else 2)\n"
          "  --turn MS         time for one move in milliseconds (default 5000)\n"
@@ -135,6 +161,14 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
     };
     if (name == "--engine") {
       options.engines.push_back(value);
+      options.engineInfo.emplace_back();
+    } else if (name == "--engine-info") {
+      if (options.engines.empty()) {
+        error = "--engine-info belongs to the --engine before it: give that first";
+        return false;
+      }
+      if (!checkEngineInfo(value, error)) return false;
+      options.engineInfo.back().push_back(value);
     } else if (name == "--size") {
       if (!numeric(kMinSize, kMaxSize)) return false;
       options.size = static_cast<int>(number);

@@ -28,6 +28,9 @@ constexpr int kMaxPort = 65535;
 
 struct ArenaOptions {
   std::vector<std::string> engines;  // two shell commands; one or two with --serve
+  // engineInfo[e]: the --engine-info lines of engine e, each sent as
+  // "INFO <line>" after the arena's own settings at every START.
+  std::vector<std::vector<std::string>> engineInfo;
   int size = kDefaultSize;
   int games = 0;  // 0: two per opening, or kDefaultGamesWithoutOpenings
   int turnMs = kDefaultTurnMs;

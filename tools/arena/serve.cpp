@@ -196,8 +196,8 @@ int serveBoardPage(const ArenaOptions& options, const std::string engineFolders[
   std::vector<std::unique_ptr<EngineSession>> owned;
   std::vector<EngineSession*> engines;
   for (std::size_t e = 0; e < options.engines.size() && !gamesCancelled(); ++e) {
-    owned.push_back(std::make_unique<EngineSession>(static_cast<int>(e), options.engines[e],
-                                                    engineFolders[e], false));
+    owned.push_back(std::make_unique<EngineSession>(
+        static_cast<int>(e), options.engines[e], engineFolders[e], false, options.engineInfo[e]));
     EngineSession& engine = *owned.back();
     if (!engine.ensureRunning() && !gamesCancelled()) {
       std::fprintf(stderr, "velmaro-arena: engine %zu (%s) cannot start: %s\n", e + 1,
