@@ -27,6 +27,7 @@ std::map<std::string, std::string> option = {
     {"--if-mine", "-1,-1"},    // x,y: misbehave only in games where its own stone is there
     {"--moves", ""},           // "x,y x,y ...": the replies to the first requests of each game
     {"--messages", ""},        // "1" (a flag): MESSAGE and DEBUG lines before every move
+    {"--say", ""},             // a MESSAGE line written at every START, before its OK
     {"--delay", "0"},          // ms to wait before every move
     {"--start-delay", "0"},    // ms to wait after starting, before reading anything
     {"--name", "test-brain"},  // the name given in the ABOUT reply
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
       if (line.starts_with("START")) size = std::atoi(line.c_str() + 5);
       cells.assign(size * size, 0);
       requests = 0;
+      if (!option["--say"].empty()) reply("MESSAGE " + option["--say"]);
       reply("OK");
     } else if (line == "BEGIN" || std::sscanf(line.c_str(), "TURN %d,%d", &x, &y) == 2) {
       place(x, y, 2);

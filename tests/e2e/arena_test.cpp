@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -178,7 +179,12 @@ TEST_F(Arena, FullBoardDrawsShownWithTheBrainsMessages) {
   expectLines(out, {"Engine 1: 0 wins, 0 losses, 2 draws in 2 games",
                     "Score of engine 1: 1.0 of 2 (50.0%)", "Elo difference: +0.0 +/- 0.0 (95%)"});
   EXPECT_TRUE(psq(1).ends_with("\n1\n"));
-  EXPECT_NE(readFile(path("games.sgf")).find("RE[0];B[cc];W[cd];B[dd];W[aa];"), std::string::npos);
+  // Engine 1's MESSAGE lines are the comments of its stones; DEBUG is left out.
+  EXPECT_NE(readFile(path("games.sgf"))
+                .find("RE[0];B[cc]C[thinking about move 1];W[cd];B[dd]C[thinking about move 2];"
+                      "W[aa];B[ab]C[thinking about move 3];"),
+            std::string::npos)
+      << readFile(path("games.sgf"));
   EXPECT_EQ(out.count("\n  [engine 1] MESSAGE thinking about move 1\n"), 2);
   EXPECT_EQ(out.count("\n  [engine 1] DEBUG 7,7 looks good\n"), 25);  // 13 + 12 moves
   EXPECT_EQ(out.count("[engine 2] "), 0);
@@ -405,6 +411,79 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
                   "tolerance\\); 4 moves;"))
       << out.text;
   EXPECT_TRUE(psq(1).ends_with("\n4\n"));
+}
+
+// Every MESSAGE line is kept: in the SGF as the comment of the stone it came
+// before (or of the last stone, when it came before a losing reply), and in
+// the --messages file with its game, engine and move, games in match order
+// also when two are played at once.
+TEST_F(Arena, MessagesAreKeptInTheSgfAndTheMessagesFile) {
+  Output out = run(brain("--messages --say 'ready ]\\' --mode error --at 3"),
+                   brain("--say hello --delay 100"),
+                   "--size 5 --games 2 --turn 1000 --concurrency 2 --sgf games.sgf --messages "
+                   "messages.txt");
+  EXPECT_EQ(out.code, 0) << out.text;
+  EXPECT_EQ(readFile(path("games.sgf")),
+            "(;GM[4]FF[4]SZ[5]PB[test-brain]PW[test-brain]RE[W+1]"
+            ";B[aa]C[ready \\]\\\\\nengine 2: hello\nthinking about move 1];W[ab]"
+            ";B[ac]C[thinking about move 2];W[ad]C[engine 1: thinking about move 3])\n"
+            "(;GM[4]FF[4]SZ[5]PB[test-brain]PW[test-brain]RE[B+1]"
+            ";B[aa]C[hello\nengine 1: ready \\]\\\\];W[ab]C[thinking about move 1]"
+            ";B[ac];W[ad]C[thinking about move 2];B[ae]C[engine 1: thinking about move 3])\n");
+  EXPECT_EQ(readFile(path("messages.txt")),
+            "game 1 engine 1 move 1 ready ]\\\n"
+            "game 1 engine 2 move 1 hello\n"
+            "game 1 engine 1 move 1 thinking about move 1\n"
+            "game 1 engine 1 move 3 thinking about move 2\n"
+            "game 1 engine 1 move 5 thinking about move 3\n"
+            "game 2 engine 2 move 1 hello\n"
+            "game 2 engine 1 move 1 ready ]\\\n"
+            "game 2 engine 1 move 2 thinking about move 1\n"
+            "game 2 engine 1 move 4 thinking about move 2\n"
+            "game 2 engine 1 move 6 thinking about move 3\n");
+}
+
+// The real brain's detail lines, asked for with --engine-info, in the
+// records: each decision's iterations up to max_depth and its closing line,
+// whose move is the stone that follows it.
+TEST_F(Arena, RealBrainDetailLinesAreKeptWithTheMoveTheyChose) {
+  Output out =
+      runArgs({"--engine",    VELMARO_BRAIN, "--engine-info", "show_detail 1", "--engine-info",
+               "max_depth 4", "--engine",    brain(""),       "--size",        "9",
+               "--games",     "2",           "--turn",        "2000",          "--psq",
+               "psq",         "--messages",  "messages.txt",  "--sgf",         "games.sgf"});
+  EXPECT_EQ(out.code, 0) << out.text;
+  std::istringstream lines(readFile(path("messages.txt")));
+  const std::regex detail(
+      "game ([12]) engine 1 move (\\d+) (depth ([24]) score (-?\\d+|(win|loss) in \\d+) nodes "
+      "\\d+ nps \\d+ time \\d+ pv( \\d,\\d)+|best (\\d),(\\d) by (opening rule|forced reply|search "
+      "depth [24])|creating player)");
+  int bests = 0, depths = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, detail)) << line;
+    if (m[4].matched) ++depths;
+    if (!m[8].matched) continue;
+    ++bests;
+    // The closing line names the stone played next: its .psq line is 1-based.
+    std::istringstream psqLines(psq(std::stoi(m[1])));
+    std::string stone;
+    for (int i = 0; i <= std::stoi(m[2]); ++i) std::getline(psqLines, stone);
+    EXPECT_EQ(stone.substr(0, 4),
+              std::to_string(std::stoi(m[8]) + 1) + "," + std::to_string(std::stoi(m[9]) + 1) + ",")
+        << line;
+  }
+  // Every stone of the brain has its closing line, and they are in the SGF too.
+  const std::string sgf = readFile(path("games.sgf"));
+  int brainStones = 0;
+  for (int game : {1, 2}) {
+    const std::string record = psq(game);
+    brainStones += (std::count(record.begin(), record.end(), '\n') - 4 + (game == 1 ? 1 : 0)) / 2;
+  }
+  EXPECT_EQ(bests, brainStones);
+  EXPECT_GT(depths, 0);
+  EXPECT_EQ(countOf(sgf, "best "), bests);
+  EXPECT_EQ(countOf(sgf, "C[creating player\nbest "), 1) << sgf;
 }
 
 // Each engine's own INFO lines follow the arena's settings after every

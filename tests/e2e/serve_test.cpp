@@ -320,6 +320,28 @@ TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
   EXPECT_EQ(countOf(log, setUp), 3) << log;
 }
 
+// The brain's MESSAGE lines are the comments of its stones in the page's SGF
+// too; an undo takes back the lines with the stones, so the replayed stone
+// carries its new lines only.
+TEST_F(Serve, UndoTakesBackTheBrainsLinesWithItsStones) {
+  start({"--engine", brain("--messages"), "--size", "9", "--turn", "1000"});
+  awaitStatus("turn");
+  ASSERT_EQ(play(4, 4).status, 200);
+  awaitStatus("turn");
+  ASSERT_EQ(send("/api/undo", "{}").status, 200);
+  Json s = awaitStatus("turn");
+  EXPECT_EQ(s["messages"], Json::array());
+  for (int y = 4; y <= 8; ++y) {
+    ASSERT_EQ(play(4, y).status, 200);
+    s = awaitStatus("thinking", false);
+  }
+  ASSERT_EQ(s["status"], "over");
+  EXPECT_EQ(send("/api/record.sgf").body,
+            "(;GM[4]FF[4]SZ[9]PB[person]PW[test-brain]RE[B+1];B[ee];W[aa]C[thinking about move 1]"
+            ";B[ef];W[ab]C[thinking about move 2];B[eg];W[ac]C[thinking about move 3];B[eh]"
+            ";W[ad]C[thinking about move 4];B[ei])\n");
+}
+
 TEST_F(Serve, RefusedRequestsAnswerWhyAndChangeNothing) {
   // The brain takes 2 s a move: time for three requests on a busy machine.
   start({"--engine", brain("--delay 2000"), "--size", "9", "--turn", "10000"});

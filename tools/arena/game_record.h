@@ -40,6 +40,11 @@ struct RecordedMove {
 struct EngineMessage {
   int engine = 0;
   std::string text;  // a MESSAGE, DEBUG or SUGGEST line, as the engine wrote it
+  // The 1-based number of the stone the line came before: the stones on the
+  // board when it was read, plus one. Lines read while a game is set up
+  // precede stone 1; lines before a reply that lost the game precede a
+  // stone that was never placed.
+  int move = 1;
 };
 
 struct GameRecord {

@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
   plan.engineInfo = options.engineInfo;
   plan.psqFolder = options.psqFolder;
   plan.sgfFile = options.sgfFile;
+  plan.messagesFile = options.messagesFile;
   plan.sprt.enabled = options.sprt;
   plan.sprt.test = options.sprtTest;
   MatchRules& rules = plan.rules;

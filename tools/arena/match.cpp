@@ -116,6 +116,9 @@ bool countGame(const MatchPlan& plan, const GameRecord& game, MatchOutcome& outc
   if (!plan.sgfFile.empty() && !appendSgf(plan.sgfFile, game, error)) {
     std::fprintf(stderr, "velmaro-arena: %s\n", error.c_str());
   }
+  if (!plan.messagesFile.empty() && !appendMessages(plan.messagesFile, game, error)) {
+    std::fprintf(stderr, "velmaro-arena: %s\n", error.c_str());
+  }
   console.line(progressLine(game, plan.totalGames));
   SprtStatus& sprt = outcome.sprt;
   const bool byPairs = !plan.openings.empty();

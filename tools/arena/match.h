@@ -40,9 +40,10 @@ struct MatchPlan {
   // folders[slot][engine]: absolute data folders, one pair per slot.
   std::vector<std::vector<std::string>> folders;
   MatchRules rules;
-  std::string psqFolder;  // empty: no .psq records
-  std::string sgfFile;    // empty: no SGF
-  SprtStatus sprt;        // `enabled` with --sprt
+  std::string psqFolder;     // empty: no .psq records
+  std::string sgfFile;       // empty: no SGF
+  std::string messagesFile;  // empty: the MESSAGE lines go to the SGF only
+  SprtStatus sprt;           // `enabled` with --sprt
 };
 
 enum class MatchEnd { kAllPlayed, kSprt, kInterrupted, kStartFailed };

@@ -118,7 +118,8 @@ std::string usageText() {
          "  --memory BYTES    INFO max_memory sent to the brains (default 0: no limit)\n"
          "  --openings FILE   openings, one per line: dx,dy, dx,dy, ... from the centre\n"
          "  --psq DIR         write one .psq record per game into DIR\n"
-         "  --sgf FILE        append every game to FILE in SGF\n"
+         "  --sgf FILE        append every game to FILE in SGF, MESSAGE lines as comments\n"
+         "  --messages FILE   append the engines' MESSAGE lines to FILE, with game, engine, move\n"
          "  --show            draw the board after every move and print brain messages\n"
          "  --folder DIR      parent folder of the brains' data folders (default: current)\n"
          "  --concurrency N   games played at once, each with its own brains (default 1)\n"
@@ -194,6 +195,8 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
       options.psqFolder = value;
     } else if (name == "--sgf") {
       options.sgfFile = value;
+    } else if (name == "--messages") {
+      options.messagesFile = value;
     } else if (name == "--folder") {
       options.dataFolder = value;
     } else if (name == "--concurrency") {

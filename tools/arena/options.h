@@ -48,7 +48,8 @@ struct ArenaOptions {
   std::string openingsFile;
   std::string psqFolder;
   std::string sgfFile;
-  std::string dataFolder;  // parent of the engines' data folders; empty: current folder
+  std::string messagesFile;  // --messages: the engines' MESSAGE lines; empty: none
+  std::string dataFolder;    // parent of the engines' data folders; empty: current folder
   bool show = false;
   int servePort = -1;                       // --serve: the board page's port (0: any free one)
   std::string listenAddress = "127.0.0.1";  // --listen: where the page is served

@@ -22,8 +22,9 @@ std::string square(int x, int y) {
 }
 
 void collectMessages(EngineSession& session, GameRecord& record) {
+  const int move = static_cast<int>(record.moves.size()) + 1;
   for (std::string& line : session.infoLines) {
-    record.messages.push_back({session.index, std::move(line)});
+    record.messages.push_back({session.index, std::move(line), move});
   }
   session.infoLines.clear();
 }

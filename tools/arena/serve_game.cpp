@@ -269,6 +269,10 @@ PageAnswer LiveGame::undo() {
   // rebuild what depends on the moves; the brain gets START and then the
   // position with BOARD before its next move.
   record.moves.resize(cut - 1);
+  // The brains' lines before the stones taken back go with them: the record
+  // keeps what was said about the game as it now stands.
+  std::erase_if(record.messages,
+                [&](const EngineMessage& m) { return m.move > static_cast<int>(cut - 1); });
   board = GameBoard(rules.size);
   gameTime = GameTime();
   record.slowest[0] = record.slowest[1] = 0;
