@@ -35,8 +35,9 @@ std::map<std::string, std::string> option = {
     {"--pids", ""}};           // file to append its process id to, one line, when it starts
 std::vector<std::pair<int, int>> script;  // --moves
 int size = 0;
-std::vector<int> cells;  // by index x * size + y: 0 empty, 1 own, 2 opponent
-int requests = 0;        // move requests in the current game
+std::vector<int> cells;   // by index x * size + y: 0 empty, 1 own, 2 opponent
+int requests = 0;         // move requests in the current game
+bool showDetail = false;  // INFO show_detail 1: its search in MESSAGE lines, as velmaro writes them
 
 void reply(const std::string& line) {
   std::cout << line << std::endl;
@@ -72,8 +73,20 @@ int first(bool empty) {
   return i;
 }
 
+// The reply to request k (0-based) of the game: the script's, else the
+// first empty square.
+std::pair<int, int> planned(std::size_t k) {
+  const int empty = first(true);
+  return k < script.size() ? script[k] : std::pair{empty / size, empty % size};
+}
+
 void move() {
   ++requests;
+  if (showDetail) {  // before the delay: a manager reads it while the brain "thinks"
+    const auto [px, py] = planned(requests - 1);
+    reply("MESSAGE depth 2 score -25 nodes 100 nps 1000 time 100 pv " + square(px, py) + " " +
+          square(size - 1, size - 1));
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(option["--delay"])));
   if (!option["--messages"].empty()) {
     reply("MESSAGE thinking about move " + std::to_string(requests));
@@ -96,10 +109,9 @@ void move() {
     if (mode == "offboard") return reply(square(size, 0));
     if (mode == "occupied") return reply(square(first(false) / size, first(false) % size));
   }
-  const std::size_t k = requests - 1;
-  const int empty = first(true);
-  const auto [x, y] = k < script.size() ? script[k] : std::pair{empty / size, empty % size};
+  const auto [x, y] = planned(requests - 1);
   place(x, y, 1);
+  if (showDetail) reply("MESSAGE best " + square(x, y) + " by search depth 2");
   reply(square(x, y));
 }
 
@@ -143,6 +155,8 @@ int main(int argc, char** argv) {
       move();
     } else if (line.starts_with("END")) {
       return 0;
+    } else if (line.starts_with("INFO show_detail")) {
+      showDetail = std::atoi(line.c_str() + 16) > 0;
     } else if (!line.starts_with("INFO")) {
       reply("UNKNOWN command");
     }

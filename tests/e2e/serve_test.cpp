@@ -97,6 +97,7 @@ const Refusal kRefusals[] = {
     {kThinking, "/api/move", "{\"x\":3,\"y\":3}", 409, "not your turn: the brain is thinking"},
     {kThinking, "/api/undo", "{}", 409, "wait: the brain is busy\""},  // all of it
     {kThinking, "/api/new", "{}", 409, "wait: the brain is busy; start a new game after its move"},
+    {kThinking, "/api/hint", "{}", 409, "not your turn: the brain is thinking"},
     {kTurn, "/api/move", "{\"x\":1,\"y\":1}", 415, "application/json", "text/plain"},
     {kTurn, "/api/move", "{\"x\":1,", 400, "malformed JSON: parse error at line 1, column 8"},
     {kTurn, "/api/move", "[1,2]", 400, "the body must be one object"},
@@ -107,15 +108,38 @@ const Refusal kRefusals[] = {
     {kTurn, "/api/move", "{\"x\":99999999999999999999,\"y\":1}", 400, "whole numbers x and y"},
     {kTurn, "/api/move", "{\"x\":0,\"y\":0}", 409, "(0,0) is taken"},
     {kTurn, "/api/new", "{\"colour\":\"red\"}", 400, "colour must be"},
+    {kTurn, "/api/new", "{\"size\":4}", 400, "size must be a whole number from 5 to 26"},
+    {kTurn, "/api/new", "{\"size\":27}", 400, "size must be a whole number from 5 to 26"},
+    {kTurn, "/api/new", "{\"size\":\"15\"}", 400, "size must be a whole number"},
+    {kTurn, "/api/new", "{\"turnMs\":99}", 400, "turnMs must be a whole number of milliseconds"},
+    {kTurn, "/api/new", "{\"turnMs\":600001}", 400, "from 100 to 600000"},
+    {kTurn, "/api/new", "{\"help\":1}", 400, "help must be true or false"},
+    {kTurn, "/api/new", "{\"moves\":{}}", 400, "moves must be a list of squares [x,y]"},
+    {kTurn, "/api/new", "{\"moves\":[[1,1],[2]]}", 400, "move 2 is not a square [x,y]"},
+    {kTurn, "/api/new", "{\"moves\":[[1,1.5]]}", 400, "move 1 is not a square [x,y]"},
+    {kTurn, "/api/new", "{\"moves\":[[1,1],[9,1]]}", 400, "move 2 (9,1) is off the board"},
+    {kTurn, "/api/new", "{\"size\":5,\"moves\":[[5,1]]}", 400, "move 1 (5,1) is off the board"},
+    {kTurn, "/api/new", "{\"moves\":[[1,1],[2,2],[1,1]]}", 400,
+     "move 3 (1,1) is on a taken square"},
+    {kTurn, "/api/new", "{\"moves\":[[0,0],[0,1],[1,0],[1,1],[2,0],[2,1],[3,0],[3,1],[4,0],[4,1]]}",
+     400, "move 9 (4,0) makes five in a row: play on from before it"},
+    {kTurn, "/api/new",
+     "{\"size\":5,\"moves\":[[0,0],[0,1],[0,2],[0,3],[0,4],[1,0],[1,1],[1,2],[1,3],[1,4],[2,0],"
+     "[2,1],[2,2],[2,3],[2,4],[3,0],[3,1],[3,2],[3,3],[3,4],[4,0],[4,1],[4,2],[4,3],[4,4]]}",
+     400, "the moves fill the board"},
     {kTurn, "/api/move", std::string(5000, ' '), 413, "larger than 4096 bytes"},
     {kTurn, "/api/nothing", "", 404, "no such page"},
     {kTurn, "/api/move", "", 405, "use POST for /api/move"},
     {kTurn, "/api/state", "{}", 405, "use GET for /api/state"},
     {kTurn, "/api/record.sgf", "", 409, "not over yet"},
     {kOver, "/api/move", "{\"x\":0,\"y\":8}", 409, "the game is over: start a new game, or undo"},
+    {kOver, "/api/resign", "{}", 409, "the game is over: start a new game, or undo"},
+    {kOver, "/api/hint", "{}", 409, "the game is over: start a new game, or undo"},
     {kWatching, "/api/move", "{\"x\":4,\"y\":4}", 409,
      "two brains are playing: this page only watches"},
     {kWatching, "/api/undo", "{}", 409, "undo is for games against the brain"},
+    {kWatching, "/api/resign", "{}", 409, "two brains are playing: this page only watches"},
+    {kWatching, "/api/hint", "{}", 409, "hints are for games against the brain"},
 };
 
 class Serve : public ::testing::Test {
@@ -252,7 +276,8 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   const std::string script = "--name alpha --moves '4,4 5,4 6,4 7,4 8,4'";
   start({"--engine", brain(script, "served.log"), "--size", "9", "--turn", "1000"});
   awaitStatus("turn");
-  ASSERT_EQ(send("/api/new", "{\"colour\":\"white\"}").status, 200);
+  // Without help: a match asks for no search lines either.
+  ASSERT_EQ(send("/api/new", "{\"colour\":\"white\",\"help\":false}").status, 200);
   for (int x = 4; x < 8; ++x) {
     awaitStatus("turn");
     ASSERT_EQ(play(x, 5).status, 200);
@@ -280,8 +305,11 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   // at start, the person black); the match ended with END.
   const std::string served = readFile(path("served.log"));
   const std::string matched = readFile(path("matched.log"));
+  // The page tells the brain whether to say its search; a match does not.
   const std::size_t from = served.find("START 9", served.find("START 9") + 1);
-  EXPECT_EQ(served.substr(from) + "END\r\n", matched.substr(matched.find("START 9")));
+  EXPECT_EQ(
+      std::regex_replace(served.substr(from), std::regex("INFO show_detail 0\r\n"), "") + "END\r\n",
+      matched.substr(matched.find("START 9")));
 
   // Undo: the brain gets START and the position as BOARD; its script begins
   // again with 4,4, a taken square, which loses as in matches.
@@ -325,6 +353,9 @@ TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
 // carries its new lines only.
 TEST_F(Serve, UndoTakesBackTheBrainsLinesWithItsStones) {
   start({"--engine", brain("--messages"), "--size", "9", "--turn", "1000"});
+  awaitStatus("turn");
+  // Without help the brain writes none of its search: its own lines only.
+  ASSERT_EQ(send("/api/new", "{\"help\":false}").status, 200);
   awaitStatus("turn");
   ASSERT_EQ(play(4, 4).status, 200);
   awaitStatus("turn");
@@ -392,6 +423,160 @@ TEST_F(Serve, TwoBrainsPlayWhileThePageWatches) {
   EXPECT_EQ(s["winner"], 1);
   EXPECT_NE(send("/api/record.sgf").body.find("PB[other\xFF]PW[test-brain]RE[B+1]"),
             std::string::npos);
+}
+
+// A new game takes the form's settings, keeps those it leaves out, and may
+// begin from stones (a loaded record), which undo does not take back.
+TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
+  start({"--engine", brain("", "new.log"), "--size", "9", "--turn", "1000"});
+  awaitStatus("turn");
+  // 20x20, 700 ms a move, the person white, no help, from two stones: the
+  // brain, black, gets the position with BOARD.
+  ASSERT_EQ(send("/api/new",
+                 "{\"size\":20,\"turnMs\":700,\"colour\":\"white\",\"help\":false,"
+                 "\"moves\":[[10,10],[11,11]]}")
+                .status,
+            200);
+  Json s = awaitStatus("turn");
+  EXPECT_EQ(s["size"], 20);
+  EXPECT_EQ(s["turnMs"], 700);
+  EXPECT_EQ(s["help"], false);
+  EXPECT_EQ(s["black"], 0);
+  EXPECT_EQ(s["openingStones"], 2);
+  EXPECT_EQ(s["moves"], Json::parse(std::string("[[10,10,0],[11,11,0],[0,0,") +
+                                    s["moves"][2][2].dump() + "]]"));
+  EXPECT_EQ(s["canUndo"], false);
+  EXPECT_TRUE(s["analysis"].is_null());
+  std::string log = readFile(path("new.log"));
+  const std::string game = log.substr(log.rfind("START 20\r\n"));
+  EXPECT_NE(game.find("INFO timeout_turn 700\r\n"), std::string::npos) << game;
+  EXPECT_NE(game.find("INFO show_detail 0\r\nINFO time_left 1000000000\r\nBOARD\r\n10,10,1\r\n"
+                      "11,11,2\r\nDONE\r\n"),
+            std::string::npos)
+      << game;
+
+  // Without help there are no hints.
+  HttpReply r = send("/api/hint", "{}");
+  EXPECT_EQ(r.status, 409);
+  EXPECT_NE(r.body.find("help is off in this game"), std::string::npos) << r.body;
+  // The person's stone and the answer can be taken back, the stones the
+  // game began from cannot.
+  ASSERT_EQ(play(19, 19).status, 200);
+  EXPECT_EQ(awaitState([](const Json& x) { return x["moves"].size() == 5; })["canUndo"], true);
+  ASSERT_EQ(send("/api/undo", "{}").status, 200);
+  s = awaitStatus("turn");
+  EXPECT_EQ(s["moves"].size(), 3u);
+  EXPECT_EQ(s["canUndo"], false);
+  r = send("/api/undo", "{}");
+  EXPECT_EQ(r.status, 409);
+  EXPECT_NE(r.body.find("since the position the game began from"), std::string::npos) << r.body;
+
+  // A new game that says nothing keeps the settings; the stones are gone.
+  ASSERT_EQ(send("/api/new", "{}").status, 200);
+  s = awaitState([](const Json& x) { return x["game"] == 3 && x["status"] == "turn"; });
+  EXPECT_EQ(s["size"], 20);
+  EXPECT_EQ(s["turnMs"], 700);
+  EXPECT_EQ(s["help"], false);
+  EXPECT_EQ(s["black"], 0);
+  EXPECT_EQ(s["moves"].size(), 1u);  // the brain's first stone
+  EXPECT_EQ(s["openingStones"], 0);
+}
+
+// With help, the brain's search reaches the page while it thinks; a hint is
+// the hint brain's move for the person, and the playing brain never hears of it.
+TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
+  start({"--engine", brain("--delay 1500 --pids '" + path("pids") + "'", "hint.log"), "--size", "9",
+         "--turn", "10000"});
+  awaitStatus("turn");
+  const auto searching = [](bool hint) {
+    return [hint](const Json& x) {
+      return x["status"] == (hint ? "hint" : "thinking") && x["analysis"].is_object() &&
+             x["analysis"]["hint"] == hint && x["analysis"]["depth"] == 2;
+    };
+  };
+  // A hint on the empty board: the hint brain begins the game for the person.
+  ASSERT_EQ(send("/api/hint", "{}").status, 200);
+  Json a = awaitState(searching(true))["analysis"];
+  EXPECT_EQ(a["player"], 1);
+  EXPECT_EQ(a["hint"], true);
+  EXPECT_EQ(a["active"], true);
+  EXPECT_EQ(a["stones"], 0);
+  EXPECT_EQ(a["score"], -25);
+  EXPECT_EQ(a["pv"], Json::parse("[[0,0],[8,8]]"));
+  for (const char* where : {"/api/hint", "/api/move", "/api/undo"}) {
+    const HttpReply r = send(where, "{\"x\":4,\"y\":4}");
+    EXPECT_EQ(r.status, 409) << where;
+    EXPECT_NE(r.body.find("wait: the hint is on its way"), std::string::npos) << r.body;
+  }
+  Json s = awaitStatus("turn");
+  EXPECT_EQ(s["hint"], Json::parse("{\"stones\":0,\"square\":[0,0]}"));
+  EXPECT_EQ(s["analysis"]["best"], Json::parse("[0,0]"));
+  EXPECT_EQ(s["analysis"]["by"], "search depth 2");
+  EXPECT_EQ(s["analysis"]["active"], false);
+  EXPECT_EQ(parse(send("/api/hint", "{}").body)["status"], "turn");  // it is there already
+
+  // The brain's own search, live.
+  ASSERT_EQ(play(4, 4).status, 200);
+  a = awaitState(searching(false))["analysis"];
+  EXPECT_EQ(a["player"], 0);
+  EXPECT_EQ(a["hint"], false);
+  EXPECT_EQ(a["stones"], 1);
+  EXPECT_TRUE(awaitStatus("turn")["hint"].is_null());
+
+  // The second hint: the position with the person's stones as the hint
+  // brain's own. The playing brain then gets the person's stone with TURN.
+  ASSERT_EQ(send("/api/hint", "{}").status, 200);
+  s = awaitState([](const Json& x) { return x["status"] == "turn" && x["hint"].is_object(); });
+  EXPECT_EQ(s["hint"], Json::parse("{\"stones\":2,\"square\":[0,1]}"));
+  ASSERT_EQ(play(0, 1).status, 200);
+  awaitStatus("turn");
+  const std::string log = readFile(path("hint.log"));
+  EXPECT_NE(log.find("INFO show_detail 1\r\nINFO time_left 1000000000\r\nBOARD\r\n4,4,1\r\n"
+                     "0,0,2\r\nDONE\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(log.ends_with("\r\nTURN 0,1\r\n")) << log;
+
+  // Both brains end with the server.
+  ::kill(arena.processId(), SIGTERM);
+  int code = -1;
+  ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, code));
+  EXPECT_EQ(code, 0);
+  std::istringstream pids(readFile(path("pids")));
+  int count = 0;
+  for (int pid = 0; pids >> pid; ++count) {
+    EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH) << pid;
+  }
+  EXPECT_EQ(count, 2);
+}
+
+// The person may resign at any moment; a brain's answer that comes after it
+// is dropped, and a new game need not wait for it.
+TEST_F(Serve, ResignationEndsTheGameAtOnce) {
+  start({"--engine", brain("--delay 2000"), "--size", "9", "--turn", "10000"});
+  awaitStatus("turn");
+  ASSERT_EQ(play(4, 4).status, 200);
+  // The brain has begun: its search is under way.
+  awaitState(
+      [](const Json& x) { return x["analysis"].is_object() && x["analysis"]["active"] == true; });
+  Json s = parse(send("/api/resign", "{}").body);
+  EXPECT_EQ(s["status"], "over");
+  EXPECT_EQ(s["winner"], 0);
+  EXPECT_EQ(s["reason"], "resigned");
+  EXPECT_EQ(s["detail"], "engine 2 resigned");
+  EXPECT_EQ(s["endCode"], 9);
+  EXPECT_EQ(s["moves"].size(), 1u);
+  const HttpReply busy = send("/api/undo", "{}");
+  EXPECT_EQ(busy.status, 409);
+  EXPECT_NE(busy.body.find("wait: the brain is busy"), std::string::npos);
+  ASSERT_EQ(send("/api/new", "{\"colour\":\"white\"}").status, 200);
+  s = awaitState([](const Json& x) { return x["game"] == 2 && x["status"] == "turn"; });
+  EXPECT_EQ(s["moves"], Json::parse("[[0,0," + s["moves"][0][2].dump() + "]]"));  // BEGIN's stone
+
+  // At the person's turn; the record says so with end code 9.
+  ASSERT_EQ(send("/api/resign", "{}").status, 200);
+  EXPECT_EQ(withoutTimes(send("/api/record.psq").body),
+            "Piskvorky 9x9, 11:11, 0\n1,1,#\ntest-brain\nperson\n9\n");
 }
 
 // DNS rebinding (a foreign Host), another site's page (a foreign Origin or

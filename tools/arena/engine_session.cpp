@@ -106,6 +106,7 @@ EngineReply EngineSession::awaitReply(int waitMs, long long since) {
     if (isInfoLine(line)) {
       if (trimmed(line).empty()) continue;
       infoLines.push_back(line);
+      if (onInfoLine) onInfoLine(line);
       if (show) std::printf("  [engine %d] %s\n", index + 1, line.c_str());
       continue;
     }

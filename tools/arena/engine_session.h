@@ -13,6 +13,7 @@
 // different settings.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,8 @@ class EngineSession {
                           int waitMs);
   // The brain's move was accepted: it now knows every stone of the game.
   void moveAccepted(int stones) { known = stones; }
+  // One more INFO line, e.g. "show_detail 1", after prepareGame().
+  bool sendInfo(const std::string& nameAndValue) { return send("INFO " + nameAndValue); }
   // Kills the brain; it is started again before its next game.
   void abandon();
   // After a kClosed reply: how the process ended, e.g. "exit code 1".
@@ -93,6 +96,9 @@ class EngineSession {
   std::string dataFolder;
   std::string name;  // from ABOUT, else the command
   std::vector<std::string> infoLines;
+  // Called with each informational line as it arrives, while the brain
+  // thinks (the board page shows its analysis live); may be empty.
+  std::function<void(const std::string&)> onInfoLine;
 
  private:
   bool send(const std::string& line);

@@ -22,6 +22,7 @@ enum class EndReason {
   kErrorReply = 6,   // the engine answered a request with ERROR
   kNotAMove = 7,     // the engine answered with a line that is not a move
   kSetupFailed = 8,  // START was not answered with OK
+  kResigned = 9,     // the person at the board page resigned
 };
 
 inline int endCode(EndReason reason) {

@@ -54,7 +54,8 @@ const PageFile kPageFiles[] = {
 
 const std::string_view kGetPaths[] = {"/api/state", "/api/events", "/api/record.psq",
                                       "/api/record.sgf"};
-const std::string_view kPostPaths[] = {"/api/new", "/api/move", "/api/undo"};
+const std::string_view kPostPaths[] = {"/api/new", "/api/move", "/api/undo", "/api/resign",
+                                       "/api/hint"};
 
 HttpResponse jsonAnswer(int status, std::string body) {
   HttpResponse r;
@@ -96,7 +97,7 @@ class BoardSite {
     if (!get && !post) {
       return refusal(kNotFound,
                      "no such page: the API is /api/state, /api/events, /api/new, "
-                     "/api/move, /api/undo");
+                     "/api/move, /api/undo, /api/resign, /api/hint");
     }
     if (request.method != (get ? "GET" : "POST")) {
       HttpResponse r = refusal(
@@ -155,9 +156,12 @@ class BoardSite {
     Json body;
     std::string error;
     if (!parseRequestBody(request.body, body, error)) return refusal(kBadRequest, error);
-    const PageAnswer a = request.path == "/api/new"    ? game.newGame(body)
-                         : request.path == "/api/move" ? game.move(body)
-                                                       : game.undo();
+    const std::string_view path = request.path;
+    const PageAnswer a = path == "/api/new"      ? game.newGame(body)
+                         : path == "/api/move"   ? game.move(body)
+                         : path == "/api/undo"   ? game.undo()
+                         : path == "/api/resign" ? game.resign()
+                                                 : game.hint();
     return jsonAnswer(a.status, a.body);
   }
 
@@ -220,7 +224,8 @@ int serveBoardPage(const ArenaOptions& options, const std::string engineFolders[
   rules.matchMs = options.matchMs;
   rules.toleranceMs = options.toleranceMs;
   rules.maxMemory = options.maxMemory;
-  LiveGame game(engines, rules);
+  // The hint brain plays the person's side, in the person's data folder.
+  LiveGame game(engines, rules, engineFolders[kPersonSeat], options.engineInfo[0]);
   game.setListener([&server] { server.wake(); });
   RequestGuard guard(options.listenAddress, server.port());
   BoardSite site(game, guard, server.port());

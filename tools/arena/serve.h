@@ -1,15 +1,18 @@
 // velmaro-arena --serve: the board page. An HTTP server (HttpServer) on the
 // address of --listen, by default this machine only, that serves the page
-// (index.html, its script and style sheet, and the shared worker that holds
-// one event stream for all of a browser's tabs), all embedded into the
-// binary at build time, and a small JSON API over one LiveGame:
+// (index.html, its scripts and style sheet, and the shared worker that
+// holds one event stream for all of a browser's tabs), all embedded into
+// the binary at build time, and a small JSON API over one LiveGame:
 //
 //   GET  /api/state        the state
 //   GET  /api/events       the state now and after every change, as
 //                          server-sent events (one `data:` line each)
-//   POST /api/new   {"colour":"black"|"white"}   a new game
+//   POST /api/new   {"colour":"black"|"white", "size":15, "turnMs":2000,
+//                    "help":true, "moves":[[7,7],[8,8]]}   a new game
 //   POST /api/move  {"x":7,"y":7}                the person's stone
 //   POST /api/undo  {}     takes back the person's last stone and the reply
+//   POST /api/resign {}    the person gives the game up
+//   POST /api/hint  {}     asks for the person's best move, not played
 //   GET  /api/record.psq, /api/record.sgf   the finished game's record
 //
 // Only this server's own page may use it: a Host that does not name the
