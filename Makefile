@@ -25,7 +25,8 @@ serve: all
 	./$(BUILD)/velmaro-arena --serve $(PORT) --engine "'$(CURDIR)/$(BUILD)/pbrain-velmaro'" \
 	  --size 15 --turn $(TURN) --folder $(BUILD)/serve
 
-# The README's picture of the board page, taken by the browser test.
+# The README's pictures of the board page (docs/board-page.png, and
+# docs/board-page-phone.png on a phone), taken by the browser test.
 screenshot: all
 	/usr/bin/python3 tests/browser/page_test.py $(BUILD)/velmaro-arena $(BUILD)/pbrain-velmaro \
 	  $(BUILD)/tests/velmaro-test-brain --screenshot docs/board-page.png

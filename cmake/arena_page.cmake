@@ -8,7 +8,9 @@ target_link_libraries(velmaro-arena PRIVATE nlohmann_json::nlohmann_json)
 set(ARENA_PAGE_DIR ${CMAKE_SOURCE_DIR}/tools/arena/web)
 set(ARENA_PAGE_FILES
     kBoardPage=${ARENA_PAGE_DIR}/index.html
+    kPageScript=${ARENA_PAGE_DIR}/page.js
     kBoardScript=${ARENA_PAGE_DIR}/board.js
+    kNotationScript=${ARENA_PAGE_DIR}/notation.js
     kBoardStyle=${ARENA_PAGE_DIR}/board.css
     kEventsWorker=${ARENA_PAGE_DIR}/events-worker.js)
 set(ARENA_PAGE_SOURCES ${ARENA_PAGE_FILES})

@@ -630,7 +630,8 @@ TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
     }
   }
   EXPECT_EQ(send("/api/state").body, before);
-  for (const std::string where : {"/", "/board.js", "/board.css", "/events-worker.js"}) {
+  for (const std::string where :
+       {"/", "/page.js", "/board.js", "/notation.js", "/board.css", "/events-worker.js"}) {
     EXPECT_EQ(send(where).status, 200) << where;
   }
   EXPECT_EQ(send("/api/move", "{\"x\":4,\"y\":4}", kJson,

@@ -47,7 +47,9 @@ struct PageFile {
 };
 const PageFile kPageFiles[] = {
     {"/", kBoardPage, "text/html; charset=utf-8"},
+    {"/page.js", kPageScript, "text/javascript; charset=utf-8"},
     {"/board.js", kBoardScript, "text/javascript; charset=utf-8"},
+    {"/notation.js", kNotationScript, "text/javascript; charset=utf-8"},
     {"/board.css", kBoardStyle, "text/css; charset=utf-8"},
     {"/events-worker.js", kEventsWorker, "text/javascript; charset=utf-8"},
 };

@@ -66,6 +66,7 @@ def ten_tabs(build, folder):
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
         from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.action_chains import ActionChains
         from selenium.webdriver.support.ui import WebDriverWait
     except ImportError:
         print("1. skipped: python3-selenium is not installed")
@@ -90,7 +91,11 @@ def ten_tabs(build, folder):
             driver.switch_to.window(first)
             WebDriverWait(driver, 30).until(
                 lambda _: driver.find_element(By.ID, "status").text.startswith("Your turn"))
-            driver.find_elements(By.CSS_SELECTOR, f'[data-x="{2 * move}"][data-y="14"]')[0].click()
+            # The square's centre on the board's pointer layer (the 15x15 wood).
+            layer = driver.find_element(By.ID, "layer")
+            w, h = layer.rect["width"], layer.rect["height"]
+            ActionChains(driver).move_to_element_with_offset(
+                layer, round((2 * move + 0.5) * w / 15 - w / 2), round(14.5 * h / 15 - h / 2)).click().perform()
             for tab in tabs:
                 driver.switch_to.window(tab)
                 WebDriverWait(driver, 30).until(lambda _: stones() >= 2 * move + 2)

@@ -1,17 +1,17 @@
-// The board page's script. All rules live in the server: the page sends
-// every click and shows the server's state, or its reason for refusing a
-// request. News comes as server-sent events from /api/events, through one
-// shared worker for all of the browser's tabs on the page (events-worker.js):
-// a browser opens at most six connections to one server, and a stream per
-// tab would leave the seventh tab, and every click after it, waiting. Where
-// shared workers are missing, the tab opens a stream of its own.
+// The board as SVG, and the one pointer layer over it. The wood holds the
+// lines and the stones; the labels (letters below, numbers to the left) lie
+// outside it, where no stone ever covers them. A pointer anywhere on the
+// layer stands for the nearest crossing, whatever is drawn there (a stone,
+// a number, a mark): so a tap on a stone means that stone's square, never a
+// neighbouring one that a browser's touch adjustment would pick among many
+// small targets.
 "use strict";
-const CELL = 36, MARGIN = 34, EDGE = 22, SVGNS = "http://www.w3.org/2000/svg";
-const $ = (id) => document.getElementById(id);
-let state = null;       // the newest state shown
-let receivedAt = 0;     // performance.now() when it arrived
-// For measuring: how long after the server's change each state was shown.
-window.velmaroTimings = [];
+import { columnName, rowName, starPoints } from "./notation.js";
+
+const SVGNS = "http://www.w3.org/2000/svg";
+export const CELL = 36;       // a square, in the drawing's units
+const LABELS = 26;            // the strips for the labels
+const STONE = CELL * 0.46;    // a stone's radius
 
 function el(name, attrs, text) {
   const e = document.createElementNS(SVGNS, name);
@@ -19,138 +19,81 @@ function el(name, attrs, text) {
   if (text !== undefined) e.textContent = text;
   return e;
 }
-const at = (i) => MARGIN + i * CELL;
-const playerName = (s, p) => (s.players[p].brain ? s.players[p].name : "you");
-const colourOf = (s, p) => (s.black === p ? "black" : "white");
-const playerOf = (s, i) => (i % 2 === 0 ? s.black : 1 - s.black);  // who played stone i
+const cx = (x) => LABELS + CELL / 2 + x * CELL;
+const cy = (y) => CELL / 2 + y * CELL;
 
-function drawBoard(s) {
-  const svg = $("board"), n = s.size, side = MARGIN + (n - 1) * CELL + EDGE;
-  svg.setAttribute("viewBox", `0 0 ${side} ${side}`);
-  svg.replaceChildren();
-  for (let i = 0; i < n; i++) {
-    svg.append(el("line", { class: "grid", x1: at(0), y1: at(i), x2: at(n - 1), y2: at(i) }));
-    svg.append(el("line", { class: "grid", x1: at(i), y1: at(0), x2: at(i), y2: at(n - 1) }));
-    svg.append(el("text", { class: "coord", x: at(i), y: MARGIN / 2 - 4 }, i));
-    svg.append(el("text", { class: "coord", x: MARGIN / 2 - 4, y: at(i) }, i));
+export class BoardView {
+  // `onPointer(square, event)` for a pointer released on the board, with
+  // the nearest square [x, y]; `onHover(square|null)` as a mouse moves.
+  constructor(svg, onPointer, onHover) {
+    this.svg = svg;
+    this.size = 0;
+    svg.addEventListener("pointerup", (e) => {
+      if (e.pointerType === "mouse" && e.button !== 0) return;
+      const square = this.squareAt(e);
+      if (square) onPointer(square, e);
+    });
+    svg.addEventListener("pointermove", (e) => { if (e.pointerType === "mouse") onHover(this.squareAt(e)); });
+    svg.addEventListener("pointerleave", () => onHover(null));
   }
-  const taken = new Set();
-  s.moves.forEach(([x, y], i) => {
-    taken.add(x + "," + y);
-    svg.append(el("circle", { class: "stone " + (i % 2 ? "white" : "black"), "data-x": x, "data-y": y,
-                              cx: at(x), cy: at(y), r: CELL * 0.45 }));
-  });
-  for (let y = 0; y < n; y++)
-    for (let x = 0; x < n; x++)
-      if (!taken.has(x + "," + y))
-        svg.append(el("rect", { class: "spot", "data-x": x, "data-y": y, x: at(x) - CELL / 2,
-                                y: at(y) - CELL / 2, width: CELL, height: CELL }));
-  if (s.moves.length) {
-    const [x, y] = s.moves[s.moves.length - 1];
-    svg.append(el("circle", { class: "last", id: "lastMark", cx: at(x), cy: at(y), r: 5 }));
-  }
-  for (const [x, y] of s.five)
-    svg.append(el("circle", { class: "five", cx: at(x), cy: at(y), r: CELL * 0.47 }));
-}
 
-function statusText(s) {
-  if (s.status === "over") {
-    const how = s.detail;
-    if (s.winner < 0) return "Draw: " + how;
-    const who = s.watching ? `${s.players[s.winner].name} (${colourOf(s, s.winner)}) wins`
-                           : (s.players[s.winner].brain ? `${s.players[s.winner].name} wins` : "You win");
-    return `${who}: ${how}`;
+  // The nearest square to a pointer, or null off the wood.
+  squareAt(event) {
+    const matrix = this.svg.getScreenCTM();
+    if (!matrix || !this.size) return null;
+    const p = new DOMPoint(event.clientX, event.clientY).matrixTransform(matrix.inverse());
+    const x = Math.round((p.x - cx(0)) / CELL), y = Math.round((p.y - cy(0)) / CELL);
+    return x >= 0 && y >= 0 && x < this.size && y < this.size ? [x, y] : null;
   }
-  if (s.status === "starting") return "Starting the game...";
-  const p = s.toMove;
-  if (s.status === "thinking") {
-    const ms = s.thinkingMs + (performance.now() - receivedAt);
-    return `${s.players[p].name} (${colourOf(s, p)}) is thinking... ${(ms / 1000).toFixed(1)} s`;
+
+  // Screen pixels per square now: below about 30 a finger cannot be sure
+  // of its square.
+  pixelsPerSquare() {
+    const width = this.svg.getBoundingClientRect().width;
+    return this.size ? (width * CELL) / (LABELS + this.size * CELL) : 0;
   }
-  return `Your turn (${colourOf(s, p)})`;
-}
 
-function show(s) {
-  if (state && s.version <= state.version && s.changedAt <= state.changedAt) return;
-  const brainMoved = !!state && s.moves.length > 0 && s.moves.length !== state.moves.length &&
-                     s.players[playerOf(s, s.moves.length - 1)].brain;
-  state = s;
-  receivedAt = performance.now();
-  drawBoard(s);
-  $("status").textContent = statusText(s);
-  $("colourLabel").hidden = s.watching;
-  $("undo").hidden = s.watching;
-  for (const id of ["psq", "sgf"]) $(id).className = s.over ? "" : "off";
-  const list = $("moves");
-  list.replaceChildren();
-  s.moves.forEach(([x, y, ms], i) => {
-    const p = playerOf(s, i);
-    const li = document.createElement("li");
-    li.textContent = `${i % 2 ? "O" : "X"} ${x},${y}  ${playerName(s, p)}  ${ms} ms`;
-    list.append(li);
-  });
-  list.scrollTop = list.scrollHeight;
-  const log = $("log");
-  log.textContent = s.messages.map(([p, text]) => `[${s.players[p].name}] ${text}`).join("\n");
-  log.scrollTop = log.scrollHeight;
-  // The lag to the frame that shows the state; a hidden tab draws no frames,
-  // so there it is the lag to the state's arrival.
-  const version = s.version, changedAt = s.changedAt, moves = s.moves.length;
-  const note = () =>
-    window.velmaroTimings.push({ version, moves, brainMove: brainMoved, lagMs: Date.now() - changedAt });
-  if (document.hidden) note(); else requestAnimationFrame(note);
-}
-
-async function send(path, body) {
-  try {
-    const r = await fetch(path, { method: "POST", headers: { "Content-Type": "application/json" },
-                                  body: JSON.stringify(body) });
-    const answer = await r.json();
-    if (!r.ok) {
-      $("notice").textContent = "Refused: " + answer.error;
-      return;
+  // view: {size, stones: [[x, y]] in order (black first), numbers (bool),
+  // five: [[x, y]], ghosts: [{x, y, colour, n}], hint: [x, y] | null,
+  // preview: {x, y, colour} | null, hover: same | null}
+  draw(view) {
+    const n = view.size, svg = this.svg, wood = n * CELL;
+    this.size = n;
+    svg.setAttribute("viewBox", `0 0 ${LABELS + wood} ${wood + LABELS}`);
+    const parts = [el("rect", { class: "wood", x: LABELS, y: 0, width: wood, height: wood })];
+    for (let i = 0; i < n; i++) {
+      parts.push(el("line", { class: "grid", x1: cx(0), y1: cy(i), x2: cx(n - 1), y2: cy(i) }));
+      parts.push(el("line", { class: "grid", x1: cx(i), y1: cy(0), x2: cx(i), y2: cy(n - 1) }));
+      parts.push(el("text", { class: "coord col", x: cx(i), y: wood + LABELS / 2 }, columnName(i)));
+      parts.push(el("text", { class: "coord row", x: LABELS / 2, y: cy(i) }, rowName(i, n)));
     }
-    $("notice").textContent = "";
-    show(answer);
-  } catch (e) {
-    $("notice").textContent = "The server does not answer: " + e;
-  }
-}
-
-$("board").addEventListener("click", (event) => {
-  const target = event.target.closest("[data-x]");
-  if (target) send("/api/move", { x: +target.dataset.x, y: +target.dataset.y });
-});
-$("newGame").addEventListener("click", () => send("/api/new", { colour: $("colour").value }));
-$("undo").addEventListener("click", () => send("/api/undo", {}));
-setInterval(() => { if (state && state.status === "thinking") $("status").textContent = statusText(state); }, 100);
-
-// A message from the stream: {state: "<the state as JSON>"} or {offline: true}.
-function news(message) {
-  if (message.offline) {
-    state = null;  // whatever comes after the break is shown
-    $("status").textContent = "The server does not answer; retrying...";
-  } else {
-    show(JSON.parse(message.state));
-  }
-}
-
-(function listen() {
-  if (window.SharedWorker) {
-    try {
-      const worker = new SharedWorker("/events-worker.js", { name: "velmaro-events" });
-      worker.port.onmessage = (event) => news(event.data);
-      worker.port.start();
-      addEventListener("pagehide", () => worker.port.postMessage("bye"));
-      addEventListener("pageshow", (event) => {
-        if (event.persisted) worker.port.postMessage("hello");
-      });
-      return;
-    } catch (e) {
-      // No worker after all: a stream of this tab's own, below.
+    for (const [x, y] of starPoints(n)) parts.push(el("circle", { class: "star", cx: cx(x), cy: cy(y), r: 3.5 }));
+    view.stones.forEach(([x, y], i) => {
+      const colour = i % 2 ? "white" : "black";
+      parts.push(el("circle", { class: "stone " + colour, "data-x": x, "data-y": y, cx: cx(x), cy: cy(y), r: STONE }));
+      if (view.numbers) parts.push(el("text", { class: "num on-" + colour, x: cx(x), y: cy(y) }, i + 1));
+    });
+    if (view.stones.length) {
+      const [x, y] = view.stones[view.stones.length - 1];
+      parts.push(view.numbers ? el("circle", { class: "last ring", id: "lastMark", cx: cx(x), cy: cy(y), r: STONE + 2 })
+                              : el("circle", { class: "last", id: "lastMark", cx: cx(x), cy: cy(y), r: 5 }));
     }
+    for (const [x, y] of view.five) parts.push(el("circle", { class: "five", cx: cx(x), cy: cy(y), r: CELL * 0.48 }));
+    for (const g of view.ghosts) {
+      parts.push(el("circle", { class: "ghost " + g.colour, "data-x": g.x, "data-y": g.y, cx: cx(g.x), cy: cy(g.y), r: STONE }));
+      parts.push(el("text", { class: "num on-" + g.colour, x: cx(g.x), y: cy(g.y) }, g.n));
+    }
+    if (view.hint) {
+      const [x, y] = view.hint;
+      parts.push(el("circle", { class: "hint", id: "hintMark", "data-x": x, "data-y": y, cx: cx(x), cy: cy(y), r: STONE }));
+    }
+    for (const p of [view.hover, view.preview]) {
+      if (p) parts.push(el("circle", { class: (p === view.preview ? "preview " : "hover ") + p.colour,
+                                       id: p === view.preview ? "preview" : "hover",
+                                       "data-x": p.x, "data-y": p.y, cx: cx(p.x), cy: cy(p.y), r: STONE }));
+    }
+    // The pointer layer, over everything: the wood and half a square around.
+    parts.push(el("rect", { class: "layer", id: "layer", x: LABELS, y: 0, width: wood, height: wood }));
+    svg.replaceChildren(...parts);
   }
-  const source = new EventSource("/api/events");
-  source.onmessage = (event) => news({ state: event.data });
-  source.onerror = () => news({ offline: true });
-})();
+}
