@@ -102,12 +102,13 @@ class Arena : public ::testing::Test {
     for (std::string word; words >> word;) argv.push_back(word);
     return runArgs(argv, during, false);
   }
-  // The same with the arena's arguments as given, after its --folder;
-  // `errors`: standard error joins the output.
+  // The same with the arena's arguments as given, after its --folder (but
+  // for `merge`); `errors`: standard error joins the output.
   Output runArgs(const Args& args, const std::function<void(tools::ChildProcess&)>& during = {},
                  bool errors = true) {
     tools::ChildProcess arena;
-    Args argv = {kArena, "--folder", path("data")};
+    Args argv = {kArena};
+    if (args.empty() || args[0] != "merge") argv.insert(argv.end(), {"--folder", path("data")});
     argv.insert(argv.end(), args.begin(), args.end());
     EXPECT_TRUE(arena.start(errors ? withStandardError(argv) : argv, temp.path()));
     if (during) during(arena);
@@ -528,6 +529,177 @@ TEST_F(Arena, BadEngineInfoIsRefusedBeforeAnyBrainStarts) {
     EXPECT_EQ(out.text.rfind("\nvelmaro-arena: " + reason + "\nusage: ", 0), 0u) << out.text;
     EXPECT_FALSE(fileExists(path("pids")));
   }
+}
+
+// The summary lines of an output: from the first "Engine 1: " on.
+std::string summaryOf(const Output& out) {
+  const std::size_t at = out.text.find("\nEngine 1: ");
+  return at == std::string::npos ? "" : out.text.substr(at);
+}
+
+// Shards of a match played apart, each game with fresh brains, merge into
+// the whole match played at once: the same results file byte for byte, the
+// same records under the same numbers, the same summary with the same SPRT.
+TEST_F(Arena, ShardsMergeIntoTheWholeMatch) {
+  std::ofstream(path("openings.txt")) << "0,0, 1,0, 0,1\n-1,-1, 1,1, 2,0\n2,2, 1,1, -2,0\n1,0\n";
+  const std::string one = brain("--mode crash --at 2 --if-mine 4,4", "one.log");
+  const std::string two = brain("--pids " + path("pids"), "two.log");
+  const std::string match = "--size 9 --turn 1000 --openings openings.txt ";
+  testing_support::writeFile(path("data/arena-engine1/stale"), "from an earlier match\n");
+  Output whole =
+      run(one, two, match + "--fresh --results whole.json --psq whole --sprt elo0=0 elo1=30");
+  EXPECT_EQ(whole.code, 0) << whole.text;
+  EXPECT_EQ(whole.count("\nGame "), 8);
+  // Every game began with new brains in emptied folders.
+  EXPECT_FALSE(fileExists(path("data/arena-engine1/stale")));
+  EXPECT_EQ(countOf(readFile(path("two.log")), "# start\n"), 8);
+  EXPECT_EQ(countOf(readFile(path("two.log")), "END\r\n"), 8);
+  EXPECT_EQ(runningBrains(), std::vector<int>{});
+
+  // Shard 1 has pairs 1 and 4 (games 1, 2, 7, 8), two at once; 2 and 3 one pair each.
+  const std::tuple<std::string, std::string, std::string, Args> shards[] = {
+      {"1/3", "s1.json", "--concurrency 2", {"1", "2", "7", "8"}},
+      {"2/3", "s2.json", "", {"3", "4"}},
+      {"3/3", "s3.json", "", {"5", "6"}}};
+  for (const auto& [shard, file, extra, games] : shards) {
+    SCOPED_TRACE(shard);
+    Output out =
+        run(one, two, match + "--shard " + shard + " --results " + file + " --psq psq " + extra);
+    EXPECT_EQ(out.code, 0) << out.text;
+    EXPECT_TRUE(
+        out.has("Shard " + shard + ": " + std::to_string(games.size()) + " of the match's 8 games"))
+        << out.text;
+    for (const std::string& game : games) EXPECT_EQ(out.count("\nGame " + game + " of 8: "), 1);
+    EXPECT_EQ(out.count("\nGame "), static_cast<int>(games.size()));
+  }
+  for (int game = 1; game <= 8; ++game) {
+    EXPECT_EQ(withoutTimes(psq(game, "psq")), withoutTimes(psq(game, "whole"))) << game;
+  }
+  Output merged = runArgs({"merge", "--sprt", "elo0=0", "elo1=30", "--results", path("merged.json"),
+                           path("s3.json"), path("s1.json"), path("s2.json")});
+  EXPECT_EQ(merged.code, 0) << merged.text;
+  EXPECT_EQ(merged.text.rfind("\nMerged 3 results files: shards 1, 2, 3 of 3; 8 of the match's 8 "
+                              "games\nEngine 1: ",
+                              0),
+            0u)
+      << merged.text;
+  EXPECT_EQ(summaryOf(merged), summaryOf(whole));
+  expectLines(merged, {"Engine 1: 2 wins, 4 losses, 2 draws in 8 games",
+                       "Pentanomial counts (pairs scoring 0, 0.5, 1, 1.5, 2 points): 1, 0, 3, 0, "
+                       "0 in 4 pairs"});
+  EXPECT_EQ(countOf(merged.text, "\nSPRT elo0=0 elo1=30 alpha=0.05 beta=0.05: LLR "), 1);
+  const std::string wholeFile = readFile(path("whole.json"));
+  EXPECT_EQ(readFile(path("merged.json")), wholeFile);
+  EXPECT_NE(wholeFile.find("\n  \"shard\": {\"index\":1,\"count\":1},\n  \"complete\": true,\n"),
+            std::string::npos);
+  EXPECT_NE(
+      wholeFile.find(
+          "\n    {\"game\":1,\"opening\":0,\"black\":1,\"winner\":2,\"end\":2,"
+          "\"reason\":\"engine 1 crashed (signal 6)\",\"moves\":\"4,4 5,4 4,5 0,0 0,1 0,2\"},\n"),
+      std::string::npos)
+      << wholeFile;
+  // A lone shard merges too, and says what it holds.
+  Output part = runArgs({"merge", path("s2.json")});
+  EXPECT_EQ(part.code, 0);
+  EXPECT_EQ(part.text.rfind("\nMerged 1 results file: shard 2 of 3; 2 of the match's 8 games\n", 0),
+            0u)
+      << part.text;
+}
+
+// Slices that do not add up to one match are refused with the reason and
+// exit code 2, and nothing is written.
+TEST_F(Arena, MergeRefusesSlicesOfOtherMatchesAndShardsTwice) {
+  std::ofstream(path("openings.txt")) << "0,0, 1,0, 0,1\n-1,-1, 1,1, 2,0\n";
+  const std::string match = "--size 7 --turn 1000 --openings openings.txt ";
+  auto play = [&](const std::string& options) {
+    EXPECT_EQ(run(brain(""), brain(""), match + options).code, 0) << options;
+  };
+  play("--shard 1/2 --results a1.json");
+  play("--shard 2/2 --results a2.json");
+  play("--shard 2/2 --results b2.json --turn 999");
+  play("--shard 1/3 --results c1.json");
+  play("--results whole.json");
+  std::ofstream(path("openings.txt"), std::ios::app) << "# one more line\n";
+  play("--shard 2/2 --results d2.json");
+  testing_support::writeFile(path("text.json"), "Progress: 6 of 6 games\n");
+  const std::string a1 = path("a1.json"), a2 = path("a2.json");
+  const std::tuple<Args, std::string> cases[] = {
+      {{a1, a1}, a1 + " and " + a1 + " are both shard 1/2"},
+      {{a1, path("b2.json")},
+       path("b2.json") + " is a slice of another match than " + a1 + ": the turn time differs"},
+      {{a1, path("d2.json")},
+       path("d2.json") + " is a slice of another match than " + a1 + ": the openings differs"},
+      {{a1, path("whole.json")},
+       path("whole.json") + " is a slice of another match than " + a1 + ": the --fresh differs"},
+      {{a1, path("c1.json")},
+       path("c1.json") + " is shard 1/3 and " + a1 +
+           " shard 1/2: the match was cut into different numbers of shards"},
+      {{a1, path("none.json")}, path("none.json") + ": cannot be read"},
+      {{path("text.json"), a2}, path("text.json") + ": not JSON"},
+      {{"--results", path("merged.json"), a2},
+       "--results needs every shard of the match, and 1 of 2 are missing"},
+  };
+  for (const auto& [files, reason] : cases) {
+    SCOPED_TRACE(reason);
+    Args argv = {"merge"};
+    argv.insert(argv.end(), files.begin(), files.end());
+    Output out = runArgs(argv);
+    EXPECT_EQ(out.code, 2);
+    EXPECT_EQ(out.text, "\nvelmaro-arena: merge: " + reason + "\n");
+    EXPECT_FALSE(fileExists(path("merged.json")));
+  }
+  // The two halves of the match do merge.
+  EXPECT_EQ(runArgs({"merge", a2, a1, "--results", path("merged.json")}).code, 0);
+  EXPECT_TRUE(fileExists(path("merged.json")));
+
+  // Bad command lines: exit code 2 before anything is played.
+  const std::tuple<Args, std::string> bad[] = {
+      {{"merge"}, "give merge the results files of the slices"},
+      {{"merge", "--sprt", "elo0=1", "elo1=0", a1}, "--sprt needs elo0=A elo1=B with A < B"},
+      {{"merge", "--shard", "1/2", a1}, "unknown option of merge --shard"},
+      {{"--engine", brain(""), "--engine", brain(""), "--shard", "3/2"},
+       "bad value for --shard: 3/2 (K/N with 1 <= K <= N, e.g. 2/3)"},
+      {{"--engine", brain(""), "--engine", brain(""), "--shard", "1/2", "--sprt", "elo0=0",
+        "elo1=5"},
+       "--sprt stops a whole match; give it to `velmaro-arena merge` for shards"},
+  };
+  for (const auto& [argv, reason] : bad) {
+    SCOPED_TRACE(reason);
+    Output out = runArgs(argv);
+    EXPECT_EQ(out.code, 2);
+    EXPECT_EQ(out.text.rfind("\nvelmaro-arena: " + reason + "\nusage: ", 0), 0u) << out.text;
+  }
+  // A results file that cannot be written stops the arena before any game.
+  Output out = runArgs({"--engine", brain("--pids " + path("pids")), "--engine", brain(""),
+                        "--results", path("no/such/folder/r.json")});
+  EXPECT_EQ(out.code, 2);
+  EXPECT_EQ(out.text, "\nvelmaro-arena: cannot write " + path("no/such/folder/r.json") + "\n");
+  EXPECT_FALSE(fileExists(path("pids")));
+}
+
+// A shard stopped by Ctrl-C writes the games it counted, marked unfinished;
+// the merge says so.
+TEST_F(Arena, AnInterruptedShardWritesWhatItCounted) {
+  Output out =
+      run(brain("--delay 100", "slow.log"), brain(""),
+          "--size 5 --games 40 --shard 2/2 --results part.json", [&](tools::ChildProcess& arena) {
+            awaitInFile("slow.log", "START 5", 1);
+            ::kill(arena.processId(), SIGINT);
+          });
+  EXPECT_EQ(out.code, 130) << out.text;
+  EXPECT_EQ(out.count("\nGame 3 of 40: "), 1) << out.text;
+  const std::string part = readFile(path("part.json"));
+  EXPECT_NE(part.find("\n  \"complete\": false,\n"), std::string::npos) << part;
+  EXPECT_NE(part.find("{\"game\":3,"), std::string::npos);
+  EXPECT_EQ(part.find("{\"game\":4,"), std::string::npos);
+  EXPECT_FALSE(fileExists(path("part.json.tmp")));
+  Output merged = runArgs({"merge", path("part.json")});
+  EXPECT_EQ(merged.code, 0);
+  EXPECT_EQ(merged.text.rfind("\nMerged 1 results file: shard 2 of 2 (not all finished); 1 of the "
+                              "match's 40 games\n",
+                              0),
+            0u)
+      << merged.text;
 }
 
 // A brain that cannot start at all (a mistyped path, a file that is not a

@@ -3,9 +3,11 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -25,6 +27,7 @@ constexpr std::chrono::milliseconds kInterruptPoll{100};
 struct Schedule {
   std::mutex lock;
   std::condition_variable changed;
+  // Positions in the plan's list of games.
   int nextGame = 0;  // the game the next free slot takes
   int counted = 0;   // games 0 .. counted-1 are counted, no other
   bool noNewGames = false;
@@ -36,10 +39,28 @@ struct Schedule {
   std::string names[2];                // the engines' names, from slot 0
 };
 
+// Removes what the brains left in their data folder; the folder stays.
+void emptyFolder(const std::string& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::error_code removing;
+    std::filesystem::remove_all(entry.path(), removing);
+    if (removing) {
+      std::fprintf(stderr, "velmaro-arena: cannot empty %s: %s\n", folder.c_str(),
+                   removing.message().c_str());
+      return;
+    }
+  }
+}
+
 // One slot: its own two brains for the whole match, game after game.
 void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
-  // Step 1. Start both engines once for the match, and wait until every
-  // slot has: no game begins while a brain may turn out unusable.
+  // Step 1. Start both engines once for the match (with `fresh`, for its
+  // first game, in emptied folders), and wait until every slot has: no game
+  // begins while a brain may turn out unusable.
+  if (plan.fresh) {
+    for (const std::string& folder : plan.folders[slot]) emptyFolder(folder);
+  }
   EngineSession first(0, plan.commands[0], plan.folders[slot][0], plan.rules.show,
                       plan.engineInfo[0]);
   EngineSession second(1, plan.commands[1], plan.folders[slot][1], plan.rules.show,
@@ -65,19 +86,24 @@ void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
 
   // Step 2. Take the next game until there is none; one slot waits until
   // its last game is counted, so that a stop never breaks a game off.
-  for (;;) {
-    int game = 0;
+  for (bool firstGame = true;; firstGame = false) {
+    int position = 0;
     {
       std::unique_lock<std::mutex> guard(schedule.lock);
       auto over = [&] {
         return schedule.noNewGames || gamesCancelled() || !schedule.startFailure.empty() ||
-               schedule.nextGame >= plan.totalGames;
+               schedule.nextGame >= static_cast<int>(plan.games.size());
       };
       schedule.changed.wait(guard, [&] {
         return over() || plan.concurrency > 1 || schedule.counted == schedule.nextGame;
       });
       if (over()) break;
-      game = schedule.nextGame++;
+      position = schedule.nextGame++;
+    }
+    const int game = plan.games[position];
+    if (plan.fresh && !firstGame) {
+      for (EngineSession* engine : engines) engine->finish();
+      for (const std::string& folder : plan.folders[slot]) emptyFolder(folder);
     }
     const int blackEngine = game % 2;
     const Opening* opening =
@@ -88,7 +114,7 @@ void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
     GameRecord record = playGame(engines, game + 1, blackEngine, opening, plan.rules);
     std::lock_guard<std::mutex> guard(schedule.lock);
     // A cancelled game ended early and wrongly (its waits were cut short).
-    if (!gamesCancelled()) schedule.finished.emplace(game, std::move(record));
+    if (!gamesCancelled()) schedule.finished.emplace(position, std::move(record));
     schedule.changed.notify_all();
   }
 
@@ -107,8 +133,11 @@ void runSlot(const MatchPlan& plan, int slot, Schedule& schedule) {
 // result and status lines, and the SPRT. True when the SPRT decided.
 bool countGame(const MatchPlan& plan, const GameRecord& game, MatchOutcome& outcome,
                Console& console) {
-  const int halfPoints = game.winner == 0 ? 2 : game.winner == 1 ? 0 : 1;
-  const bool pairDone = outcome.tally.addGame(halfPoints);
+  const bool pairDone = outcome.tally.addGame(halfPointsOfEngine1(game.winner));
+  const int opening = plan.openings.empty()
+                          ? -1
+                          : pairOfGame(game.number - 1) % static_cast<int>(plan.openings.size());
+  outcome.results.push_back(gameResult(game, opening));
   std::string error;
   if (!plan.psqFolder.empty() && !writePsq(plan.psqFolder, game, error)) {
     std::fprintf(stderr, "velmaro-arena: %s\n", error.c_str());
@@ -128,7 +157,7 @@ bool countGame(const MatchPlan& plan, const GameRecord& game, MatchOutcome& outc
     sprt.llr = sprtLlr(counts, sprt.test.elo0, sprt.test.elo1);
     sprt.verdict = sprtVerdict(sprt.test, sprt.llr);
   }
-  console.status(statusLine(outcome.tally, plan.totalGames, sprt));
+  console.status(statusLine(outcome.tally, static_cast<int>(plan.games.size()), sprt));
   if (sprt.verdict == SprtVerdict::kContinue) return false;
   char text[128];
   std::snprintf(text, sizeof text, "SPRT: %s after %d games (LLR %.2f)", verdictText(sprt.verdict),
@@ -139,11 +168,15 @@ bool countGame(const MatchPlan& plan, const GameRecord& game, MatchOutcome& outc
 
 }  // namespace
 
+int slotCount(const MatchPlan& plan) {
+  return std::max(1, std::min(plan.concurrency, static_cast<int>(plan.games.size())));
+}
+
 MatchOutcome playMatch(const MatchPlan& plan, Console& console) {
   MatchOutcome outcome;
   outcome.sprt = plan.sprt;
   Schedule schedule;
-  const int slots = std::min(plan.concurrency, plan.totalGames);
+  const int slots = slotCount(plan);
   schedule.slots = slots;
   schedule.slotsRunning = slots;
 
@@ -206,6 +239,7 @@ MatchOutcome playMatch(const MatchPlan& plan, Console& console) {
   }
   outcome.names[0] = schedule.names[0];
   outcome.names[1] = schedule.names[1];
+  outcome.complete = schedule.counted == static_cast<int>(plan.games.size());
   if (!schedule.startFailure.empty()) {
     outcome.end = MatchEnd::kStartFailed;
     outcome.startFailure = schedule.startFailure;

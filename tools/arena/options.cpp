@@ -107,6 +107,7 @@ bool checkEngineInfo(const std::string& line, std::string& error) {
 std::string usageText() {
   return "usage: velmaro-arena --engine CMD --engine CMD [options]\n"
          "       velmaro-arena --serve PORT --engine CMD [--engine CMD] [options]\n"
+         "       velmaro-arena merge [--sprt ...] [--results FILE] RESULTS...\n"
          "  --engine CMD      a brain's command line, run through the shell (give it twice)\n"
          "  --engine-info LINE  sent as INFO LINE after every START to the --engine before\n"
          "                    it, e.g. \"thread_num 2\" (repeatable)\n"
@@ -126,9 +127,44 @@ std::string usageText() {
          "  --sprt elo0=A elo1=B [alpha=0.05] [beta=0.05]\n"
          "                    stop when the SPRT of elo0 against elo1 decides\n"
          "  --tc BASE+INC     a clock per engine: BASE seconds a game, INC more after each move\n"
+         "  --shard K/N       play only the game pairs p with p mod N = K - 1 (implies --fresh)\n"
+         "  --fresh           every game with new brain processes in emptied data folders\n"
+         "  --results FILE    write the match (or the shard) as JSON, for `merge`\n"
          "  --serve PORT      serve the board page on PORT (0: any free port): play the\n"
          "                    brain, or watch two brains play\n"
          "  --listen ADDR     the address to serve on (default 127.0.0.1: this machine only)\n";
+}
+
+bool parseMergeOptions(int argc, const char* const* argv, MergeOptions& options, bool& help,
+                       std::string& error) {
+  help = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (name == "--help" || name == "-h") {
+      help = true;
+      return true;
+    }
+    if (name == "--sprt") {
+      options.sprt = true;
+      if (!parseSprt(argc, argv, i, options.sprtTest, error)) return false;
+    } else if (name == "--results") {
+      if (i + 1 >= argc) {
+        error = "missing value after --results";
+        return false;
+      }
+      options.resultsFile = argv[++i];
+    } else if (name.rfind("--", 0) == 0) {
+      error = "unknown option of merge " + name;
+      return false;
+    } else {
+      options.files.push_back(name);
+    }
+  }
+  if (options.files.empty()) {
+    error = "give merge the results files of the slices";
+    return false;
+  }
+  return true;
 }
 
 bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool& help,
@@ -142,6 +178,10 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
     }
     if (name == "--show") {
       options.show = true;
+      continue;
+    }
+    if (name == "--fresh") {
+      options.fresh = true;
       continue;
     }
     if (name == "--sprt") {
@@ -174,7 +214,7 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
       if (!numeric(kMinSize, kMaxSize)) return false;
       options.size = static_cast<int>(number);
     } else if (name == "--games") {
-      if (!numeric(1, 1000000)) return false;
+      if (!numeric(1, kMaxGames)) return false;
       options.games = static_cast<int>(number);
     } else if (name == "--turn") {
       if (!numeric(1, kUnlimitedMatchMs)) return false;
@@ -184,10 +224,10 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
       if (!numeric(0, kUnlimitedMatchMs)) return false;
       options.matchMs = static_cast<int>(number);
     } else if (name == "--tolerance") {
-      if (!numeric(0, 3600000)) return false;
+      if (!numeric(0, kMaxToleranceMs)) return false;
       options.toleranceMs = static_cast<int>(number);
     } else if (name == "--memory") {
-      if (!numeric(0, 2147483647)) return false;
+      if (!numeric(0, kMaxMemoryBytes)) return false;
       options.maxMemory = number;
     } else if (name == "--openings") {
       options.openingsFile = value;
@@ -212,6 +252,14 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
       options.servePort = static_cast<int>(number);
     } else if (name == "--listen") {
       options.listenAddress = value;
+    } else if (name == "--shard") {
+      if (!parseShard(value, options.shard)) {
+        error = "bad value for --shard: " + value + " (K/N with 1 <= K <= N, e.g. 2/3)";
+        return false;
+      }
+      options.fresh = true;
+    } else if (name == "--results") {
+      options.resultsFile = value;
     } else {
       error = "unknown option " + name;
       return false;
@@ -227,6 +275,12 @@ bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool
   }
   if (options.clockMs > 0 && options.matchMs > 0) {
     error = "give --tc or --match, not both";
+    return false;
+  }
+  // Each slice would stop at its own moment, and the slices would no longer
+  // add up to one match: the test is run on the merged slices.
+  if (options.sprt && !options.shard.whole() && options.servePort < 0) {
+    error = "--sprt stops a whole match; give it to `velmaro-arena merge` for shards";
     return false;
   }
   // Boards of several games at once would interleave.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "shard.h"
 #include "statistics.h"
 
 namespace arena {
@@ -21,6 +22,11 @@ constexpr int kDefaultGamesWithoutOpenings = 2;
 // Sent as timeout_match and time_left when the match time is unlimited
 // (some brains read timeout_match 0 as "no time at all").
 constexpr int kUnlimitedMatchMs = 1000000000;
+// The most games a match may have.
+constexpr int kMaxGames = 1000000;
+// The largest --tolerance (an hour) and --memory (what INFO max_memory holds).
+constexpr int kMaxToleranceMs = 3600000;
+constexpr long long kMaxMemoryBytes = 2147483647;
 // More games at once than this is a typing error, not a machine.
 constexpr int kMaxConcurrency = 256;
 // The highest TCP port; --serve 0 takes any free one.
@@ -51,7 +57,10 @@ struct ArenaOptions {
   std::string messagesFile;  // --messages: the engines' MESSAGE lines; empty: none
   std::string dataFolder;    // parent of the engines' data folders; empty: current folder
   bool show = false;
-  int servePort = -1;                       // --serve: the board page's port (0: any free one)
+  Shard shard;              // --shard K/N; 1/1: the whole match
+  bool fresh = false;       // --fresh (or --shard): new brains in emptied folders every game
+  std::string resultsFile;  // --results: the match, or the shard, as JSON; empty: none
+  int servePort = -1;       // --serve: the board page's port (0: any free one)
   std::string listenAddress = "127.0.0.1";  // --listen: where the page is served
 };
 
@@ -59,6 +68,18 @@ struct ArenaOptions {
 // `help` is set for --help.
 bool parseOptions(int argc, const char* const* argv, ArenaOptions& options, bool& help,
                   std::string& error);
+
+// `velmaro-arena merge [--sprt ...] [--results FILE] RESULTS...`
+struct MergeOptions {
+  std::vector<std::string> files;  // the slices' results files
+  bool sprt = false;
+  SprtTest sprtTest;
+  std::string resultsFile;  // the merged match as one results file; empty: none
+};
+
+// argv[1] is "merge". False with a message in `error` as parseOptions.
+bool parseMergeOptions(int argc, const char* const* argv, MergeOptions& options, bool& help,
+                       std::string& error);
 
 std::string usageText();
 

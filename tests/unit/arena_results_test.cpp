@@ -1,0 +1,209 @@
+// The arena's shards and results files: which games a shard plays, the
+// results file as a whole text (a fingerprint of the format), its reading
+// back, and every way a damaged or foreign file is refused.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "results.h"
+#include "shard.h"
+
+namespace {
+
+using namespace arena;
+
+TEST(ArenaShards, ParseTakesKOfNAndNothingElse) {
+  const std::vector<std::tuple<std::string, bool, int, int>> cases = {
+      {"1/1", true, 1, 1},       {"2/3", true, 2, 3},
+      {"3/3", true, 3, 3},       {"100000/100000", true, 100000, 100000},
+      {"0/3", false, 0, 0},      {"4/3", false, 0, 0},
+      {"1/0", false, 0, 0},      {"-1/3", false, 0, 0},
+      {"1/100001", false, 0, 0}, {"a/b", false, 0, 0},
+      {"1/", false, 0, 0},       {"/3", false, 0, 0},
+      {"1/3/", false, 0, 0},     {" 1/3", false, 0, 0},
+      {"1/3 ", false, 0, 0},     {"13", false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const auto& [text, ok, index, count] : cases) {
+    Shard shard;
+    shard.index = 7;
+    EXPECT_EQ(parseShard(text, shard), ok) << text;
+    EXPECT_EQ(shard.index, ok ? index : 7) << text;  // untouched when refused
+    if (ok) {
+      EXPECT_EQ(shard.count, count) << text;
+    }
+  }
+}
+
+// The shards of a match hold each of its games once, a pair always whole,
+// and a pair p in shard p mod N + 1.
+TEST(ArenaShards, ShardsCutTheMatchIntoWholePairs) {
+  EXPECT_EQ(shardGames(12, {2, 3}), (std::vector<int>{2, 3, 8, 9}));
+  EXPECT_EQ(shardGames(5, {3, 3}), (std::vector<int>{4}));
+  EXPECT_EQ(shardGames(2, {2, 3}), std::vector<int>{});
+  for (int total : {0, 1, 2, 5, 12, 49}) {
+    for (int count = 1; count <= 5; ++count) {
+      std::multiset<int> seen;
+      for (int index = 1; index <= count; ++index) {
+        for (int game : shardGames(total, {index, count})) {
+          seen.insert(game);
+          EXPECT_EQ(pairOfGame(game) % count, index - 1);
+          const int partner = game ^ 1;
+          if (partner < total) {
+            EXPECT_TRUE(inShard(partner, {index, count})) << game;
+          }
+        }
+      }
+      std::multiset<int> all;
+      for (int game = 0; game < total; ++game) all.insert(game);
+      EXPECT_EQ(seen, all) << total << " games in " << count;
+    }
+  }
+}
+
+GameResult result(int game, int winner, const std::string& moves = "0,0") {
+  GameResult g;
+  g.game = game;
+  g.opening = ((game - 1) / 2) % 2;
+  g.blackEngine = (game - 1) % 2;
+  g.winner = winner;
+  g.endCode = winner == kNoWinner ? 1 : 0;
+  g.reason = winner == kNoWinner ? "board full" : "five in a row";
+  g.moves = moves;
+  return g;
+}
+
+Slice sample() {
+  Slice s;
+  MatchIdentity& m = s.match;
+  m.engines[0] = {"build/pbrain-velmaro", {"max_node 2000", "show_detail 1"}, "velmaro"};
+  m.engines[1] = {"'/opt/x y/pbrain-\"other\"'", {}, "oth\xFF"};
+  m.size = 9;
+  m.games = 12;
+  m.turnMs = 1000;
+  m.toleranceMs = 500;
+  m.maxMemory = 30000000;
+  m.openings = true;
+  m.openingsFile = "op.txt";
+  m.openingsHash = "eb9ad7fdcaeacac3";
+  m.openingsCount = 2;
+  m.fresh = true;
+  s.shard = {2, 3};
+  s.games = {result(3, 0, "4,4 5,4"), result(4, kNoWinner), result(9, 1)};
+  s.complete = false;
+  return s;
+}
+
+const char* const kSampleText =
+    "{\n"
+    "  \"format\": \"velmaro-arena results\",\n"
+    "  \"version\": 1,\n"
+    "  \"match\": {\"engines\":[{\"command\":\"build/pbrain-velmaro\",\"info\":[\"max_node "
+    "2000\",\"show_detail 1\"],\"name\":\"velmaro\"},{\"command\":\"'/opt/x "
+    "y/pbrain-\\\"other\\\"'\",\"info\":[],\"name\":\"oth\xEF\xBF\xBD\"}],\"size\":9,\"games\":12,"
+    "\"turn_ms\":1000,\"turn_limited\":true,\"match_ms\":0,\"clock_ms\":0,\"increment_ms\":0,"
+    "\"tolerance_ms\":500,\"max_memory\":30000000,\"openings\":{\"file\":\"op.txt\",\"fnv1a64\":"
+    "\"eb9ad7fdcaeacac3\",\"count\":2},\"fresh\":true},\n"
+    "  \"shard\": {\"index\":2,\"count\":3},\n"
+    "  \"complete\": false,\n"
+    "  \"counts\": {\"games\":3,\"wins\":1,\"losses\":1,\"draws\":1,\"pentanomial\":[0,0,0,1,0]},\n"
+    "  \"games\": [\n"
+    "    {\"game\":3,\"opening\":1,\"black\":1,\"winner\":1,\"end\":0,\"reason\":\"five in a "
+    "row\",\"moves\":\"4,4 5,4\"},\n"
+    "    {\"game\":4,\"opening\":1,\"black\":2,\"winner\":0,\"end\":1,\"reason\":\"board "
+    "full\",\"moves\":\"0,0\"},\n"
+    "    {\"game\":9,\"opening\":0,\"black\":1,\"winner\":2,\"end\":0,\"reason\":\"five in a "
+    "row\",\"moves\":\"0,0\"}\n"
+    "  ]\n"
+    "}\n";
+
+TEST(ArenaResults, TextIsTheDocumentedFormatAndReadsBack) {
+  const std::string text = resultsText(sample());
+  EXPECT_EQ(text, kSampleText);
+  Slice read;
+  std::string error;
+  ASSERT_TRUE(parseResults(text, read, error)) << error;
+  EXPECT_EQ(resultsText(read), text);
+  EXPECT_EQ(read.match.engines[1].name, "oth\xEF\xBF\xBD");
+  EXPECT_EQ(read.shard.index, 2);
+  EXPECT_EQ(read.shard.count, 3);
+  EXPECT_FALSE(read.complete);
+  ASSERT_EQ(read.games.size(), 3u);
+  EXPECT_EQ(read.games[1].winner, kNoWinner);
+  EXPECT_EQ(read.games[2].winner, 1);
+  EXPECT_EQ(read.games[0].moves, "4,4 5,4");
+
+  // Without openings, "openings" is null and so is each game's opening.
+  Slice plain = sample();
+  plain.match.openings = false;
+  for (GameResult& g : plain.games) g.opening = -1;
+  const std::string plainText = resultsText(plain);
+  EXPECT_NE(plainText.find("\"openings\":null,"), std::string::npos);
+  EXPECT_NE(plainText.find("{\"game\":3,\"opening\":null,"), std::string::npos);
+  ASSERT_TRUE(parseResults(plainText, read, error)) << error;
+  EXPECT_FALSE(read.match.openings);
+  EXPECT_EQ(resultsText(read), plainText);
+}
+
+// A damaged or foreign file is refused with the reason, whatever it lacks.
+TEST(ArenaResults, DamagedFilesAreRefusedWithTheReason) {
+  const std::string good = kSampleText;
+  auto changed = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = good.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return std::string(good).replace(at, from.size(), to);
+  };
+  const std::string cut = good.substr(0, good.size() / 2);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {cut, "not JSON"},
+      {"[1,2]", "not a velmaro-arena results file"},
+      {changed("velmaro-arena results", "other results"), "not a velmaro-arena results file"},
+      {changed("\"version\": 1", "\"version\": 2"), "a results file of another version"},
+      {changed("\"size\":9,", ""), "no field \"size\""},
+      {changed("\"size\":9", "\"size\":30"), "\"size\" is not a whole number from 5 to 26"},
+      {changed("\"size\":9", "\"size\":\"9\""), "\"size\" is not a whole number from 5 to 26"},
+      {changed("\"fresh\":true", "\"fresh\":1"), "\"fresh\" is not true or false"},
+      {changed("\"info\":[],", "\"info\":[3],"), "an \"info\" line is not a string"},
+      {changed("\"index\":2", "\"index\":4"), "\"index\" is not a whole number from 1 to 3"},
+      {changed("\"wins\":1", "\"wins\":2"), "its counts are not those of its games"},
+      {changed("[0,0,0,1,0]", "[0,0,1,0,0]"), "its counts are not those of its games"},
+      {changed("\"game\":9", "\"game\":5"), "game 5 is not one of shard 2/3"},
+      {changed("\"game\":9", "\"game\":13"), "\"game\" is not a whole number from 1 to 12"},
+      {changed("\"game\":9,\"opening\":0", "\"game\":9,\"opening\":1"),
+       "game 9 has another opening or other colours than the match gives it"},
+      {changed("\"game\":9,\"opening\":0,\"black\":1", "\"game\":9,\"opening\":0,\"black\":2"),
+       "game 9 has another opening or other colours than the match gives it"},
+      {changed("{\"game\":4,\"opening\":1,\"black\":2,\"winner\":0,\"end\":1",
+               "{\"game\":3,\"opening\":1,\"black\":1,\"winner\":0,\"end\":1"),
+       "its games are not in ascending order, each once"},
+      {changed("\"winner\":2", "\"winner\":3"), "\"winner\" is not a whole number from 0 to 2"},
+      {changed("\"complete\": false", "\"complete\": true"),
+       "it says it is complete, but games of its shard are missing"},
+  };
+  for (const auto& [text, reason] : cases) {
+    Slice slice;
+    slice.shard.index = 99;
+    std::string error;
+    EXPECT_FALSE(parseResults(text, slice, error)) << reason;
+    EXPECT_EQ(error, reason);
+    EXPECT_EQ(slice.shard.index, 99) << reason;  // nothing taken from a refused file
+  }
+}
+
+// Games count for engine 1 one by one; a pair counts once both its games
+// are there, also when games of other pairs are missing between them.
+TEST(ArenaResults, TallyCountsWholePairsOnly) {
+  const MatchTally t =
+      tallyOf({result(1, 0), result(2, 0), result(7, kNoWinner), result(13, 1), result(14, 0),
+               result(15, kNoWinner), result(16, kNoWinner), result(20, 1)});
+  EXPECT_EQ(t.wins, 3);
+  EXPECT_EQ(t.losses, 2);
+  EXPECT_EQ(t.draws, 3);
+  EXPECT_EQ(t.pairCount(), 3);
+  EXPECT_EQ(t.pairs[4], 1);  // games 1, 2
+  EXPECT_EQ(t.pairs[2], 2);  // games 13, 14 (a loss and a win), 15, 16 (two draws)
+}
+
+}  // namespace
