@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# A match cut into shards and played by GNU parallel equals the match played
+# at once, game for game:
+#
+#   tests/shards/parallel_check.sh ARENA BRAIN OPENINGS
+#
+# The real brain against itself, each side held to a node budget (so that
+# its moves do not depend on the machine's load) and every game with fresh
+# brains (so that its game memory does not depend on the games before). GNU
+# parallel plays shards 1/3, 2/3 and 3/3 at once on this machine, as it
+# would on three hosts with --sshlogin; `velmaro-arena merge` adds them up.
+# The merged results file must be the unsharded match's byte for byte, and
+# the merge must print the match's summary. Both wall times are printed.
+# Exit code 77 (skipped) without GNU parallel (Debian's `parallel`).
+set -euo pipefail
+
+arena=$(realpath "${1:?arena}")
+brain=$(realpath "${2:?brain}")
+openings=$(realpath "${3:?openings}")
+shards=3
+
+if ! parallel --version 2>/dev/null | grep -q "GNU parallel"; then
+  echo "skipped: GNU parallel is not installed (Debian package parallel)"
+  exit 77
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# Small board, small tables (quick to start for every game), budgets the
+# brain spends in a few milliseconds, and a turn time far above them.
+match=(--engine "$brain" --engine-info "max_node 3000"
+       --engine "$brain" --engine-info "max_node 6000"
+       --size 9 --turn 5000 --memory 30000000 --openings "$openings" --games 24)
+
+ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+start=$(ms)
+"$arena" "${match[@]}" --fresh --results whole.json --folder whole > whole.txt
+whole_ms=$(( $(ms) - start ))
+
+# -q keeps each argument one word (the engine-info lines hold blanks).
+start=$(ms)
+parallel --will-cite -q --jobs "$shards" --halt now,fail=1 \
+  "$arena" "${match[@]}" --shard "{}/$shards" --results "shard{}.json" --folder "shard{}" \
+  ::: $(seq 1 "$shards") > shards.txt
+shards_ms=$(( $(ms) - start ))
+
+"$arena" merge shard*.json --results merged.json > merged.txt
+
+status=0
+if ! cmp -s whole.json merged.json; then
+  echo "FAIL: the merged shards differ from the whole match:"
+  diff whole.json merged.json || true
+  status=1
+fi
+# The summary: from the first "Engine 1:" line on, in both.
+if ! diff <(sed -n '/^Engine 1: /,$p' whole.txt) <(sed -n '/^Engine 1: /,$p' merged.txt); then
+  echo "FAIL: the merge prints another summary than the whole match"
+  status=1
+fi
+games=$(grep -c '"game":' whole.json)
+if [ "$games" -ne 24 ]; then
+  echo "FAIL: the whole match has $games games, not 24"
+  status=1
+fi
+
+cat merged.txt
+echo "whole match: $whole_ms ms; $shards shards with GNU parallel: $shards_ms ms"
+[ "$status" -eq 0 ] && echo "the merged shards equal the whole match, game for game"
+exit "$status"
