@@ -619,6 +619,7 @@ TEST_F(Arena, MergeRefusesSlicesOfOtherMatchesAndShardsTwice) {
   play("--shard 2/2 --results b2.json --turn 999");
   play("--shard 1/3 --results c1.json");
   play("--results whole.json");
+  EXPECT_EQ(run(brain("--delay 0"), brain(""), match + "--shard 2/2 --results e2.json").code, 0);
   std::ofstream(path("openings.txt"), std::ios::app) << "# one more line\n";
   play("--shard 2/2 --results d2.json");
   testing_support::writeFile(path("text.json"), "Progress: 6 of 6 games\n");
@@ -626,11 +627,17 @@ TEST_F(Arena, MergeRefusesSlicesOfOtherMatchesAndShardsTwice) {
   const std::tuple<Args, std::string> cases[] = {
       {{a1, a1}, a1 + " and " + a1 + " are both shard 1/2"},
       {{a1, path("b2.json")},
-       path("b2.json") + " is a slice of another match than " + a1 + ": the turn time differs"},
+       path("b2.json") + " is a slice of another match than " + a1 +
+           ": they differ in the turn time"},
+      {{a1, path("e2.json")},
+       path("e2.json") + " is a slice of another match than " + a1 +
+           ": they differ in the command of engine 1"},
       {{a1, path("d2.json")},
-       path("d2.json") + " is a slice of another match than " + a1 + ": the openings differs"},
+       path("d2.json") + " is a slice of another match than " + a1 +
+           ": they differ in the openings"},
       {{a1, path("whole.json")},
-       path("whole.json") + " is a slice of another match than " + a1 + ": the --fresh differs"},
+       path("whole.json") + " is a slice of another match than " + a1 +
+           ": they differ in the --fresh setting"},
       {{a1, path("c1.json")},
        path("c1.json") + " is shard 1/3 and " + a1 +
            " shard 1/2: the match was cut into different numbers of shards"},

@@ -23,10 +23,10 @@ int refuse(const std::string& message) {
 // The first field of the identities in which two slices differ, or empty.
 std::string firstDifference(const MatchIdentity& a, const MatchIdentity& b) {
   for (int e = 0; e < 2; ++e) {
-    const std::string engine = "engine " + std::to_string(e + 1) + "'s ";
-    if (a.engines[e].command != b.engines[e].command) return engine + "command";
-    if (a.engines[e].info != b.engines[e].info) return engine + "--engine-info lines";
-    if (a.engines[e].name != b.engines[e].name) return engine + "name";
+    const std::string engine = " of engine " + std::to_string(e + 1);
+    if (a.engines[e].command != b.engines[e].command) return "command" + engine;
+    if (a.engines[e].info != b.engines[e].info) return "--engine-info lines" + engine;
+    if (a.engines[e].name != b.engines[e].name) return "name" + engine;
   }
   const std::pair<const char*, bool> fields[] = {
       {"board size", a.size == b.size},
@@ -38,7 +38,7 @@ std::string firstDifference(const MatchIdentity& a, const MatchIdentity& b) {
       {"memory", a.maxMemory == b.maxMemory},
       {"openings", a.openings == b.openings && a.openingsFile == b.openingsFile &&
                        a.openingsHash == b.openingsHash && a.openingsCount == b.openingsCount},
-      {"--fresh", a.fresh == b.fresh},
+      {"--fresh setting", a.fresh == b.fresh},
   };
   for (const auto& [name, same] : fields) {
     if (!same) return name;
@@ -69,8 +69,8 @@ int mergeResults(const MergeOptions& options) {
     const Slice& slice = slices[i];
     const std::string difference = firstDifference(first.match, slice.match);
     if (!difference.empty()) {
-      return refuse(options.files[i] + " is a slice of another match than " + firstFile + ": the " +
-                    difference + " differs");
+      return refuse(options.files[i] + " is a slice of another match than " + firstFile +
+                    ": they differ in the " + difference);
     }
     if (slice.shard.count != first.shard.count) {
       return refuse(options.files[i] + " is shard " + shardText(slice.shard) + " and " + firstFile +
