@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
 """Mutation testing: how many small faults planted in src/ the suite catches.
 
-  tools/mutation/mutate.py generate [--seed S] [--count N]   # writes mutants.txt
-  tools/mutation/mutate.py run [--only ID,...] [--keep]      # killed K of N
+  tools/mutation/mutate.py generate --seed S --count N --out FILE  # draws a sample
+  tools/mutation/mutate.py run [--mutants FILE] [--only ID,...]     # killed K of N
 
 A mutant is one operator change on one source line: a comparison flipped,
 a "+ 1" or "- 1" dropped, a condition negated, an integer constant changed,
-or a statement removed. mutants.txt (beside this script) holds the fixed,
-seeded sample, one mutant per line:
+or a statement removed. A sample file holds one mutant per line:
 
   id <TAB> file <TAB> line <TAB> operator <TAB> original line <TAB> mutated line
+
+mutants.txt (beside this script) is the kept sample: the regression sample
+that the suite must go on killing, run when no --mutants is given. It is
+kept by hand as the code moves (an entry whose line moved is re-located;
+one whose code is gone is replaced by a mutant of the same kind on the code
+that replaced it). `generate` draws a fresh sample from today's code into a
+file of its own, so that the suite can be measured on faults it was never
+tuned against; the same seed and count on the same code give the same file.
 
 `run` copies the tree once into a scratch folder (MUTATION_DIR, default
 /tmp/velmaro-mutation), keeps one incremental Release build there, and for
@@ -21,6 +28,7 @@ apart and not counted; one whose line is no longer in the source is stale.
 The working tree is never touched.
 """
 import argparse
+import fractions
 import os
 import random
 import re
@@ -97,7 +105,9 @@ def built_here(lines, n):
     return not any(stack)
 
 
-def generate(seed, count):
+def generate(seed, count, out_path):
+    if count < len(AREAS):
+        sys.exit(f"--count must be at least {len(AREAS)}: every area gets a mutant")
     rng = random.Random(seed)
     files = []
     for area in AREAS:
@@ -114,9 +124,7 @@ def generate(seed, count):
             for op, mutated in candidates(line):
                 pool.setdefault(os.path.dirname(f), []).append((f, n, op, line, mutated))
     chosen = []
-    total = sum(AREAS.values())
-    for area, share in sorted(AREAS.items()):
-        want = max(1, round(share * count / total))
+    for area, want in sorted(area_counts(count).items()):
         picked = 0
         while picked < want:
             pick = rng.choice(pool[area])
@@ -124,15 +132,33 @@ def generate(seed, count):
                 chosen.append(pick)
                 picked += 1
     chosen.sort(key=lambda c: (c[0], c[1]))
-    with open(MUTANTS, "w") as out:
+    with open(out_path, "w") as out:
         for i, (f, n, op, line, mutated) in enumerate(chosen, 1):
             out.write("\t".join([str(i), f, str(n), op, line, mutated]) + "\n")
-    print(f"wrote {len(chosen)} mutants to {os.path.relpath(MUTANTS, ROOT)}")
+    print(f"wrote {len(chosen)} mutants to {out_path}")
 
 
-def load():
+def area_counts(count):
+    """Mutants per area for a sample of `count`: each area's share rounded,
+    at least one, then evened out so that they add up to `count` exactly
+    (taken from or given to the areas that rounding favoured or short-changed
+    most, the larger area first on a tie). For 48 these are AREAS as given."""
+    total = sum(AREAS.values())
+    exact = {area: fractions.Fraction(share * count, total) for area, share in AREAS.items()}
+    want = {area: max(1, round(e)) for area, e in exact.items()}
+    while sum(want.values()) > count:
+        area = max((a for a in want if want[a] > 1),
+                   key=lambda a: (want[a] - exact[a], exact[a], a))
+        want[area] -= 1
+    while sum(want.values()) < count:
+        area = max(want, key=lambda a: (exact[a] - want[a], exact[a], a))
+        want[area] += 1
+    return want
+
+
+def load(path):
     mutants = []
-    for row in open(MUTANTS).read().split("\n"):
+    for row in open(path).read().split("\n"):
         if row:
             i, f, n, op, line, mutated = row.split("\t")
             mutants.append((int(i), f, int(n), op, line, mutated))
@@ -148,7 +174,7 @@ def sh(cmd, cwd, timeout=None):
         return None, ""
 
 
-def run(only, keep):
+def run(mutants_path, only):
     work = os.environ.get("MUTATION_DIR", "/tmp/velmaro-mutation")
     tree = os.path.join(work, "tree")
     build = os.path.join(work, "build")
@@ -176,7 +202,8 @@ def run(only, keep):
         sys.exit("the suite fails without any mutant:\n" + out[-3000:])
 
     killed, counted, survivors, invalid, stale = 0, 0, [], [], []
-    for i, f, n, op, line, mutated in load():
+    print(f"mutants: {mutants_path}", flush=True)
+    for i, f, n, op, line, mutated in load(mutants_path):
         if only and i not in only:
             continue
         path = os.path.join(tree, f)
@@ -212,8 +239,6 @@ def run(only, keep):
         print(f"mutant {i:3} {f}:{n} {op}: {verdict} ({time.time() - start:.0f} s)", flush=True)
     # Leave the build matching the unmutated tree.
     sh(["cmake", "--build", build, "-j" + jobs], work)
-    if not keep:
-        pass
     print(f"survivors: {' '.join(map(str, survivors)) or 'none'}")
     if invalid:
         print(f"not counted (do not build): {' '.join(map(str, invalid))}")
@@ -225,19 +250,20 @@ def run(only, keep):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     sub = parser.add_subparsers(dest="command", required=True)
-    g = sub.add_parser("generate")
-    g.add_argument("--seed", type=int, default=13)
+    g = sub.add_parser("generate", help="draw a fresh sample into a file")
+    g.add_argument("--seed", type=int, required=True)
     g.add_argument("--count", type=int, default=48)
-    r = sub.add_parser("run")
-    r.add_argument("--only", default="")
-    r.add_argument("--keep", action="store_true")
+    g.add_argument("--out", required=True,
+                   help="the sample file (naming mutants.txt replaces the kept sample)")
+    r = sub.add_parser("run", help="run a sample: the kept one unless --mutants names another")
+    r.add_argument("--mutants", default=MUTANTS)
+    r.add_argument("--only", default="", help="ids of the sample to run, comma-separated")
     args = parser.parse_args()
     if args.command == "generate":
-        generate(args.seed, args.count)
+        generate(args.seed, args.count, args.out)
     else:
         only = {int(x) for x in args.only.split(",") if x}
-        run(only, args.keep)
-
+        run(os.path.abspath(args.mutants), only)
 
 if __name__ == "__main__":
     main()
