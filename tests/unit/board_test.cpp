@@ -9,7 +9,9 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "board/pattern_classifier.h"
 #include "engine_suite.h"
@@ -203,6 +205,67 @@ TEST_F(Board, CountsAfterAndSoleFiveAfterForetellMakeMove) {
   }
   EXPECT_GT(named[0], 200);
   EXPECT_GT(named[1], 1000);
+}
+
+// A move can leave its side more five squares than the board's record holds
+// (two a side): an open four in two lines makes four, a star of open fours
+// eight. The record takes the first two in slot order (direction 0 first,
+// in each direction +1..+4, then -1..-4) and writes nothing past them (the
+// sanitizer builds check the bounds); the other side's record keeps its
+// values, but a square the move took passes its place to the second. The
+// count has every (square, direction) pair, the board's check passes, and
+// undo gives back the state exactly.
+TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
+  const char* kEdgeO = "0,0 0,3 0,6 0,9 0,12 3,14 6,14 9,14 12,14 14,11 14,8 14,5";
+  // Side 0 (X) moves first; the other side's stones fill the gaps in order.
+  auto alternate = [](const char* x, const char* o) {
+    std::istringstream xs(x), os(o);
+    std::string moves, a, b;
+    while (xs >> a) moves += a + " " + (os >> b ? b + " " : "");
+    while (os >> b) moves += b + " ";
+    return moves;
+  };
+  // Stones before, the move, the mover's record and five pairs after, the
+  // other's record after (nullptr: as it was).
+  const std::tuple<std::string, const char*, const char*, int, const char*> cases[] = {
+      {alternate("5,7 6,7 8,7 7,5 7,6 7,8", "0,0 0,2 0,4 14,0 14,2 14,4"), "7,7", "9,7 4,7", 4,
+       nullptr},
+      {alternate("5,7 6,7 8,7 7,5 7,6 7,8 5,5 6,6 8,8 5,9 6,8 8,6", kEdgeO), "7,7", "9,7 4,7", 8,
+       nullptr},
+      // Side 1 (O): an open four and a four, three squares.
+      {alternate("0,0 0,2 0,4 7,8 14,0 14,2 14,4", "5,7 6,7 8,7 7,4 7,5 7,6"), "7,7", "9,7 4,7", 3,
+       nullptr},
+      // O's stone takes X's first recorded five square (9,7) and makes two
+      // open fours: X's record keeps (4,7) in both places.
+      {alternate("5,7 6,7 0,0 0,3 8,7 0,6 7,7", "10,6 11,5 9,8 9,9 12,4 9,10"), "9,7", "9,11 9,6",
+       4, "4,7 4,7"},
+      // Exactly two: both kept.
+      {alternate("5,7 6,7 8,7", "0,0 0,2 0,4"), "7,7", "9,7 4,7", 2, nullptr}};
+  auto squares = [&](const char* text) {
+    Ints list;
+    for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
+      list.push_back(sq(x, y));
+    return list;
+  };
+  for (const auto& [moves, move, record, pairs, otherRecord] : cases) {
+    SCOPED_TRACE(moves + "then " + move);
+    newBoard(15, 15);
+    play(moves.c_str());
+    const int mover = b().sideToMove(), other = b().sideOther();
+    ASSERT_EQ(b().counts().patCount[mover][patFive], 0);
+    const std::vector<long long> before = state(b());
+    const int* fives = b().counts().fiveSq[other];
+    const Ints otherBefore(fives, fives + 2);
+    b().makeMove(squares(move)[0]);
+    const CountBlock& c = b().counts();
+    EXPECT_EQ(Ints(c.fiveSq[mover], c.fiveSq[mover] + 2), squares(record));
+    EXPECT_EQ(c.patCount[mover][patFive], pairs);
+    EXPECT_EQ(Ints(c.fiveSq[other], c.fiveSq[other] + 2),
+              otherRecord ? squares(otherRecord) : otherBefore);
+    EXPECT_TRUE(consistent());
+    b().undoMove();
+    EXPECT_EQ(state(b()), before);
+  }
 }
 
 // The board's own check notices each kind of drift between what make/undo
