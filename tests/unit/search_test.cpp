@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "brain_driver.h"
 #include "engine_suite.h"
@@ -89,6 +90,108 @@ TEST_F(Search, PositionsAndTheirAnswers) {
     EXPECT_NE(std::find(answers.begin(), answers.end(), sq(x, y)), answers.end()) << x << "," << y;
     EXPECT_TRUE(w().rootCount > 1 || w().time.timeLeft == timeLeft);
   }
+}
+
+// The opening rules on every board size from 5 to 20. The first stone goes
+// in the middle. The reply to it (diagonal rule) is a diagonal neighbour of
+// the first stone on the board. The third stone, and with the radius option
+// the second, goes on a square at most 3 from the first stone in each
+// coordinate, on the board, empty and beside some stone (radius rule):
+// checked from every first square against second stones near and far, and
+// from the corners and edges every such square is answered and no other.
+// Later moves are not the rules'. The sizes run down from 20, so that
+// squares past the edge of a smaller board hold what a larger one left; the
+// histograms of the answers' offsets are those of the seeded generator.
+TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
+  using Square = std::pair<int, int>;
+  // Every answer's offset from the first stone, counted: one histogram of
+  // the diagonal rule's four, two of the radius rule's (x and y).
+  Ints diagonal(4), dx(7), dy(7);
+  auto answers = [&](int tries) {
+    const bool radius = board().moveCount() == 2 || (b().params.options & kOptionRadiusReply) != 0;
+    std::set<Square> got;
+    for (int i = 0; i < tries; i++) {
+      int x = -1, y = -1;
+      EXPECT_TRUE(w().openMove(x, y));
+      got.insert({x, y});
+      if (board().moveCount() == 0) continue;
+      const int ox = x - board().sqX(board().moveAt(0)), oy = y - board().sqY(board().moveAt(0));
+      if (!radius) {
+        diagonal.at((ox + 1) + (oy + 1) / 2)++;
+      } else {
+        dx.at(ox + 3)++;
+        dy.at(oy + 3)++;
+      }
+    }
+    return got;
+  };
+  auto place = [&](Square s) { b().makeGameMove(s.first, s.second); };
+  platform::seedRandom(27);
+  for (int n = 20; n >= 5; n--) {
+    SCOPED_TRACE(n);
+    auto onBoard = [&](int x, int y) { return x >= 0 && y >= 0 && x < n && y < n; };
+    // The radius rule's squares around the first stone `f`, all of them
+    // answered once `tries` draws are made, or some of them.
+    auto radiusRule = [&](Square f, int tries, bool all) {
+      std::set<Square> window;
+      for (int x = f.first - 3; x <= f.first + 3; x++) {
+        for (int y = f.second - 3; y <= f.second + 3; y++) {
+          bool beside = false;
+          for (int nx = x - 1; nx <= x + 1; nx++)
+            for (int ny = y - 1; ny <= y + 1; ny++)
+              beside |= onBoard(nx, ny) && board().square(sq(nx, ny)).stone != kCellEmpty;
+          if (onBoard(x, y) && board().square(sq(x, y)).stone == kCellEmpty && beside)
+            window.insert({x, y});
+        }
+      }
+      const std::set<Square> got = answers(tries);
+      if (all) {
+        EXPECT_EQ(got, window) << f.first << "," << f.second;
+      } else {
+        EXPECT_TRUE(std::includes(window.begin(), window.end(), got.begin(), got.end()))
+            << f.first << "," << f.second;
+      }
+    };
+    newGame(n);
+    EXPECT_EQ(answers(1), (std::set<Square>{{n / 2, n / 2}}));
+    for (int x0 = 0; x0 < n; x0++) {
+      for (int y0 = 0; y0 < n; y0++) {
+        const Square first{x0, y0};
+        const bool edge = x0 % (n - 1) == 0 || y0 % (n - 1) == 0 || (x0 == 3 && y0 == 3);
+        std::set<Square> diagonals;
+        for (int ex : {-1, 1})
+          for (int ey : {-1, 1})
+            if (onBoard(x0 + ex, y0 + ey)) diagonals.insert({x0 + ex, y0 + ey});
+        newGame(n);
+        place(first);
+        const std::set<Square> got = answers(edge ? 64 : 8);
+        if (edge) {
+          EXPECT_EQ(got, diagonals) << x0 << "," << y0;
+        } else {
+          EXPECT_TRUE(std::includes(diagonals.begin(), diagonals.end(), got.begin(), got.end()));
+        }
+        newGame(n, kOptionRichEval | kOptionRadiusReply);
+        place(first);
+        radiusRule(first, edge ? 400 : 8, edge);
+        newGame(n);
+        place(first);
+        for (const auto& [ox, oy] : {Square{1, 0}, Square{0, -2}, Square{3, 3}, Square{-4, 1},
+                                     Square{5, -5}, Square{n - 1 - 2 * x0, n - 1 - 2 * y0}}) {
+          if (!onBoard(x0 + ox, y0 + oy) || (ox == 0 && oy == 0)) continue;
+          place({x0 + ox, y0 + oy});
+          radiusRule(first, edge ? 400 : 8, edge);
+          BoardProbe::writable(board()).undoMove();
+        }
+        place(*diagonals.begin());
+        place(*answers(1).begin());
+        int x = -1, y = -1;
+        EXPECT_FALSE(w().openMove(x, y));
+      }
+    }
+  }
+  EXPECT_EQ(diagonal, (Ints{16159, 16142, 16276, 16255}));
+  EXPECT_EQ(dx, (Ints{50176, 1032, 435689, 387919, 456080, 115454, 17082}));
+  EXPECT_EQ(dy, (Ints{57604, 35839, 459570, 379444, 464598, 48826, 17551}));
 }
 
 // Static values: the plain and the forced-line evaluation on settled
