@@ -219,6 +219,159 @@ TEST_F(Search, Values) {
   EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{-158, 4}));
 }
 
+// The image of a square on a side-n board under symmetry k: k % 4 quarter
+// turns, after a mirror from k = 4 on.
+std::pair<int, int> image(int k, std::pair<int, int> s, int n) {
+  auto [x, y] = s;
+  if (k >= 4) x = n - 1 - x;
+  for (int r = 0; r < k % 4; r++) std::tie(x, y) = std::pair{n - 1 - y, x};
+  return {x, y};
+}
+
+// What the engine sees of a position along the edges, where the squares to
+// play and to block have the lowest and highest indices (square 0 is the
+// corner (0,0), the last square the opposite one), is the same in each of
+// the board's 8 images: the block each four leaves (soleFiveAfter), the
+// verdict of the forced replies, the plain and the forced-line values.
+// First on positions whose four is blocked in a corner, one of them won
+// through it (a four at (0,4) whose block is (0,0), then a double four at
+// (3,4)), then on seeded random games played in a corner of every board
+// size from 5 to 20.
+TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
+  using Square = std::pair<int, int>;
+  struct Seen {
+    Ints blocks;
+    int verdict, fiveBlock, plain, forced;
+    bool operator==(const Seen&) const = default;
+  };
+  // What the engine sees in image k, in the coordinates of the first image.
+  // Of the forced replies, the verdict and the block of the opponent's one
+  // five: a square that makes open fours in two lines is answered by the
+  // completions of the first of them in direction order, which the images
+  // change.
+  auto look = [&](int k, int n) {
+    Ints toFirst(n * n);
+    for (int x = 0; x < n; x++)
+      for (int y = 0; y < n; y++) {
+        const auto [ix, iy] = image(k, {x, y}, n);
+        toFirst[sq(ix, iy)] = sq(x, y);
+      }
+    Seen seen;
+    for (int s = 0; s < n * n; s++) {
+      const auto [x, y] = image(k, {s / n, s % n}, n);
+      const int block =
+          board().square(sq(x, y)).stone == kCellEmpty ? board().soleFiveAfter(sq(x, y)) : -2;
+      seen.blocks.push_back(block >= 0 ? toFirst[block] : block);
+    }
+    int list[kReplyListCapacity];
+    w().winAndForced(list, seen.verdict);
+    const bool oneFive = board().counts().patCount[board().sideOther()][patFive] == 1 &&
+                         board().counts().patCount[board().sideToMove()][patFive] == 0;
+    seen.fiveBlock = oneFive ? toFirst.at(list[0]) : -1;
+    seen.plain = w().boardValueBase();
+    seen.forced = w().boardValueRico();
+    return seen;
+  };
+  auto place = [&](int k, Square s, int n) {
+    const Square i = image(k, s, n);
+    b().makeGameMove(i.first, i.second);
+  };
+  auto parse = [](const char* text) {
+    std::vector<Square> list;
+    for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
+      list.push_back({x, y});
+    return list;
+  };
+  b().tables.setTableBits(kMinTableBits);  // every image is a new game
+  // Board side, moves, a four of the side to move and its block, the
+  // forced-line value (NO_SCORE: not known by hand).
+  const char* wonThroughTheCorner =
+      "0,1 0,5 0,2 3,5 0,3 10,10 1,4 11,10 2,4 12,10 3,1 13,2 3,2 7,14 3,3 14,7";
+  const std::tuple<int, const char*, Square, Square, int> positions[] = {
+      {15, wonThroughTheCorner, {0, 4}, {0, 0}, winScore},
+      {20, wonThroughTheCorner, {0, 0}, {0, 4}, winScore},
+      {15, "0,1 10,10 0,2 11,10 0,3 0,5 6,13 12,10", {0, 4}, {0, 0}, NO_SCORE},
+      {15, "1,1 10,10 2,2 11,10 3,3 5,5 6,13 12,10", {4, 4}, {0, 0}, NO_SCORE},
+      {7, "0,1 3,3 0,2 4,3 0,3 0,5 6,6 2,3", {0, 4}, {0, 0}, NO_SCORE},
+      // Two fours at once, the first (in direction order) blocked at (0,0):
+      // no sole block.
+      {15, "1,0 5,0 2,0 10,10 3,0 11,12 4,1 13,9 4,2 9,14 4,3 12,5", {4, 0}, {-1, -1}, winScore},
+      // X's double four leaves fives at (0,0) and (4,4); O blocks the
+      // second, then the block of X's next four takes the first place in
+      // X's record: the record names a stone, not the five square (0,0).
+      {15,
+       "1,0 5,0 2,0 5,7 3,0 14,14 4,1 14,11 4,2 14,8 4,3 11,14 1,7 8,14 2,7 14,5 3,7 14,2 4,0 4,4 "
+       "4,7 0,7 9,9",
+       {-1, -1},
+       {-1, -1},
+       NO_SCORE}};
+  for (const auto& [n, moves, four, block, value] : positions) {
+    SCOPED_TRACE(moves);
+    Seen first{};
+    int firstChecks = 0;
+    for (int k = 0; k < kMemoSymmetries; k++) {
+      newGame(n);
+      for (const Square& s : parse(moves)) place(k, s, n);
+      const Square f = image(k, four, n), bl = image(k, block, n);
+      if (four.first >= 0) {
+        EXPECT_EQ(board().soleFiveAfter(sq(f.first, f.second)),
+                  block.first < 0 ? -1 : sq(bl.first, bl.second))
+            << k;
+      }
+      // The time checks of the forced-line evaluation within a decision, on
+      // fresh tables: where no reply wins (which ends the count at the first
+      // winning one, in index order), the same in every image.
+      b().params.clock = FakeClock::read;
+      b().params.nodeLimit = 1ull << 60;
+      w().time.startTime();
+      w().time.nodeBudgetUsed = 0;
+      w().searching = true;
+      w().stopSearch = false;
+      w().boardValueRico();
+      w().searching = false;
+      const int checks = static_cast<int>(w().time.nodeBudgetUsed);
+      const Seen seen = look(k, n);
+      if (k == 0) first = seen, firstChecks = checks;
+      EXPECT_TRUE(seen == first) << k;
+      EXPECT_TRUE(seen.forced == winScore || checks == firstChecks) << k << ": " << checks;
+      EXPECT_TRUE(value == NO_SCORE || seen.forced == value) << seen.forced;
+    }
+  }
+  int edges = 0;  // fours blocked on the first row or column
+  for (int n = 5; n <= kMaxSide; n++) {
+    SCOPED_TRACE(n);
+    std::mt19937 rng(n);
+    const int reach = std::min(n, 6);
+    std::vector<Square> game;
+    std::vector<Seen> seen;
+    newGame(n);
+    while (static_cast<int>(game.size()) < 24) {
+      // Half the stones on the three lines through the corner square 0.
+      const int along = static_cast<int>(rng() % reach), line = static_cast<int>(rng() % 6);
+      const Square s = line == 0   ? Square{0, along}
+                       : line == 1 ? Square{along, 0}
+                       : line == 2 ? Square{along, along}
+                                   : Square{static_cast<int>(rng() % reach), along};
+      if (board().square(sq(s.first, s.second)).stone != kCellEmpty) continue;
+      place(0, s, n);
+      game.push_back(s);
+      if (b().checkWin()) break;
+      seen.push_back(look(0, n));
+      for (int block : seen.back().blocks) edges += block >= 0 && (block < n || block % n == 0);
+    }
+    for (int k = 1; k < kMemoSymmetries; k++) {
+      newGame(n);
+      for (std::size_t i = 0; i < seen.size(); i++) {
+        place(k, game[i], n);
+        ASSERT_TRUE(look(k, n) == seen[i]) << "image " << k << " after " << i + 1 << " moves";
+      }
+    }
+  }
+  EXPECT_GT(edges, 40);
+  b().tables.setTableBits(kDefaultTableBits);
+  b().params.nodeLimit = 0;
+}
+
 // A fingerprint of the search: fixed-depth decisions on recorded positions
 // (from the bench's search suite) on a clock that stands still, each with
 // its move, nodes and score (a won or lost endgame ends the deepening).
