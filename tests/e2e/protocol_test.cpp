@@ -500,6 +500,70 @@ TEST_F(Brain, MaxNodeMakesDecisionsReproducible) {
       "> INFO max_depth 1000000|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|"
       "> INFO max_depth 1|> INFO max_node 0|> START 20|OK|" +
       string(kQuietBoard) + "|MESSAGE creating player|<move 20>|" + kEnd);
+// The entries of a game memory file: "block.slot=winner" for each used slot
+// and "fill block=index" for each ring that has moved, in file order.
+string memoryEntries(const string& path) {
+  const string bytes = readFile(path);
+  if (static_cast<long>(bytes.size()) != kMemoryFileSize) return "<" + path + ": no memory>";
+  auto number = [&](std::size_t at, int size) {
+    unsigned long long v = 0;
+    for (int i = size - 1; i >= 0; i--) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  };
+  constexpr int kBlocks = 22, kSlots = 1000, kMoves = 30;
+  string entries;
+  for (int block = 0; block < kBlocks; block++) {
+    for (int slot = 0; slot < kSlots; slot++) {
+      const std::size_t at = 20 + 16 * static_cast<std::size_t>(block * kSlots + slot);
+      if (number(at, 8) != 0)
+        entries += std::to_string(block) + "." + std::to_string(slot) + "=" +
+                   std::to_string(number(at + 8, 4)) + " ";
+    }
+  }
+  for (int block = 0; block < kMoves; block++) {
+    const unsigned long long fill = number(20 + 16 * kBlocks * kSlots + 4 * block, 4);
+    if (fill != 0) entries += "fill " + std::to_string(block) + "=" + std::to_string(fill) + " ";
+  }
+  return entries;
+}
+
+// RESTART starts a new game on the same player: the board is empty again
+// (the next game's stones may lie where the last game's did), and the game
+// memory stays in the process with what it learned, unwritten until END.
+// END writes it, and a new process reads it back. Two games, each lost by
+// the brain at its 11th move (the other side's open four), store their
+// position after move 9 in block 0 of the memory, slots 0 and 1: over a
+// RESTART in one process as over END and a new process, and a position
+// already stored adds nothing, whichever way it comes back.
+TEST_F(Brain, RestartKeepsTheGameMemoryEndWritesItANewProcessReadsIt) {
+  const string lost1 =
+      "> BOARD|> 0,0,1|> 5,7,2|> 0,14,1|> 6,7,2|> 14,0,1|> 7,7,2|> 14,14,1|> 8,7,2|> 7,0,1|"
+      "> 2,12,2|> done|";
+  const string lost2 =
+      "> BOARD|> 0,1,1|> 7,5,2|> 1,14,1|> 7,6,2|> 13,0,1|> 7,7,2|> 13,14,1|> 7,8,2|> 7,14,1|"
+      "> 12,2,2|> done|";
+  const string memory = temp.path() + "/velmaro/velmDat.0";
+  const string restart = "> RESTART|MESSAGE restarting player|OK|";
+  const string start = "> INFO folder $D|> START 15|OK|";
+  // One process: a game, RESTART, another game; nothing written before END.
+  run("> START 15|OK|" + lost1 + "MESSAGE creating player|9,7|" + restart +
+      "<size velmaro/velmDat.0 -1>|" + lost2 + "7,9|" + kEnd);
+  const string both = readFile(memory);
+  EXPECT_EQ(memoryEntries(memory), "0.0=1 0.1=1 fill 0=2 ");
+  // A new process reads them: the same games, over RESTART and over a new
+  // game by START, leave the file as it was.
+  brain.restart();
+  run(start + lost2 + "MESSAGE creating player|7,9|" + restart + lost1 + "9,7|> START 15|OK|" +
+      lost2 + "7,9|" + kEnd);
+  EXPECT_TRUE(readFile(memory) == both);
+  // The same two games with END and a new process between them.
+  std::filesystem::remove(memory);
+  brain.restart();
+  run(start + lost1 + "MESSAGE creating player|9,7|" + kEnd);
+  EXPECT_EQ(memoryEntries(memory), "0.0=1 fill 0=1 ");
+  brain.restart();
+  run(start + lost2 + "MESSAGE creating player|7,9|" + kEnd);
+  EXPECT_EQ(memoryEntries(memory), "0.0=1 0.1=1 fill 0=2 ");
 }
 
 // The one fatal error a manager can provoke: a move asked for on a full
