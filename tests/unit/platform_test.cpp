@@ -4,12 +4,16 @@
 // loop, the replaceable fatal-error hook, and the protocol run synchronously
 // with a reset after END and after a fatal error.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <set>
+#include <string>
+#include <tuple>
 
 #include "brain_driver.h"
 #include "log/log.h"
@@ -46,6 +50,55 @@ TEST(Platform, TextRandomAndFolders) {
   testing_support::writeFile(temp.path() + "/plain", "");
   EXPECT_FALSE(platform::makeDirectories((temp.path() + "/plain/sub").c_str()));
   EXPECT_FALSE(platform::makeDirectories((temp.path() + "/plain").c_str()));
+}
+
+// The folders a path makes: exactly the named folder and its missing
+// parents, each with what the process's umask leaves of 0777, and nothing
+// else anywhere on the path. A relative path starts at the working folder;
+// "." and ".." are followed as the system follows them; repeated and
+// trailing separators name nothing more; one-letter names are folders like
+// any other. Under a plain file nothing is made; the root exists.
+TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
+  namespace fs = std::filesystem;
+  const mode_t mask = umask(0);
+  umask(mask);
+  const fs::path home = fs::current_path();
+  // Path, whether it names an existing folder afterwards, the folders made.
+  const std::tuple<std::string, bool, std::string> cases[] = {
+      {"a", true, "a"},
+      {"b/c/d", true, "b b/c b/c/d"},
+      {"./e/f/", true, "e e/f"},
+      {"gg//h///", true, "gg gg/h"},
+      {"x/./y/../z", true, "x x/y x/z"},
+      {"@/a b/$(touch q)", true, "@ @/a b @/a b/$(touch q)"},
+      {"plain/sub", false, ""},
+      {"plain", false, ""},
+      {"", false, ""}};
+  for (const auto& [path, made, folders] : cases) {
+    SCOPED_TRACE(path);
+    TempFolder temp;
+    testing_support::writeFile(temp.path() + "/plain", "");
+    fs::current_path(temp.path());
+    EXPECT_EQ(platform::makeDirectories(path.c_str()), made);
+    fs::current_path(home);
+    std::set<std::string> listed;
+    for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {
+      const std::string name = fs::relative(entry.path(), temp.path()).string();
+      if (!entry.is_directory()) {
+        EXPECT_EQ(name, "plain");
+        continue;
+      }
+      listed.insert(name);
+      EXPECT_EQ(static_cast<mode_t>(fs::status(entry).permissions()), 0777 & ~mask) << entry;
+    }
+    std::string names;
+    for (const std::string& name : listed) names += (names.empty() ? "" : " ") + name;
+    EXPECT_EQ(names, folders);
+  }
+  TempFolder temp;
+  EXPECT_TRUE(platform::makeDirectories("/") && platform::makeDirectories(temp.path().c_str()));
+  EXPECT_TRUE(platform::makeDirectories((temp.path() + "/1/2").c_str()) &&
+              fs::is_directory(temp.path() + "/1/2"));
 }
 
 // Lines as the manager sends them: a CR before the LF dropped, NUL ending
