@@ -4,11 +4,13 @@
 // memory, a closed output). Times are checked with bounds generous enough for
 // a busy machine.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -610,6 +612,47 @@ TEST_F(Brain, FolderNamesAreUsedExactlyAsNamed) {
   EXPECT_EQ(fileSize(folder + "/velmaro/velmaro.log"), 0);
   EXPECT_FALSE(fileExists(folder + "/velmaro/velmDat.0.tmp"));
 }
+
+#ifndef VELMARO_WINE
+// The folders the brain creates for its data: exactly the named folder (from
+// its working folder when relative, "." and ".." followed), its missing
+// parents and its sub-folder "velmaro", each with what the umask leaves of
+// 0777, and in the sub-folder only the log and, after END, the memory;
+// nothing else anywhere on the path or in the working folder.
+TEST_F(Brain, TheDataFolderItsMissingParentsAndSubFolderAreAllItCreates) {
+  namespace fs = std::filesystem;
+  const mode_t mask = umask(0);
+  umask(mask);
+  // The sub-folder and its files under a folder.
+  auto data = [](const string& in) {
+    return in + "velmaro/ " + in + "velmaro/velmDat.0 " + in + "velmaro/velmaro.log";
+  };
+  const std::pair<string, string> cases[] = {
+      {"$D/new/deeper", "new/ new/deeper/ " + data("new/deeper/")},
+      {"rel/x", "rel/ rel/x/ " + data("rel/x/")},
+      {"$D/t/", "t/ " + data("t/")},
+      {"$D/u/./v/../w", "u/ u/v/ u/w/ " + data("u/w/")},
+      {"$D", data("")},
+      {"", data("")}};
+  for (const auto& [folder, created] : cases) {
+    SCOPED_TRACE(folder);
+    for (const auto& entry : fs::directory_iterator(temp.path())) fs::remove_all(entry);
+    brain.restart();
+    run("> INFO folder " + folder + "|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|" + kEnd);
+    std::set<string> listed;
+    for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {
+      listed.insert(fs::relative(entry.path(), temp.path()).string() +
+                    (entry.is_directory() ? "/" : ""));
+      if (entry.is_directory()) {
+        EXPECT_EQ(static_cast<mode_t>(fs::status(entry).permissions()), 0777 & ~mask) << entry;
+      }
+    }
+    string names;
+    for (const string& name : listed) names += (names.empty() ? "" : " ") + name;
+    EXPECT_EQ(names, created);
+  }
+}
+#endif
 
 TEST_F(Brain, AFolderThatCannotBeUsedMeansNoFilesNotALostGame) {
   const string file = temp.path() + "/plain-file";
