@@ -33,6 +33,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -166,11 +167,17 @@ def load(path):
 
 
 def sh(cmd, cwd, timeout=None):
+    """(exit code, output) of cmd; (None, "") past the timeout. The command
+    runs in a process group of its own, ended whole at the timeout: a suite
+    stopped at its time limit must not leave a hung test program running."""
+    p = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         start_new_session=True)
     try:
-        r = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           timeout=timeout)
-        return r.returncode, r.stdout.decode(errors="replace")
+        out, _ = p.communicate(timeout=timeout)
+        return p.returncode, out.decode(errors="replace")
     except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        p.communicate()
         return None, ""
 
 
