@@ -268,6 +268,34 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
   }
 }
 
+// The diagnostics, byte for byte: the stones with their coordinates, the
+// moves 1-based, both sides' pattern and cross counts, and a line key's
+// cells around its square ('#' off the board).
+TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
+  newBoard(7, 7);
+  play("3,3 2,2 4,3 0,6 5,3 6,0");
+  ::testing::internal::CaptureStdout();
+  b().plotBoard();
+  const int moves[] = {sq(3, 3), sq(6, 0), sq(0, 6)};
+  b().printMoveSeq(moves, 3);
+  std::printf("\n");
+  b().printInve();
+  for (int d = 0; d < kDirections; d++) b().printKey(b().square(sq(6, 0)).key[d]);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "     0  1  2  3  4  5  6\n"
+            " 0   .  .  .  .  .  .  x\n"
+            " 1   .  .  .  .  .  .  .\n"
+            " 2   .  .  x  .  .  .  .\n"
+            " 3   .  .  .  o  o  o  .\n"
+            " 4   .  .  .  .  .  .  .\n"
+            " 5   .  .  .  .  .  .  .\n"
+            " 6   x  .  .  .  .  .  .\n"
+            "[4,4][7,1][1,7]\n"
+            "o: [22, 12, 6, 1, 0, 0, 2, 1, 0, ] \t[0, 0, 0, 0, 0, 0, ]\t"
+            "x: [24, 4, 4, 0, 0, 0, 0, 0, 0, ] \t[0, 0, 0, 0, 0, 0, ]\n"
+            " . . . . . # # # #  # # # # . . . . .  # # # # . # # # #  . o . . . # # # # ");
+}
+
 // The board's own check notices each kind of drift between what make/undo
 // keep and the stones (and the squares whose line state an undo record would put back), and
 // accepts the candidate mark that undoing a move far from the stones leaves
