@@ -13,10 +13,12 @@
 #include <new>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "brain_driver.h"
 #include "log/log.h"
+#include "platform/event.h"
 #include "platform/filesystem.h"
 #include "platform/memory.h"
 #include "platform/random.h"
@@ -99,6 +101,36 @@ TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
   EXPECT_TRUE(platform::makeDirectories("/") && platform::makeDirectories(temp.path().c_str()));
   EXPECT_TRUE(platform::makeDirectories((temp.path() + "/1/2").c_str()) &&
               fs::is_directory(temp.path() + "/1/2"));
+}
+
+// Events: an auto-reset event lets one wait through per set() and clears
+// itself as it does; a manual-reset event lets every wait through until
+// reset(). A wait on an event that is not set returns once another thread
+// sets it.
+TEST(Platform, AutoAndManualResetEvents) {
+  for (bool manual : {false, true}) {
+    platform::Event event(manual, true);
+    std::string seen;  // '1' for each poll that finds the event set
+    auto poll = [&] { seen += event.waitFor(0) ? '1' : '0'; };
+    poll();
+    poll();
+    event.set();
+    event.wait();
+    poll();
+    event.set();
+    event.reset();
+    poll();
+    event.set();
+    event.set();
+    poll();
+    poll();
+    event.reset();
+    std::thread setter([&] { event.set(); });
+    event.wait();
+    setter.join();
+    poll();
+    EXPECT_EQ(seen, manual ? "1110111" : "1000100") << manual;
+  }
 }
 
 // Lines as the manager sends them: a CR before the LF dropped, NUL ending
