@@ -104,94 +104,75 @@ TEST_F(Search, PositionsAndTheirAnswers) {
 // histograms of the answers' offsets are those of the seeded generator.
 TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   using Square = std::pair<int, int>;
-  // Every answer's offset from the first stone, counted: one histogram of
-  // the diagonal rule's four, two of the radius rule's (x and y).
   Ints diagonal(4), dx(7), dy(7);
-  auto answers = [&](int tries) {
-    const bool radius = board().moveCount() == 2 || (b().params.options & kOptionRadiusReply) != 0;
-    std::set<Square> got;
-    for (int i = 0; i < tries; i++) {
+  auto stone = [&](int x, int y, int n) {
+    return x >= 0 && y >= 0 && x < n && y < n && board().square(sq(x, y)).stone != kCellEmpty;
+  };
+  // Answers of the rule that applies, checked against its squares.
+  auto check = [&](int n, bool edge) {
+    const bool radius = board().moveCount() == 2 || (b().params.options & kOptionRadiusReply);
+    const int x0 = board().sqX(board().moveAt(0)), y0 = board().sqY(board().moveAt(0));
+    const int r = radius ? 3 : 1;
+    std::set<Square> rule, got;
+    for (int x = x0 - r; x <= x0 + r; x++) {
+      for (int y = y0 - r; y <= y0 + r; y++) {
+        bool beside = false;
+        for (int nx = x - 1; nx <= x + 1; nx++)
+          for (int ny = y - 1; ny <= y + 1; ny++) beside |= stone(nx, ny, n);
+        if (x >= 0 && y >= 0 && x < n && y < n && !stone(x, y, n) && beside &&
+            (radius || (x != x0 && y != y0)))
+          rule.insert({x, y});
+      }
+    }
+    for (int i = 0, tries = edge ? (radius ? 400 : 64) : 8; i < tries; i++) {
       int x = -1, y = -1;
       EXPECT_TRUE(w().openMove(x, y));
       got.insert({x, y});
-      if (board().moveCount() == 0) continue;
-      const int ox = x - board().sqX(board().moveAt(0)), oy = y - board().sqY(board().moveAt(0));
-      if (!radius) {
-        diagonal.at((ox + 1) + (oy + 1) / 2)++;
+      if (radius) {
+        dx.at(x - x0 + 3)++;
+        dy.at(y - y0 + 3)++;
       } else {
-        dx.at(ox + 3)++;
-        dy.at(oy + 3)++;
+        diagonal.at((x - x0 + 1) + (y - y0 + 1) / 2)++;
       }
     }
-    return got;
+    EXPECT_TRUE(edge ? got == rule
+                     : std::includes(rule.begin(), rule.end(), got.begin(), got.end()))
+        << x0 << "," << y0 << " radius " << radius;
   };
-  auto place = [&](Square s) { b().makeGameMove(s.first, s.second); };
   platform::seedRandom(27);
   for (int n = 20; n >= 5; n--) {
     SCOPED_TRACE(n);
-    auto onBoard = [&](int x, int y) { return x >= 0 && y >= 0 && x < n && y < n; };
-    // The radius rule's squares around the first stone `f`, all of them
-    // answered once `tries` draws are made, or some of them.
-    auto radiusRule = [&](Square f, int tries, bool all) {
-      std::set<Square> window;
-      for (int x = f.first - 3; x <= f.first + 3; x++) {
-        for (int y = f.second - 3; y <= f.second + 3; y++) {
-          bool beside = false;
-          for (int nx = x - 1; nx <= x + 1; nx++)
-            for (int ny = y - 1; ny <= y + 1; ny++)
-              beside |= onBoard(nx, ny) && board().square(sq(nx, ny)).stone != kCellEmpty;
-          if (onBoard(x, y) && board().square(sq(x, y)).stone == kCellEmpty && beside)
-            window.insert({x, y});
-        }
-      }
-      const std::set<Square> got = answers(tries);
-      if (all) {
-        EXPECT_EQ(got, window) << f.first << "," << f.second;
-      } else {
-        EXPECT_TRUE(std::includes(window.begin(), window.end(), got.begin(), got.end()))
-            << f.first << "," << f.second;
-      }
-    };
     newGame(n);
-    EXPECT_EQ(answers(1), (std::set<Square>{{n / 2, n / 2}}));
+    int x = -1, y = -1;
+    EXPECT_TRUE(w().openMove(x, y) && x == n / 2 && y == n / 2);
     for (int x0 = 0; x0 < n; x0++) {
       for (int y0 = 0; y0 < n; y0++) {
-        const Square first{x0, y0};
         const bool edge = x0 % (n - 1) == 0 || y0 % (n - 1) == 0 || (x0 == 3 && y0 == 3);
-        std::set<Square> diagonals;
-        for (int ex : {-1, 1})
-          for (int ey : {-1, 1})
-            if (onBoard(x0 + ex, y0 + ey)) diagonals.insert({x0 + ex, y0 + ey});
-        newGame(n);
-        place(first);
-        const std::set<Square> got = answers(edge ? 64 : 8);
-        if (edge) {
-          EXPECT_EQ(got, diagonals) << x0 << "," << y0;
-        } else {
-          EXPECT_TRUE(std::includes(diagonals.begin(), diagonals.end(), got.begin(), got.end()));
+        for (unsigned options : {kOptionRichEval, kOptionRichEval | kOptionRadiusReply}) {
+          newGame(n, options);
+          b().makeGameMove(x0, y0);
+          check(n, edge);
         }
-        newGame(n, kOptionRichEval | kOptionRadiusReply);
-        place(first);
-        radiusRule(first, edge ? 400 : 8, edge);
-        newGame(n);
-        place(first);
         for (const auto& [ox, oy] : {Square{1, 0}, Square{0, -2}, Square{3, 3}, Square{-4, 1},
                                      Square{5, -5}, Square{n - 1 - 2 * x0, n - 1 - 2 * y0}}) {
-          if (!onBoard(x0 + ox, y0 + oy) || (ox == 0 && oy == 0)) continue;
-          place({x0 + ox, y0 + oy});
-          radiusRule(first, edge ? 400 : 8, edge);
+          if (stone(x0 + ox, y0 + oy, n) || x0 + ox < 0 || y0 + oy < 0 || x0 + ox >= n ||
+              y0 + oy >= n)
+            continue;
+          b().makeGameMove(x0 + ox, y0 + oy);
+          check(n, edge);
           BoardProbe::writable(board()).undoMove();
         }
-        place(*diagonals.begin());
-        place(*answers(1).begin());
-        int x = -1, y = -1;
+        for (int stones = 1; stones < 3; stones++) {
+          EXPECT_TRUE(w().openMove(x, y));
+          b().makeGameMove(x, y);
+        }
         EXPECT_FALSE(w().openMove(x, y));
       }
     }
   }
-  EXPECT_EQ(diagonal, (Ints{16159, 16142, 16276, 16255}));
-  EXPECT_EQ(dx, (Ints{50176, 1032, 435689, 387919, 456080, 115454, 17082}));
-  EXPECT_EQ(dy, (Ints{57604, 35839, 459570, 379444, 464598, 48826, 17551}));
+  EXPECT_EQ(diagonal, (Ints{16281, 16201, 16132, 16218}));
+  EXPECT_EQ(dx, (Ints{49777, 381, 434688, 387935, 455135, 115372, 17304}));
+  EXPECT_EQ(dy, (Ints{57315, 35051, 458441, 379361, 464346, 48828, 17250}));
 }
 
 // Static values: the plain and the forced-line evaluation on settled
@@ -219,157 +200,121 @@ TEST_F(Search, Values) {
   EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{-158, 4}));
 }
 
-// The image of a square on a side-n board under symmetry k: k % 4 quarter
-// turns, after a mirror from k = 4 on.
-std::pair<int, int> image(int k, std::pair<int, int> s, int n) {
-  auto [x, y] = s;
-  if (k >= 4) x = n - 1 - x;
-  for (int r = 0; r < k % 4; r++) std::tie(x, y) = std::pair{n - 1 - y, x};
-  return {x, y};
-}
-
 // What the engine sees of a position along the edges, where the squares to
 // play and to block have the lowest and highest indices (square 0 is the
 // corner (0,0), the last square the opposite one), is the same in each of
 // the board's 8 images: the block each four leaves (soleFiveAfter), the
-// verdict of the forced replies, the plain and the forced-line values.
-// First on positions whose four is blocked in a corner, one of them won
-// through it (a four at (0,4) whose block is (0,0), then a double four at
-// (3,4)), then on seeded random games played in a corner of every board
-// size from 5 to 20.
+// verdict of the forced replies and the block of a single five, the plain
+// and the forced-line values, and where no reply wins, the time checks of
+// the forced-line evaluation within a decision. First on positions whose
+// four is blocked on a corner, then on seeded random games played in a
+// corner of every board size from 5 to 20. (Beyond the block of a five the
+// replies may differ: a square that makes open fours in two lines is
+// answered by the completions of the first of them in direction order.)
 TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
-  using Square = std::pair<int, int>;
-  struct Seen {
-    Ints blocks;
-    int verdict, fiveBlock, plain, forced;
-    bool operator==(const Seen&) const = default;
+  int n = 0, k = 0;
+  // The index of square s of the first image in image k: k % 4 quarter
+  // turns, after a mirror from k = 4 on.
+  auto image = [&](int s) {
+    int x = k >= 4 ? n - 1 - s / n : s / n, y = s % n;
+    for (int r = 0; r < k % 4; r++) std::tie(x, y) = std::pair{n - 1 - y, x};
+    return sq(x, y);
   };
-  // What the engine sees in image k, in the coordinates of the first image.
-  // Of the forced replies, the verdict and the block of the opponent's one
-  // five: a square that makes open fours in two lines is answered by the
-  // completions of the first of them in direction order, which the images
-  // change.
-  auto look = [&](int k, int n) {
-    Ints toFirst(n * n);
-    for (int x = 0; x < n; x++)
-      for (int y = 0; y < n; y++) {
-        const auto [ix, iy] = image(k, {x, y}, n);
-        toFirst[sq(ix, iy)] = sq(x, y);
-      }
-    Seen seen;
+  auto look = [&] {
+    Ints seen(n * n + 4, -1), toFirst(n * n);
+    for (int s = 0; s < n * n; s++) toFirst[image(s)] = s;
     for (int s = 0; s < n * n; s++) {
-      const auto [x, y] = image(k, {s / n, s % n}, n);
       const int block =
-          board().square(sq(x, y)).stone == kCellEmpty ? board().soleFiveAfter(sq(x, y)) : -2;
-      seen.blocks.push_back(block >= 0 ? toFirst[block] : block);
+          board().square(image(s)).stone == kCellEmpty ? board().soleFiveAfter(image(s)) : -2;
+      seen[s] = block >= 0 ? toFirst[block] : block;
     }
     int list[kReplyListCapacity];
-    w().winAndForced(list, seen.verdict);
-    const bool oneFive = board().counts().patCount[board().sideOther()][patFive] == 1 &&
-                         board().counts().patCount[board().sideToMove()][patFive] == 0;
-    seen.fiveBlock = oneFive ? toFirst.at(list[0]) : -1;
-    seen.plain = w().boardValueBase();
-    seen.forced = w().boardValueRico();
+    w().winAndForced(list, seen[n * n]);
+    if (board().counts().patCount[board().sideOther()][patFive] == 1 &&
+        board().counts().patCount[board().sideToMove()][patFive] == 0)
+      seen[n * n + 1] = toFirst[list[0]];
+    seen[n * n + 2] = w().boardValueBase();
+    seen[n * n + 3] = w().boardValueRico();
     return seen;
   };
-  auto place = [&](int k, Square s, int n) {
-    const Square i = image(k, s, n);
-    b().makeGameMove(i.first, i.second);
-  };
-  auto parse = [](const char* text) {
-    std::vector<Square> list;
-    for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
-      list.push_back({x, y});
-    return list;
-  };
   b().tables.setTableBits(kMinTableBits);  // every image is a new game
-  // Board side, moves, a four of the side to move and its block, the
-  // forced-line value (NO_SCORE: not known by hand).
-  const char* wonThroughTheCorner =
+  // Board side, moves, a four of the side to move and its block ("": none),
+  // whether a reply wins.
+  const char* wonThroughTheCorner =  // a four at (0,4) blocked at (0,0), then a double four
       "0,1 0,5 0,2 3,5 0,3 10,10 1,4 11,10 2,4 12,10 3,1 13,2 3,2 7,14 3,3 14,7";
-  const std::tuple<int, const char*, Square, Square, int> positions[] = {
-      {15, wonThroughTheCorner, {0, 4}, {0, 0}, winScore},
-      {20, wonThroughTheCorner, {0, 0}, {0, 4}, winScore},
-      {15, "0,1 10,10 0,2 11,10 0,3 0,5 6,13 12,10", {0, 4}, {0, 0}, NO_SCORE},
-      {15, "1,1 10,10 2,2 11,10 3,3 5,5 6,13 12,10", {4, 4}, {0, 0}, NO_SCORE},
-      {7, "0,1 3,3 0,2 4,3 0,3 0,5 6,6 2,3", {0, 4}, {0, 0}, NO_SCORE},
-      // Two fours at once, the first (in direction order) blocked at (0,0):
-      // no sole block.
-      {15, "1,0 5,0 2,0 10,10 3,0 11,12 4,1 13,9 4,2 9,14 4,3 12,5", {4, 0}, {-1, -1}, winScore},
-      // X's double four leaves fives at (0,0) and (4,4); O blocks the
-      // second, then the block of X's next four takes the first place in
-      // X's record: the record names a stone, not the five square (0,0).
+  const std::tuple<int, const char*, const char*, const char*, bool> positions[] = {
+      {15, wonThroughTheCorner, "0,4", "0,0", true},
+      {20, wonThroughTheCorner, "0,0", "0,4", true},
+      {15, "0,1 10,10 0,2 11,10 0,3 0,5 6,13 12,10", "0,4", "0,0", false},
+      {15, "1,1 10,10 2,2 11,10 3,3 5,5 6,13 12,10", "4,4", "0,0", false},
+      {7, "0,1 3,3 0,2 4,3 0,3 0,5 6,6 2,3", "0,4", "0,0", false},
+      // Two fours at once, the first in direction order blocked at (0,0).
+      {15, "1,0 5,0 2,0 10,10 3,0 11,12 4,1 13,9 4,2 9,14 4,3 12,5", "4,0", "", true},
+      // X's double four leaves fives at (0,0) and (4,4); O blocks the second,
+      // then the block of X's next four takes the first place in X's record:
+      // the record names a stone, not the five square (0,0).
       {15,
        "1,0 5,0 2,0 5,7 3,0 14,14 4,1 14,11 4,2 14,8 4,3 11,14 1,7 8,14 2,7 14,5 3,7 14,2 4,0 4,4 "
        "4,7 0,7 9,9",
-       {-1, -1},
-       {-1, -1},
-       NO_SCORE}};
-  for (const auto& [n, moves, four, block, value] : positions) {
+       "", "", false}};
+  for (const auto& [side, moves, four, block, won] : positions) {
     SCOPED_TRACE(moves);
-    Seen first{};
+    n = side;
+    Ints first;
     int firstChecks = 0;
-    for (int k = 0; k < kMemoSymmetries; k++) {
+    for (k = 0; k < kMemoSymmetries; k++) {
       newGame(n);
-      for (const Square& s : parse(moves)) place(k, s, n);
-      const Square f = image(k, four, n), bl = image(k, block, n);
-      if (four.first >= 0) {
-        EXPECT_EQ(board().soleFiveAfter(sq(f.first, f.second)),
-                  block.first < 0 ? -1 : sq(bl.first, bl.second))
-            << k;
-      }
-      // The time checks of the forced-line evaluation within a decision, on
-      // fresh tables: where no reply wins (which ends the count at the first
-      // winning one, in index order), the same in every image.
-      b().params.clock = FakeClock::read;
+      const Ints stones = squares(moves), fours = squares(four), blocks = squares(block);
+      for (int s : stones) b().makeGameMove(board().sqX(image(s)), board().sqY(image(s)));
+      for (int f : fours)
+        EXPECT_EQ(board().soleFiveAfter(image(f)), blocks.empty() ? -1 : image(blocks[0]));
       b().params.nodeLimit = 1ull << 60;
+      b().params.clock = FakeClock::read;
       w().time.startTime();
-      w().time.nodeBudgetUsed = 0;
       w().searching = true;
       w().stopSearch = false;
-      w().boardValueRico();
+      EXPECT_EQ(w().boardValueRico() == winScore, won);
       w().searching = false;
-      const int checks = static_cast<int>(w().time.nodeBudgetUsed);
-      const Seen seen = look(k, n);
-      if (k == 0) first = seen, firstChecks = checks;
-      EXPECT_TRUE(seen == first) << k;
-      EXPECT_TRUE(seen.forced == winScore || checks == firstChecks) << k << ": " << checks;
-      EXPECT_TRUE(value == NO_SCORE || seen.forced == value) << seen.forced;
+      b().params.nodeLimit = 0;
+      const Ints seen = look();
+      if (k == 0) first = seen, firstChecks = static_cast<int>(w().time.nodeBudgetUsed);
+      EXPECT_EQ(seen, first) << k;
+      EXPECT_TRUE(won || w().time.nodeBudgetUsed == static_cast<std::uint64_t>(firstChecks)) << k;
     }
   }
   int edges = 0;  // fours blocked on the first row or column
-  for (int n = 5; n <= kMaxSide; n++) {
+  for (n = 5; n <= kMaxSide; n++) {
     SCOPED_TRACE(n);
     std::mt19937 rng(n);
     const int reach = std::min(n, 6);
-    std::vector<Square> game;
-    std::vector<Seen> seen;
+    Ints game;
+    std::vector<Ints> seen;
     newGame(n);
-    while (static_cast<int>(game.size()) < 24) {
+    for (k = 0; static_cast<int>(game.size()) < 24;) {
       // Half the stones on the three lines through the corner square 0.
       const int along = static_cast<int>(rng() % reach), line = static_cast<int>(rng() % 6);
-      const Square s = line == 0   ? Square{0, along}
-                       : line == 1 ? Square{along, 0}
-                       : line == 2 ? Square{along, along}
-                                   : Square{static_cast<int>(rng() % reach), along};
-      if (board().square(sq(s.first, s.second)).stone != kCellEmpty) continue;
-      place(0, s, n);
+      const int s = line == 0   ? sq(0, along)
+                    : line == 1 ? sq(along, 0)
+                    : line == 2 ? sq(along, along)
+                                : sq(static_cast<int>(rng() % reach), along);
+      if (board().square(s).stone != kCellEmpty) continue;
+      b().makeGameMove(s / n, s % n);
       game.push_back(s);
       if (b().checkWin()) break;
-      seen.push_back(look(0, n));
-      for (int block : seen.back().blocks) edges += block >= 0 && (block < n || block % n == 0);
+      seen.push_back(look());
+      for (int i = 0; i < n * n; i++)
+        edges += seen.back()[i] >= 0 && (seen.back()[i] < n || seen.back()[i] % n == 0);
     }
-    for (int k = 1; k < kMemoSymmetries; k++) {
+    for (k = 1; k < kMemoSymmetries; k++) {
       newGame(n);
       for (std::size_t i = 0; i < seen.size(); i++) {
-        place(k, game[i], n);
-        ASSERT_TRUE(look(k, n) == seen[i]) << "image " << k << " after " << i + 1 << " moves";
+        b().makeGameMove(board().sqX(image(game[i])), board().sqY(image(game[i])));
+        ASSERT_EQ(look(), seen[i]) << "image " << k << " after " << i + 1 << " moves";
       }
     }
   }
   EXPECT_GT(edges, 40);
   b().tables.setTableBits(kDefaultTableBits);
-  b().params.nodeLimit = 0;
 }
 
 // A fingerprint of the search: fixed-depth decisions on recorded positions
