@@ -1,6 +1,7 @@
 // The game memory: the file's exact bytes and what a reader does with
 // damaged ones, its name and failed writes, the canonical keys under the
-// board's symmetries, and the store of lost positions.
+// board's symmetries, the store of lost positions, and the memory of a
+// player over a new game, END and a new player.
 #include "memo/memo.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include "board/keys.h"
 #include "brain_driver.h"
 #include "platform/random.h"
+#include "player/player.h"
+#include "search/brain.h"
 
 namespace velm {
 namespace {
@@ -239,6 +242,80 @@ TEST_F(Memo, SaveGame) {
   memo->init(15, 15, &keys[0][0], "");
   EXPECT_EQ((std::vector<int>{memo->size, used(*memo), memo->fillIndex[0]}),
             (std::vector<int>{15, 0, 0}));
+}
+
+// A new game on the player (what RESTART does) starts the board, the time
+// account and the result tables afresh, puts the colour (1: the engine
+// played the first stone, -1: the other side did) and the count of stones
+// back to 0, and keeps the game memory with what it learned, unwritten,
+// under a new game record. END destroys the player and its memory writes
+// the file; a new player on the folder reads it and writes it back as it
+// was. The game: the engine moves first and, after 10 stones, meets the
+// other side's open four (5..8,7).
+TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
+  const Moves lost = {{0, 0}, {5, 7},   {0, 14}, {6, 7}, {14, 0},
+                      {7, 7}, {14, 14}, {8, 7},  {7, 0}, {2, 12}};
+  auto player = [&] {
+    return std::make_unique<Velmaro_player>(15, 15, GameLimits{3000, 60000, -1, 0}, 24,
+                                            kOptionMemory | kOptionRichEval, folder.c_str());
+  };
+  auto state = [](const Velmaro_player& p) {
+    const VelmBrain& e = *p.brain;
+    return std::vector<int>{p.color,
+                            p.num_moves,
+                            e.board().moveCount(),
+                            e.board().stoneSquares().contains(e.board().sqIndex(7, 7)),
+                            e.worker.time.timeLeft,
+                            e.worker.time.movesToGo,
+                            e.tables.isClear()};
+  };
+  auto play = [&](Velmaro_player& p, int stones) {
+    for (int i = 0; i < stones; i++) {
+      auto [x, y] = lost[i];
+      i % 2 ? p.move_oppo(x, y) : p.move_my(x, y);
+    }
+  };
+  // Whether the memory knows the lost position once the first 8 stones are
+  // played: the 9th leads into it, won by side 1.
+  auto knowsTheLoss = [&](Velmaro_player& p) {
+    play(p, 8);
+    int value = -1;
+    return p.brain->memo.checkMove(lost[8].first, lost[8].second, 0, value) && value == 1;
+  };
+  const std::vector<int> fresh{0, 0, 0, 0, 60000, 15, 1};
+  platform::seedRandom(27);
+  auto p = player();
+  EXPECT_EQ(state(*p), fresh);
+  play(*p, 10);
+  int x = -1, y = -1;
+  p->think_move(x, y, -1, 3000, -1);
+  p->move_my(x, y);
+  EXPECT_EQ((std::vector<int>{x, y, p->color, p->num_moves}), (std::vector<int>{9, 7, 1, 11}));
+  const VelmMemo& memo = p->brain->memo;
+  const MemoEntry stored = memo.lostTable[0][0];
+  const std::uint64_t memoKey = memo.memoKeys[1][7];
+  EXPECT_TRUE(stored.key != 0 && stored.value == 1 && memo.fillIndex[0] == 1);
+  p->brain->worker.time.timeLeft = 17;
+  p->newgame();
+  EXPECT_EQ(state(*p), fresh);
+  EXPECT_EQ((std::vector<int>{memo.loaded, memo.numMoves, memo.saved}),
+            (std::vector<int>{1, 0, 0}));
+  EXPECT_TRUE(memo.lostTable[0][0].key == stored.key && memo.memoKeys[1][7] == memoKey);
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_TRUE(knowsTheLoss(*p));
+  p->newgame();
+  p->move_oppo(x, y);
+  p->move_my(y, x);
+  EXPECT_EQ((std::vector<int>{p->color, p->num_moves}), (std::vector<int>{-1, 2}));
+  p.reset();
+  const std::string written = readFile(file);
+  p = player();
+  EXPECT_EQ(state(*p), fresh);
+  EXPECT_TRUE(p->brain->memo.lostTable[0][0].key == stored.key &&
+              p->brain->memo.memoKeys[1][7] == memoKey && written.size() == kMemoFileSize);
+  EXPECT_TRUE(knowsTheLoss(*p));
+  p.reset();
+  EXPECT_TRUE(readFile(file) == written);
 }
 
 }  // namespace
