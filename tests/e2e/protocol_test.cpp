@@ -504,28 +504,24 @@ TEST_F(Brain, MaxNodeMakesDecisionsReproducible) {
       string(kQuietBoard) + "|MESSAGE creating player|<move 20>|" + kEnd);
 // The entries of a game memory file: "block.slot=winner" for each used slot
 // and "fill block=index" for each ring that has moved, in file order.
+// A game memory file's used slots as "block.slot=winner", then "fill
+// block=index" for each ring that has moved.
 string memoryEntries(const string& path) {
   const string bytes = readFile(path);
-  if (static_cast<long>(bytes.size()) != kMemoryFileSize) return "<" + path + ": no memory>";
+  if (static_cast<long>(bytes.size()) != kMemoryFileSize) return "no memory";
   auto number = [&](std::size_t at, int size) {
     unsigned long long v = 0;
-    for (int i = size - 1; i >= 0; i--) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return v;
+    while (size-- > 0) v = v << 8 | static_cast<unsigned char>(bytes[at + size]);
+    return std::to_string(v);
   };
-  constexpr int kBlocks = 22, kSlots = 1000, kMoves = 30;
   string entries;
-  for (int block = 0; block < kBlocks; block++) {
-    for (int slot = 0; slot < kSlots; slot++) {
-      const std::size_t at = 20 + 16 * static_cast<std::size_t>(block * kSlots + slot);
-      if (number(at, 8) != 0)
-        entries += std::to_string(block) + "." + std::to_string(slot) + "=" +
-                   std::to_string(number(at + 8, 4)) + " ";
-    }
-  }
-  for (int block = 0; block < kMoves; block++) {
-    const unsigned long long fill = number(20 + 16 * kBlocks * kSlots + 4 * block, 4);
-    if (fill != 0) entries += "fill " + std::to_string(block) + "=" + std::to_string(fill) + " ";
-  }
+  for (std::size_t e = 0; e < 22000; e++)  // 22 blocks of 1000 slots, 16 bytes each
+    if (number(20 + 16 * e, 8) != "0")
+      entries += std::to_string(e / 1000) + "." + std::to_string(e % 1000) + "=" +
+                 number(28 + 16 * e, 4) + " ";
+  for (int block = 0; block < 30; block++)
+    if (number(352020 + 4 * block, 4) != "0")
+      entries += "fill " + std::to_string(block) + "=" + number(352020 + 4 * block, 4) + " ";
   return entries;
 }
 
