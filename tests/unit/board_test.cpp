@@ -297,11 +297,12 @@ TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
 }
 
 // The board's own check notices each kind of drift between what make/undo
-// keep and the stones (and the squares whose line state an undo record would put back), and
+// keep and the stones (and the squares whose line state an undo record would
+// put back), on the board's first and last rows and columns too, and
 // accepts the candidate mark that undoing a move far from the stones leaves
 // behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
-  play("7,7 8,8 6,8");
+  play("7,7 8,8 6,8 0,0 14,14");
   using P = BoardProbe;
   const std::pair<void (*)(VelmBoard&), const char*> drifts[] = {
       {[](VelmBoard& e) { P::square(e, e.sqIndex(9, 9)).key[2] ^= 1; }, "key of (9,9) dir 2"},
@@ -311,6 +312,9 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
       {[](VelmBoard& e) { P::counts(e).crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
       {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(5, 5)); }, "(5,5) is near a stone"},
       {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(8, 8)); }, "stone on (8,8)"},
+      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(0, 0)); }, "stone on (0,0)"},
+      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(14, 14)); }, "stone on (14,14)"},
+      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(2, 0)); }, "(2,0) is near a stone"},
       {[](VelmBoard& e) { P::key(e) ^= 1; }, "position key"},
       {[](VelmBoard& e) { P::sideToMove(e) ^= 1; }, "sides"},
       {[](VelmBoard& e) { P::record(e, 1).lines[2].square ^= 1; }, "move 1: the saved line states"},
