@@ -195,7 +195,7 @@ TEST_F(Memo, CanonicalKeysAndLostPositions) {
 // saveGame keeps one position per game, reached by a move of the losing
 // side (the parity of ply), and only once ten moves are recorded; a position
 // already known takes the new winner; each block is a ring of 1000. Another
-// board size starts empty tables.
+// board size starts empty tables, under the new folder's name.
 TEST_F(Memo, SaveGame) {
   const Moves moves = game(20, 30);
   std::unique_ptr<VelmMemo> memo;
@@ -238,10 +238,14 @@ TEST_F(Memo, SaveGame) {
   EXPECT_EQ((std::vector<int>{memo->lostTable[0][kMemoBlockSize - 1].value, memo->fillIndex[0],
                               used(*memo)}),
             (std::vector<int>{1, 0, 3}));
-  // A game on another board size starts the tables afresh.
+  // A game on another board size starts the tables afresh, and without a
+  // folder it has no file.
   memo->init(15, 15, &keys[0][0], "");
   EXPECT_EQ((std::vector<int>{memo->size, used(*memo), memo->fillIndex[0]}),
             (std::vector<int>{15, 0, 0}));
+  memo = open(folder, 20);
+  memo->init(15, 15, &keys[0][0], "");
+  EXPECT_STREQ(memo->fileName, "");
 }
 
 // A new game on the player (what RESTART does) starts the board, the time
