@@ -336,7 +336,7 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
 // new size, and sized to a manager's memory limit. Huge pages behind them
 // only when the first move has room for the stalls of mapping them: a hard
 // limit of 5 s or more (the turn time, a fifth of the match time, or of the
-// manager's time left when it says less).
+// manager's time left when it says less, 0 included).
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   VelmHash tables;
   tables.clear();
@@ -394,6 +394,10 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
                             {30000, 24999, -1, 0},    {30000, 180000, 20000, 0},
                             {30000, 180000, -1, 1},   {5000, 1000000000, -1, 1},
                             {30000, 25000, -1, 1}};
+  const int players[][4] = {{200, 1000000000, -1, 0},  {4999, 1000000000, -1, 0},
+                            {30000, 24999, -1, 0},     {30000, 180000, 20000, 0},
+                            {30000, 180000, 0, 0},     {30000, 180000, -1, 1},
+                            {5000, 1000000000, -1, 1}, {30000, 25000, -1, 1}};
   for (const auto& [turn, match, left, huge] : players) {
     Velmaro_player player(15, 15, {turn, match, left, 0}, 24, 0u, "");
     EXPECT_EQ(player.brain->tables.hugePages, huge != 0) << turn << " " << match << " " << left;
