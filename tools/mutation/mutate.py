@@ -2,7 +2,7 @@
 """Mutation testing: how many small faults planted in src/ the suite catches.
 
   tools/mutation/mutate.py generate --seed S --count N --out FILE  # draws a sample
-  tools/mutation/mutate.py run [--mutants FILE] [--only ID,...]     # killed K of N
+  tools/mutation/mutate.py run [--mutants FILE] [--only ID,...] [--retries R]  # killed K of N
 
 A mutant is one operator change on one source line: a comparison flipped,
 a "+ 1" or "- 1" dropped, a condition negated, an integer constant changed,
@@ -23,7 +23,9 @@ tuned against; the same seed and count on the same code give the same file.
 each mutant puts the mutated line in place of the original (found by its
 text, nearest to the recorded line number), builds, and runs the suite with
 ctest, stopping at the first failure. A mutant is killed when a test fails
-or the suite runs past its time limit; one that does not build is reported
+(with --retries R, when it fails R + 1 times in a row: the suite has timing
+tests that a heavily loaded machine can fail once) or the suite runs past
+its time limit; one that does not build is reported
 apart and not counted; one whose line is no longer in the source is stale.
 The working tree is never touched.
 """
@@ -181,7 +183,7 @@ def sh(cmd, cwd, timeout=None):
         return None, ""
 
 
-def run(mutants_path, only):
+def run(mutants_path, only, retries):
     work = os.environ.get("MUTATION_DIR", "/tmp/velmaro-mutation")
     tree = os.path.join(work, "tree")
     build = os.path.join(work, "build")
@@ -203,8 +205,10 @@ def run(mutants_path, only):
     rc, out = sh(["cmake", "--build", build, "-j" + jobs], work)
     if rc != 0:
         sys.exit("the unmutated tree does not build:\n" + out[-3000:])
-    rc, out = sh(["ctest", "--stop-on-failure", "-j" + jobs, "-LE", "windows|browser"], build,
-                 SUITE_SECONDS)
+    suite = ["ctest", "--stop-on-failure", "-j" + jobs, "-LE", "windows|browser"]
+    if retries > 0:
+        suite += ["--repeat", f"until-pass:{retries + 1}"]
+    rc, out = sh(suite, build, SUITE_SECONDS)
     if rc != 0:
         sys.exit("the suite fails without any mutant:\n" + out[-3000:])
 
@@ -231,8 +235,7 @@ def run(mutants_path, only):
                 invalid.append(i)
                 verdict = "does not build"
             else:
-                rc, out = sh(["ctest", "--stop-on-failure", "-j" + jobs, "-LE", "windows|browser"],
-                             build, SUITE_SECONDS)
+                rc, out = sh(suite, build, SUITE_SECONDS)
                 counted += 1
                 if rc != 0:
                     killed += 1
@@ -265,12 +268,14 @@ def main():
     r = sub.add_parser("run", help="run a sample: the kept one unless --mutants names another")
     r.add_argument("--mutants", default=MUTANTS)
     r.add_argument("--only", default="", help="ids of the sample to run, comma-separated")
+    r.add_argument("--retries", type=int, default=0,
+                   help="runs of a failed test again before it counts as failed")
     args = parser.parse_args()
     if args.command == "generate":
         generate(args.seed, args.count, args.out)
     else:
         only = {int(x) for x in args.only.split(",") if x}
-        run(os.path.abspath(args.mutants), only)
+        run(os.path.abspath(args.mutants), only, args.retries)
 
 if __name__ == "__main__":
     main()
