@@ -2,7 +2,7 @@
 """Mutation testing: how many small faults planted in src/ the suite catches.
 
   tools/mutation/mutate.py generate --seed S --count N --out FILE  # draws a sample
-  tools/mutation/mutate.py run [--mutants FILE] [--only ID,...] [--retries R]  # killed K of N
+  tools/mutation/mutate.py run [--mutants FILE] [--only ID,...] [--retries R] [--exclude RE]
 
 A mutant is one operator change on one source line: a comparison flipped,
 a "+ 1" or "- 1" dropped, a condition negated, an integer constant changed,
@@ -25,9 +25,11 @@ text, nearest to the recorded line number), builds, and runs the suite with
 ctest, stopping at the first failure. A mutant is killed when a test fails
 (with --retries R, when it fails R + 1 times in a row: the suite has timing
 tests that a heavily loaded machine can fail once) or the suite runs past
-its time limit; one that does not build is reported
-apart and not counted; one whose line is no longer in the source is stale.
-The working tree is never touched.
+its time limit; one that does not build is reported apart and not counted;
+one whose line is no longer in the source is stale. --exclude leaves out the
+tests whose names match a regular expression (ctest -E): on a machine too
+loaded for the timing tests, the mutants that survived a full run can be
+run again against the other tests. The working tree is never touched.
 """
 import argparse
 import fractions
@@ -183,7 +185,7 @@ def sh(cmd, cwd, timeout=None):
         return None, ""
 
 
-def run(mutants_path, only, retries):
+def run(mutants_path, only, retries, exclude):
     work = os.environ.get("MUTATION_DIR", "/tmp/velmaro-mutation")
     tree = os.path.join(work, "tree")
     build = os.path.join(work, "build")
@@ -208,6 +210,8 @@ def run(mutants_path, only, retries):
     suite = ["ctest", "--stop-on-failure", "-j" + jobs, "-LE", "windows|browser"]
     if retries > 0:
         suite += ["--repeat", f"until-pass:{retries + 1}"]
+    if exclude:
+        suite += ["-E", exclude]
     rc, out = sh(suite, build, SUITE_SECONDS)
     if rc != 0:
         sys.exit("the suite fails without any mutant:\n" + out[-3000:])
@@ -270,12 +274,13 @@ def main():
     r.add_argument("--only", default="", help="ids of the sample to run, comma-separated")
     r.add_argument("--retries", type=int, default=0,
                    help="runs of a failed test again before it counts as failed")
+    r.add_argument("--exclude", default="", help="tests left out: a regular expression (ctest -E)")
     args = parser.parse_args()
     if args.command == "generate":
         generate(args.seed, args.count, args.out)
     else:
         only = {int(x) for x in args.only.split(",") if x}
-        run(os.path.abspath(args.mutants), only, args.retries)
+        run(os.path.abspath(args.mutants), only, args.retries, args.exclude)
 
 if __name__ == "__main__":
     main()
