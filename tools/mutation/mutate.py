@@ -200,6 +200,17 @@ def run(mutants_path, only, retries, exclude):
             shutil.copytree(src, dst)
         else:
             shutil.copy2(src, dst)
+    # A run ended while a mutant was in place left a build of it: the copy
+    # keeps the older time of the unmutated file, so make would not rebuild
+    # it. Its file is named in `mutated`, and made newer than the build.
+    marker = os.path.join(work, "mutated")
+    if os.path.exists(marker):
+        left = os.path.join(tree, open(marker).read().strip())
+        if os.path.exists(left):
+            os.utime(left)
+        os.remove(marker)
+    # Ended by a signal, the run still puts the unmutated line back.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("ended by a signal"))
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
         rc, out = sh(["cmake", "-S", tree, "-B", build, "-DCMAKE_BUILD_TYPE=Release"], work)
         if rc != 0:
@@ -231,6 +242,7 @@ def run(mutants_path, only, retries, exclude):
             continue
         k = min(places, key=lambda p: abs(p + 1 - n))
         lines[k] = mutated
+        open(marker, "w").write(f)
         open(path, "w").write("\n".join(lines))
         start = time.time()
         try:
@@ -250,6 +262,7 @@ def run(mutants_path, only, retries, exclude):
                     verdict = "SURVIVED"
         finally:
             open(path, "w").write(text)
+            os.remove(marker)
         print(f"mutant {i:3} {f}:{n} {op}: {verdict} ({time.time() - start:.0f} s)", flush=True)
     # Leave the build matching the unmutated tree.
     sh(["cmake", "--build", build, "-j" + jobs], work)
