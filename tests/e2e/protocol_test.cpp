@@ -502,8 +502,8 @@ TEST_F(Brain, MaxNodeMakesDecisionsReproducible) {
       "> INFO max_depth 1000000|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|"
       "> INFO max_depth 1|> INFO max_node 0|> START 20|OK|" +
       string(kQuietBoard) + "|MESSAGE creating player|<move 20>|" + kEnd);
-// The entries of a game memory file: "block.slot=winner" for each used slot
-// and "fill block=index" for each ring that has moved, in file order.
+}
+
 // A game memory file's used slots as "block.slot=winner", then "fill
 // block=index" for each ring that has moved.
 string memoryEntries(const string& path) {

@@ -390,10 +390,6 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   bool fit = false;
   EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper, fit, 2), 20);
   EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper - 1, fit, 2), 19);
-  const int players[][4] = {{200, 1000000000, -1, 0}, {4999, 1000000000, -1, 0},
-                            {30000, 24999, -1, 0},    {30000, 180000, 20000, 0},
-                            {30000, 180000, -1, 1},   {5000, 1000000000, -1, 1},
-                            {30000, 25000, -1, 1}};
   const int players[][4] = {{200, 1000000000, -1, 0},  {4999, 1000000000, -1, 0},
                             {30000, 24999, -1, 0},     {30000, 180000, 20000, 0},
                             {30000, 180000, 0, 0},     {30000, 180000, -1, 1},
