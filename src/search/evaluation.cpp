@@ -151,9 +151,9 @@ int SearchWorker::fourValue(int sq, int block) {
               ? tables.retriveTT0(fourKey ^ board_.stoneKey(board_.sideOther(), block))
               : NO_SCORE;
   if (w == NO_SCORE) {
-    // Only the position after both stones is looked up: the four alone
-    // needs no prefetch.
-    board_.makeMove(sq);
+    // play() also starts loading the slots of the four alone, where the
+    // value is stored below once the line is evaluated.
+    play(sq);
     play(block);
     w = boardValueRico();
     takeBack();
