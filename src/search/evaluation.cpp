@@ -151,9 +151,10 @@ int SearchWorker::fourValue(int sq, int block) {
               ? tables.retriveTT0(fourKey ^ board_.stoneKey(board_.sideOther(), block))
               : NO_SCORE;
   if (w == NO_SCORE) {
-    // play() also starts loading the slots of the four alone, where the
-    // value is stored below once the line is evaluated.
-    play(sq);
+    // The slots of the four alone start loading: the value is stored there
+    // once the line is evaluated. The block's slot was just probed.
+    tables.prefetch(fourKey);
+    board_.makeMove(sq);
     play(block);
     w = boardValueRico();
     takeBack();
