@@ -5,132 +5,77 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
+#include <tuple>
 
 namespace {
 
-using arena::Proof;
 using arena::readSearchLine;
 using arena::SearchReport;
-using Squares = std::vector<std::pair<int, int>>;
 
 constexpr int kSize = 15;
 
-struct DepthCase {
-  const char* line;
-  int depth;
-  long long score;
-  Proof proof;
-  int plies;
-  long long nodes, nps, timeMs;
-  Squares pv;
-};
+// Every field of a report on one line, the choice only once one came.
+std::string figures(const SearchReport& r) {
+  const char* proofs[] = {"none", "win", "loss"};
+  std::ostringstream out;
+  out << "depth " << r.depth << " score " << r.score << " " << proofs[static_cast<int>(r.proof)]
+      << " " << r.plies << " nodes " << r.nodes << " nps " << r.nps << " time " << r.timeMs
+      << " pv";
+  for (const auto& [x, y] : r.pv) out << " " << x << "," << y;
+  if (r.chosen) out << "; best " << r.bestX << "," << r.bestY << " by " << r.by;
+  return out.str();
+}
 
-const DepthCase kDepthLines[] = {
-    {"MESSAGE depth 8 score 5766 nodes 9002 nps 25573 time 352 pv 10,7 11,7 8,5 6,9",
-     8,
-     5766,
-     Proof::kNone,
-     0,
-     9002,
-     25573,
-     352,
-     {{10, 7}, {11, 7}, {8, 5}, {6, 9}}},
-    {"MESSAGE depth 10 score win in 13 nodes 9323 nps 26041 time 358 pv 10,7 11,7",
-     10,
-     0,
-     Proof::kWin,
-     13,
-     9323,
-     26041,
-     358,
-     {{10, 7}, {11, 7}}},
-    {"MESSAGE depth 4 score loss in 6 nodes 1 nps 1000 time 1 pv 0,0",
-     4,
-     0,
-     Proof::kLoss,
-     6,
-     1,
-     1000,
-     1,
-     {{0, 0}}},
-    {"MESSAGE depth 2 score -120 nodes 30 nps 30000 time 1 pv",
-     2,
-     -120,
-     Proof::kNone,
-     0,
-     30,
-     30000,
-     1,
-     {}},
-    // The variation up to its first square off the board (or not a square).
-    {"MESSAGE depth 6 score 0 nodes 5 nps 5 time 1000 pv 14,14 15,0 3,3",
-     6,
-     0,
-     Proof::kNone,
-     0,
-     5,
-     5,
-     1000,
-     {{14, 14}}},
-    {"MESSAGE depth 6 score 0 nodes 5 nps 5 time 1000 pv 1,2 x 3,3",
-     6,
-     0,
-     Proof::kNone,
-     0,
-     5,
-     5,
-     1000,
-     {{1, 2}}},
-    {"message depth 2 score 1 nodes 2 nps 3 time 4 pv 5,6\r",
-     2,
-     1,
-     Proof::kNone,
-     0,
-     2,
-     3,
-     4,
-     {{5, 6}}},
-};
+// The report after `before` (read first, when not empty) and then `line`,
+// which reads or not as `reads` says.
+void expectReport(const std::string& before, const std::string& line, bool reads,
+                  const std::string& expected, SearchReport r = {}) {
+  SCOPED_TRACE(line);
+  if (!before.empty()) {
+    ASSERT_TRUE(readSearchLine(before, kSize, r));
+  }
+  EXPECT_EQ(readSearchLine(line, kSize, r), reads);
+  EXPECT_EQ(figures(r), expected);
+}
 
 TEST(SearchReport, DepthLinesReplaceTheFigures) {
-  for (const DepthCase& c : kDepthLines) {
-    SCOPED_TRACE(c.line);
-    SearchReport r;
-    r.pv = {{9, 9}, {9, 8}, {9, 7}};  // an earlier iteration's, replaced
-    r.chosen = true;                  // an earlier search's choice, dropped
-    ASSERT_TRUE(readSearchLine(c.line, kSize, r));
-    EXPECT_EQ(r.depth, c.depth);
-    EXPECT_EQ(r.score, c.score);
-    EXPECT_EQ(r.proof, c.proof);
-    EXPECT_EQ(r.plies, c.plies);
-    EXPECT_EQ(r.nodes, c.nodes);
-    EXPECT_EQ(r.nps, c.nps);
-    EXPECT_EQ(r.timeMs, c.timeMs);
-    EXPECT_EQ(r.pv, c.pv);
-    EXPECT_FALSE(r.chosen);
-  }
+  const std::pair<const char*, const char*> cases[] = {
+      {"MESSAGE depth 8 score 5766 nodes 9002 nps 25573 time 352 pv 10,7 11,7 8,5 6,9",
+       "depth 8 score 5766 none 0 nodes 9002 nps 25573 time 352 pv 10,7 11,7 8,5 6,9"},
+      {"MESSAGE depth 10 score win in 13 nodes 9323 nps 26041 time 358 pv 10,7 11,7",
+       "depth 10 score 0 win 13 nodes 9323 nps 26041 time 358 pv 10,7 11,7"},
+      {"MESSAGE depth 4 score loss in 6 nodes 1 nps 1000 time 1 pv 0,0",
+       "depth 4 score 0 loss 6 nodes 1 nps 1000 time 1 pv 0,0"},
+      {"MESSAGE depth 2 score -120 nodes 30 nps 30000 time 1 pv",
+       "depth 2 score -120 none 0 nodes 30 nps 30000 time 1 pv"},
+      // The variation up to its first square off the board (or not a square).
+      {"MESSAGE depth 6 score 0 nodes 5 nps 5 time 1000 pv 14,14 15,0 3,3",
+       "depth 6 score 0 none 0 nodes 5 nps 5 time 1000 pv 14,14"},
+      {"MESSAGE depth 6 score 0 nodes 5 nps 5 time 1000 pv 1,2 x 3,3",
+       "depth 6 score 0 none 0 nodes 5 nps 5 time 1000 pv 1,2"},
+      {"message depth 2 score 1 nodes 2 nps 3 time 4 pv 5,6\r",
+       "depth 2 score 1 none 0 nodes 2 nps 3 time 4 pv 5,6"},
+  };
+  // An earlier iteration's variation is replaced, an earlier search's
+  // choice dropped.
+  SearchReport earlier;
+  earlier.pv = {{9, 9}, {9, 8}, {9, 7}};
+  earlier.chosen = true;
+  for (const auto& [line, expected] : cases) expectReport("", line, true, expected, earlier);
 }
 
 TEST(SearchReport, BestLinesAddTheChoice) {
-  const std::tuple<const char*, int, int, const char*> cases[] = {
-      {"MESSAGE best 10,7 by search depth 10", 10, 7, "search depth 10"},
-      {"MESSAGE best 7,7 by opening rule", 7, 7, "opening rule"},
-      {"MESSAGE best 0,14 by forced reply \r", 0, 14, "forced reply"},
+  const std::tuple<const char*, const char*> cases[] = {
+      {"MESSAGE best 10,7 by search depth 10", "10,7 by search depth 10"},
+      {"MESSAGE best 7,7 by opening rule", "7,7 by opening rule"},
+      {"MESSAGE best 0,14 by forced reply \r", "0,14 by forced reply"},
   };
-  for (const auto& [line, x, y, by] : cases) {
-    SCOPED_TRACE(line);
-    SearchReport r;
-    ASSERT_TRUE(readSearchLine("MESSAGE depth 8 score 5 nodes 1 nps 1 time 1 pv 1,1", kSize, r));
-    ASSERT_TRUE(readSearchLine(line, kSize, r));
-    EXPECT_TRUE(r.chosen);
-    EXPECT_EQ(r.bestX, x);
-    EXPECT_EQ(r.bestY, y);
-    EXPECT_EQ(r.by, by);
-    EXPECT_EQ(r.depth, 8);  // the figures stay
-    EXPECT_EQ(r.pv, Squares({{1, 1}}));
+  // The figures stay.
+  for (const auto& [line, choice] : cases) {
+    expectReport("MESSAGE depth 8 score 5 nodes 1 nps 1 time 1 pv 1,1", line, true,
+                 "depth 8 score 5 none 0 nodes 1 nps 1 time 1 pv 1,1; best " + std::string(choice));
   }
 }
 
@@ -157,16 +102,8 @@ TEST(SearchReport, OtherLinesChangeNothing) {
       "",
   };
   for (const char* line : lines) {
-    SCOPED_TRACE(line);
-    SearchReport r;
-    ASSERT_TRUE(
-        readSearchLine("MESSAGE depth 6 score 9 nodes 8 nps 7 time 6 pv 2,2 3,3", kSize, r));
-    EXPECT_FALSE(readSearchLine(line, kSize, r));
-    EXPECT_EQ(r.depth, 6);
-    EXPECT_EQ(r.score, 9);
-    EXPECT_EQ(r.nodes, 8);
-    EXPECT_EQ(r.pv, Squares({{2, 2}, {3, 3}}));
-    EXPECT_FALSE(r.chosen);
+    expectReport("MESSAGE depth 6 score 9 nodes 8 nps 7 time 6 pv 2,2 3,3", line, false,
+                 "depth 6 score 9 none 0 nodes 8 nps 7 time 6 pv 2,2 3,3");
   }
 }
 
