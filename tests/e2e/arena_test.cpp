@@ -9,53 +9,21 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <regex>
 #include <sstream>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 
+#include "arena_support.h"
 #include "brain_driver.h"
-#include "child_process.h"
 
 namespace {
 
-using testing_support::fileExists;
-using testing_support::readFile;
+using namespace testing_support;
 using Args = std::vector<std::string>;
-
-const std::string kArena = std::string(VELMARO_BIN_DIR) + "/velmaro-arena";
-const std::string kTestBrain = std::string(VELMARO_TEST_BRAINS_DIR) + "/velmaro-test-brain";
-constexpr int kLineTimeoutMs = 60000;
-
-int countOf(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-// The arena's output (every line ends in "\n", and a "\n" goes before the
-// first) and its exit code.
-struct Output {
-  std::string text = "\n";
-  int code = -1;
-  int count(const std::string& what) const { return countOf(text, what); }
-  bool has(const std::string& line) const { return count("\n" + line + "\n") > 0; }
-  bool matches(const std::string& pattern) const {
-    return std::regex_search(text, std::regex(pattern));
-  }
-};
 
 void expectLines(const Output& out, const Args& lines) {
   for (const std::string& line : lines) EXPECT_TRUE(out.has(line)) << line << " not in" << out.text;
-}
-
-// A .psq record with every reply time masked: times vary from run to run.
-std::string withoutTimes(const std::string& psq) {
-  return std::regex_replace(psq, std::regex("^(\\d+,\\d+),\\d+$", std::regex::multiline), "$1,#");
 }
 
 // A path as one word of a shell command.
@@ -83,7 +51,7 @@ Args boardBlocks(const std::string& transcript) {
 
 class Arena : public ::testing::Test {
  protected:
-  testing_support::TempFolder temp;
+  TempFolder temp;
 
   std::string path(const std::string& name) const { return temp.path() + "/" + name; }
   std::string psq(int game, const std::string& folder = "psq") const {
@@ -91,7 +59,7 @@ class Arena : public ::testing::Test {
   }
   // A test brain's command; `log` names its transcript in the temp folder.
   std::string brain(const std::string& args, const std::string& log = "") const {
-    return "'" + kTestBrain + "' " + args + (log.empty() ? "" : " --log '" + path(log) + "'");
+    return testBrain(args, log.empty() ? "" : path(log));
   }
   // Runs a match of the two engine commands to its end, in the temp folder,
   // with the options (split at blanks); `during` acts on it while it runs.
@@ -106,36 +74,17 @@ class Arena : public ::testing::Test {
   // for `merge`); `errors`: standard error joins the output.
   Output runArgs(const Args& args, const std::function<void(tools::ChildProcess&)>& during = {},
                  bool errors = true) {
-    tools::ChildProcess arena;
     Args argv = {kArena};
     if (args.empty() || args[0] != "merge") argv.insert(argv.end(), {"--folder", path("data")});
     argv.insert(argv.end(), args.begin(), args.end());
-    EXPECT_TRUE(arena.start(errors ? withStandardError(argv) : argv, temp.path()));
-    if (during) during(arena);
-    Output out;
-    for (std::string line; arena.readLine(line, kLineTimeoutMs);) out.text += line + "\n";
-    EXPECT_FALSE(arena.timedOut()) << out.text;
-    EXPECT_TRUE(arena.waitExit(kLineTimeoutMs, out.code));
-    return out;
+    return runToEnd(errors ? withStandardError(argv) : argv, temp.path(), during);
   }
   // Waits until `text` occurs `times` times in a brain's log.
   void awaitInFile(const std::string& name, const std::string& text, int times) const {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kLineTimeoutMs);
-    while (countOf(readFile(path(name)), text) < times) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << name << " never got " << text;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    EXPECT_TRUE(eventually([&] { return countOf(readFile(path(name)), text) >= times; }))
+        << name << " never got " << text;
   }
-  // The test brains that wrote their process ids into `pids` and still run.
-  std::vector<int> runningBrains() const {
-    std::vector<int> running;
-    std::istringstream pids(readFile(path("pids")));
-    for (int pid = 0; pids >> pid;) {
-      if (::kill(pid, 0) == 0 || errno != ESRCH) running.push_back(pid);
-    }
-    return running;
-  }
+  std::vector<int> runningBrains() const { return runningPids(path("pids")); }
 };
 
 // Each fault loses both games (engine 1 black, then white) with its reason
@@ -545,7 +494,7 @@ TEST_F(Arena, ShardsMergeIntoTheWholeMatch) {
   const std::string one = brain("--mode crash --at 2 --if-mine 4,4", "one.log");
   const std::string two = brain("--pids " + path("pids"), "two.log");
   const std::string match = "--size 9 --turn 1000 --openings openings.txt ";
-  testing_support::writeFile(path("data/arena-engine1/stale"), "from an earlier match\n");
+  writeFile(path("data/arena-engine1/stale"), "from an earlier match\n");
   Output whole =
       run(one, two, match + "--fresh --results whole.json --psq whole --sprt elo0=0 elo1=30");
   EXPECT_EQ(whole.code, 0) << whole.text;
@@ -622,22 +571,19 @@ TEST_F(Arena, MergeRefusesSlicesOfOtherMatchesAndShardsTwice) {
   EXPECT_EQ(run(brain("--delay 0"), brain(""), match + "--shard 2/2 --results e2.json").code, 0);
   std::ofstream(path("openings.txt"), std::ios::app) << "# one more line\n";
   play("--shard 2/2 --results d2.json");
-  testing_support::writeFile(path("text.json"), "Progress: 6 of 6 games\n");
+  writeFile(path("text.json"), "Progress: 6 of 6 games\n");
   const std::string a1 = path("a1.json"), a2 = path("a2.json");
+  const auto differs = [&](const std::string& file, const std::string& in) {
+    return std::tuple<Args, std::string>{
+        {a1, path(file)},
+        path(file) + " is a slice of another match than " + a1 + ": they differ in " + in};
+  };
   const std::tuple<Args, std::string> cases[] = {
       {{a1, a1}, a1 + " and " + a1 + " are both shard 1/2"},
-      {{a1, path("b2.json")},
-       path("b2.json") + " is a slice of another match than " + a1 +
-           ": they differ in the turn time"},
-      {{a1, path("e2.json")},
-       path("e2.json") + " is a slice of another match than " + a1 +
-           ": they differ in the command of engine 1"},
-      {{a1, path("d2.json")},
-       path("d2.json") + " is a slice of another match than " + a1 +
-           ": they differ in the openings"},
-      {{a1, path("whole.json")},
-       path("whole.json") + " is a slice of another match than " + a1 +
-           ": they differ in the --fresh setting"},
+      differs("b2.json", "the turn time"),
+      differs("e2.json", "the command of engine 1"),
+      differs("d2.json", "the openings"),
+      differs("whole.json", "the --fresh setting"),
       {{a1, path("c1.json")},
        path("c1.json") + " is shard 1/3 and " + a1 +
            " shard 1/2: the match was cut into different numbers of shards"},
@@ -714,7 +660,7 @@ TEST_F(Arena, AnInterruptedShardWritesWhatItCounted) {
 // a match and for the board page, with its reason and exit code 2, and
 // leaves no other brain running.
 TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
-  testing_support::writeFile(path("not-a-program"), "just text\n");
+  writeFile(path("not-a-program"), "just text\n");
   const std::tuple<std::string, std::string> engines[] = {
       {quoted(path("no/pbrain-typo")), "the command was not found (exit code 127)"},
       {quoted(path("not-a-program")), "the command cannot be executed (exit code 126)"},
@@ -730,11 +676,7 @@ TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
                                                    "--engine", engine})
                               : withStandardError({kArena, "--folder", path("data"), "--engine",
                                                    other, "--engine", engine, "--games", "1000"});
-      tools::ChildProcess arena;
-      ASSERT_TRUE(arena.start(argv, temp.path()));
-      Output out;
-      for (std::string line; arena.readLine(line, kLineTimeoutMs);) out.text += line + "\n";
-      ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, out.code));
+      const Output out = runToEnd(argv, temp.path());
       EXPECT_EQ(out.code, 2) << out.text;
       const std::string number = serve ? "1" : "2";
       EXPECT_TRUE(

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
 #include <string>
@@ -693,15 +692,6 @@ TEST_F(Brain, AClosedOutputEndsTheBrainWithExitCodeZero) {
 }
 
 #ifdef __linux__
-// Peak resident memory, read from the kernel's record of the process.
-long peakResidentBytes(int pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) * 1024;
-  return -1;
-}
-
 // The limit holds with every search thread's board and stack counted,
 // whether the threads are announced before START (the tables leave them
 // room) or after it (no more threads than the room left).
@@ -717,7 +707,7 @@ TEST_F(Brain, MaxMemoryBoundsThePeakResidentMemory) {
         "> START 20|OK|" + after);
     quietMove();
     run("> TURN 0,0|<move 20>");
-    const long peak = peakResidentBytes(brain.process.processId());
+    const long peak = procStatusKb(brain.process.processId(), "VmHWM") * 1024;
     EXPECT_GT(peak, 0);
     // (Under a sanitizer its shadow memory is resident in the brain too.)
 #if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)

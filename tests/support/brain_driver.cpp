@@ -123,4 +123,12 @@ long fileSize(const std::string& path) {
   return error ? -1 : static_cast<long>(size);
 }
 
+long procStatusKb(int pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+  }
+  return -1;
+}
+
 }  // namespace testing_support

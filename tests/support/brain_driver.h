@@ -81,5 +81,8 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 long fileSize(const std::string& path);  // -1 when there is no such file
+// A field of a process's status in /proc, in kB (VmHWM: its peak resident
+// memory); -1 when there is none.
+long procStatusKb(int pid, const std::string& field);
 
 }  // namespace testing_support
