@@ -11,33 +11,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 
+#include "arena_support.h"
 #include "brain_driver.h"
-#include "child_process.h"
 #include "http_client.h"
 
 namespace {
 
 using Json = nlohmann::json;
-using testing_support::chunked;
-using testing_support::HttpConnection;
-using testing_support::HttpReply;
-using testing_support::readFile;
+using namespace testing_support;
 
-const std::string kArena = std::string(VELMARO_BIN_DIR) + "/velmaro-arena";
-const std::string kTestBrain = std::string(VELMARO_TEST_BRAINS_DIR) + "/velmaro-test-brain";
-constexpr int kLineTimeoutMs = 60000;
 constexpr int kStateTimeoutMs = 60000;  // for a state to come: a brain may be slow
 // What the server promises a tab or a request however many other
 // connections are open: an answer in under a second.
@@ -48,19 +36,8 @@ const std::string kPolicy =
     "connect-src 'self'; worker-src 'self'; base-uri 'none'; form-action 'none'; "
     "frame-ancestors 'none'";
 
-int countOf(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 Json parse(const std::string& text) {
   return Json::parse(text, nullptr, false);
-}
-
-// A .psq record with the measured reply times masked.
-std::string withoutTimes(const std::string& psq) {
-  return std::regex_replace(psq, std::regex("^(\\d+,\\d+),\\d+$", std::regex::multiline), "$1,#");
 }
 
 // Every answer forbids framing and loading from elsewhere.
@@ -69,13 +46,26 @@ void expectSecurityHeaders(const HttpReply& r, const std::string& what) {
   EXPECT_EQ(r.header("content-security-policy"), kPolicy) << what;
 }
 
-// A process's peak and current memory in kB, from /proc.
-long memoryKb(int pid, const std::string& field) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+// Each field of `expected`, a JSON object, is the state's.
+void expectFields(const Json& state, const std::string& expected) {
+  const Json fields = Json::parse(expected);
+  for (const auto& [key, value] : fields.items()) {
+    EXPECT_EQ(state.value(key, Json()), value) << key << " in " << state.dump();
   }
-  return -1;
+}
+
+// A refused request: its status, and its reason in the body.
+void expectRefused(const HttpReply& r, int status, const std::string& says) {
+  EXPECT_EQ(r.status, status) << r.body;
+  EXPECT_NE(r.body.find(says), std::string::npos) << r.body;
+}
+
+// Stops a server with the signal: it ends at once, with exit code 0.
+void expectStops(tools::ChildProcess& process, int signal = SIGTERM) {
+  ::kill(process.processId(), signal);
+  int code = -1;
+  EXPECT_TRUE(process.waitExit(kLineTimeoutMs, code));
+  EXPECT_EQ(code, 0);
 }
 
 // When a request is refused: before the person's first stone, while the
@@ -144,7 +134,7 @@ const Refusal kRefusals[] = {
 
 class Serve : public ::testing::Test {
  protected:
-  testing_support::TempFolder temp;
+  TempFolder temp;
   tools::ChildProcess arena;
   int port = 0;
   long long seen = 0;  // the newest version answered: older states are old news
@@ -152,7 +142,7 @@ class Serve : public ::testing::Test {
 
   std::string path(const std::string& name) const { return temp.path() + "/" + name; }
   std::string brain(const std::string& args, const std::string& log = "") const {
-    return "'" + kTestBrain + "' " + args + (log.empty() ? "" : " --log '" + path(log) + "'");
+    return testBrain(args, log.empty() ? "" : path(log));
   }
 
   void start(const std::vector<std::string>& args) {
@@ -167,11 +157,7 @@ class Serve : public ::testing::Test {
     port = std::stoi(m[1]);
   }
   void TearDown() override {
-    if (!arena.running()) return;
-    ::kill(arena.processId(), SIGTERM);
-    int code = -1;
-    EXPECT_TRUE(arena.waitExit(kLineTimeoutMs, code));
-    EXPECT_EQ(code, 0);
+    if (arena.running()) expectStops(arena);
   }
 
   // A GET, or a POST when there is a body; every answer carries the
@@ -179,8 +165,7 @@ class Serve : public ::testing::Test {
   HttpReply send(const std::string& where, const std::string& body = "", const char* type = kJson,
                  std::vector<std::string> headers = {}) {
     headers.push_back(std::string("Content-Type: ") + type);
-    const HttpReply r =
-        testing_support::httpRequest(port, body.empty() ? "GET" : "POST", where, body, headers);
+    const HttpReply r = httpRequest(port, body.empty() ? "GET" : "POST", where, body, headers);
     expectSecurityHeaders(r, where);
     const Json state = parse(r.body);
     if (r.status == 200 && state.is_object() && state.contains("version")) {
@@ -199,7 +184,7 @@ class Serve : public ::testing::Test {
     if (!events) {
       events = std::make_unique<HttpConnection>(port);
       HttpReply head;
-      EXPECT_TRUE(events->send(testing_support::requestText("GET", "/api/events", port)));
+      EXPECT_TRUE(events->send(requestText("GET", "/api/events", port)));
       EXPECT_TRUE(events->readReply(head, kStateTimeoutMs));
       EXPECT_EQ(head.header("content-type"), "text/event-stream; charset=utf-8");
       expectSecurityHeaders(head, "/api/events");
@@ -226,10 +211,10 @@ class Serve : public ::testing::Test {
     const std::string before = phase == kThinking ? "" : send("/api/state").body;
     for (const Refusal& c : kRefusals) {
       if (c.phase != phase) continue;
+      SCOPED_TRACE(std::string(c.where) + " " + c.body);
       const HttpReply r = send(c.where, c.body, c.type);
-      EXPECT_EQ(r.status, c.status) << c.where << " " << c.body;
+      expectRefused(r, c.status, c.says);
       EXPECT_EQ(r.body.rfind("{\"error\":\"", 0), 0u) << r.body;
-      EXPECT_NE(r.body.find(c.says), std::string::npos) << r.body;
     }
     if (phase != kThinking) {
       EXPECT_EQ(send("/api/state").body, before);
@@ -250,9 +235,7 @@ TEST_F(ServeBrain, PlaysAGameToFiveAndUndo) {
     ASSERT_EQ(play(square % 15, square / 15).status, 200);
     s = awaitStatus("thinking", false);
   }
-  EXPECT_EQ(s["winner"], 0);
-  EXPECT_EQ(s["detail"], "five in a row");
-  EXPECT_EQ(s["endCode"], 0);
+  expectFields(s, R"({"winner": 0, "detail": "five in a row", "endCode": 0})");
   EXPECT_NE(std::find(s["messages"].begin(), s["messages"].end(),
                       Json::array({0, "MESSAGE creating player"})),
             s["messages"].end());
@@ -289,16 +272,11 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   EXPECT_EQ(psq.header("content-disposition"), "attachment; filename=\"game002.psq\"");
 
   // The same game as a match between two scripted brains.
-  tools::ChildProcess match;
-  ASSERT_TRUE(match.start(
+  runToEnd(
       {kArena, "--engine", brain(script, "matched.log"), "--engine",
        brain("--name person --moves '4,5 5,5 6,5 7,5'"), "--size", "9", "--games", "1", "--turn",
        "1000", "--folder", path("data"), "--psq", path("psq"), "--sgf", path("games.sgf")},
-      temp.path()));
-  for (std::string line; match.readLine(line, kLineTimeoutMs);) {
-  }
-  int code = -1;
-  ASSERT_TRUE(match.waitExit(kLineTimeoutMs, code));
+      temp.path());
   EXPECT_EQ(sgf.body, readFile(path("games.sgf")));
   EXPECT_EQ(withoutTimes(psq.body), withoutTimes(readFile(path("psq/game001.psq"))));
   // The served game began with the second START (the first game was set up
@@ -317,9 +295,8 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   awaitStatus("turn");
   ASSERT_EQ(play(0, 8).status, 200);
   s = awaitStatus("over");
-  EXPECT_EQ(s["detail"], "engine 1 played on an occupied square (4,4)");
-  EXPECT_EQ(s["winner"], 1);
-  EXPECT_EQ(s["endCode"], 5);
+  expectFields(s, R"-({"detail": "engine 1 played on an occupied square (4,4)",)-"
+                  R"( "winner": 1, "endCode": 5})");
   const std::string log = readFile(path("served.log"));
   EXPECT_GT(log.rfind("START 9\r\n"), log.rfind("TURN "));
   EXPECT_EQ(log.substr(log.rfind("BOARD")),
@@ -391,9 +368,8 @@ TEST_F(Serve, CrashEndsTheGameAndTheBrainIsStartedAgainForTheNext) {
   awaitStatus("turn");
   ASSERT_EQ(play(8, 7).status, 200);
   Json s = awaitStatus("over");
-  EXPECT_EQ(s["detail"], "engine 1 crashed (signal 6)");
-  EXPECT_EQ(s["reason"], "crash");
-  EXPECT_EQ(s["winner"], 1);
+  expectFields(s, R"({"winner": 1, "reason": "crash",)"
+                  R"-( "detail": "engine 1 crashed (signal 6)"})-");
   expectRefusals(kOver);
   EXPECT_EQ(withoutTimes(send("/api/record.psq").body),  // the person black: 1
             "Piskvorky 9x9, 11:11, 1\n9,9,#\n1,1,#\n9,8,#\ntest-brain\nperson\n2\n");
@@ -411,16 +387,13 @@ TEST_F(Serve, TwoBrainsPlayWhileThePageWatches) {
   start({"--engine", brain(""), "--engine", brain("--name \"other$(printf '\\377')\""), "--size",
          "5"});
   Json s = awaitStatus("over");
-  EXPECT_EQ(s["watching"], true);
-  EXPECT_EQ(s["winner"], 0);  // black completes a diagonal first
-  EXPECT_EQ(s["detail"], "five in a row");
+  // Black completes a diagonal first.
+  expectFields(s, R"({"watching": true, "winner": 0, "detail": "five in a row"})");
   EXPECT_EQ(s["players"][1]["name"], "other\xEF\xBF\xBD");
   expectRefusals(kWatching);
   ASSERT_EQ(send("/api/new", "{}").status, 200);
   s = awaitStatus("over");  // a new game is under way at once
-  EXPECT_EQ(s["game"], 2);
-  EXPECT_EQ(s["black"], 1);
-  EXPECT_EQ(s["winner"], 1);
+  expectFields(s, R"({"game": 2, "black": 1, "winner": 1})");
   EXPECT_NE(send("/api/record.sgf").body.find("PB[other\xFF]PW[test-brain]RE[B+1]"),
             std::string::npos);
 }
@@ -438,15 +411,10 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
                 .status,
             200);
   Json s = awaitStatus("turn");
-  EXPECT_EQ(s["size"], 20);
-  EXPECT_EQ(s["turnMs"], 700);
-  EXPECT_EQ(s["help"], false);
-  EXPECT_EQ(s["black"], 0);
-  EXPECT_EQ(s["openingStones"], 2);
+  const std::string settings = R"("size": 20, "turnMs": 700, "help": false, "black": 0)";
+  expectFields(s, "{" + settings + R"(, "openingStones": 2, "canUndo": false, "analysis": null})");
   EXPECT_EQ(s["moves"], Json::parse(std::string("[[10,10,0],[11,11,0],[0,0,") +
                                     s["moves"][2][2].dump() + "]]"));
-  EXPECT_EQ(s["canUndo"], false);
-  EXPECT_TRUE(s["analysis"].is_null());
   std::string log = readFile(path("new.log"));
   const std::string game = log.substr(log.rfind("START 20\r\n"));
   EXPECT_NE(game.find("INFO timeout_turn 700\r\n"), std::string::npos) << game;
@@ -456,9 +424,7 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
       << game;
 
   // Without help there are no hints.
-  HttpReply r = send("/api/hint", "{}");
-  EXPECT_EQ(r.status, 409);
-  EXPECT_NE(r.body.find("help is off in this game"), std::string::npos) << r.body;
+  expectRefused(send("/api/hint", "{}"), 409, "help is off in this game");
   // The person's stone and the answer can be taken back, the stones the
   // game began from cannot.
   ASSERT_EQ(play(19, 19).status, 200);
@@ -467,19 +433,13 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
   s = awaitStatus("turn");
   EXPECT_EQ(s["moves"].size(), 3u);
   EXPECT_EQ(s["canUndo"], false);
-  r = send("/api/undo", "{}");
-  EXPECT_EQ(r.status, 409);
-  EXPECT_NE(r.body.find("since the position the game began from"), std::string::npos) << r.body;
+  expectRefused(send("/api/undo", "{}"), 409, "since the position the game began from");
 
   // A new game that says nothing keeps the settings; the stones are gone.
   ASSERT_EQ(send("/api/new", "{}").status, 200);
   s = awaitState([](const Json& x) { return x["game"] == 3 && x["status"] == "turn"; });
-  EXPECT_EQ(s["size"], 20);
-  EXPECT_EQ(s["turnMs"], 700);
-  EXPECT_EQ(s["help"], false);
-  EXPECT_EQ(s["black"], 0);
+  expectFields(s, "{" + settings + R"(, "openingStones": 0})");
   EXPECT_EQ(s["moves"].size(), 1u);  // the brain's first stone
-  EXPECT_EQ(s["openingStones"], 0);
 }
 
 // With help, the brain's search reaches the page while it thinks; a hint is
@@ -496,31 +456,21 @@ TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
   };
   // A hint on the empty board: the hint brain begins the game for the person.
   ASSERT_EQ(send("/api/hint", "{}").status, 200);
-  Json a = awaitState(searching(true))["analysis"];
-  EXPECT_EQ(a["player"], 1);
-  EXPECT_EQ(a["hint"], true);
-  EXPECT_EQ(a["active"], true);
-  EXPECT_EQ(a["stones"], 0);
-  EXPECT_EQ(a["score"], -25);
-  EXPECT_EQ(a["pv"], Json::parse("[[0,0],[8,8]]"));
+  expectFields(awaitState(searching(true))["analysis"],
+               R"({"player": 1, "hint": true, "active": true, "stones": 0, "score": -25,
+                   "pv": [[0,0],[8,8]]})");
   for (const char* where : {"/api/hint", "/api/move", "/api/undo"}) {
-    const HttpReply r = send(where, "{\"x\":4,\"y\":4}");
-    EXPECT_EQ(r.status, 409) << where;
-    EXPECT_NE(r.body.find("wait: the hint is on its way"), std::string::npos) << r.body;
+    expectRefused(send(where, "{\"x\":4,\"y\":4}"), 409, "wait: the hint is on its way");
   }
   Json s = awaitStatus("turn");
   EXPECT_EQ(s["hint"], Json::parse("{\"stones\":0,\"square\":[0,0]}"));
-  EXPECT_EQ(s["analysis"]["best"], Json::parse("[0,0]"));
-  EXPECT_EQ(s["analysis"]["by"], "search depth 2");
-  EXPECT_EQ(s["analysis"]["active"], false);
+  expectFields(s["analysis"], R"({"best": [0,0], "by": "search depth 2", "active": false})");
   EXPECT_EQ(parse(send("/api/hint", "{}").body)["status"], "turn");  // it is there already
 
   // The brain's own search, live.
   ASSERT_EQ(play(4, 4).status, 200);
-  a = awaitState(searching(false))["analysis"];
-  EXPECT_EQ(a["player"], 0);
-  EXPECT_EQ(a["hint"], false);
-  EXPECT_EQ(a["stones"], 1);
+  expectFields(awaitState(searching(false))["analysis"],
+               R"({"player": 0, "hint": false, "stones": 1})");
   EXPECT_TRUE(awaitStatus("turn")["hint"].is_null());
 
   // The second hint: the position with the person's stones as the hint
@@ -538,16 +488,9 @@ TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
   EXPECT_TRUE(log.ends_with("\r\nTURN 0,1\r\n")) << log;
 
   // Both brains end with the server.
-  ::kill(arena.processId(), SIGTERM);
-  int code = -1;
-  ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, code));
-  EXPECT_EQ(code, 0);
-  std::istringstream pids(readFile(path("pids")));
-  int count = 0;
-  for (int pid = 0; pids >> pid; ++count) {
-    EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH) << pid;
-  }
-  EXPECT_EQ(count, 2);
+  expectStops(arena);
+  EXPECT_EQ(countOf(readFile(path("pids")), "\n"), 2);
+  EXPECT_EQ(runningPids(path("pids")), std::vector<int>{});
 }
 
 // The person may resign at any moment; a brain's answer that comes after it
@@ -560,15 +503,10 @@ TEST_F(Serve, ResignationEndsTheGameAtOnce) {
   awaitState(
       [](const Json& x) { return x["analysis"].is_object() && x["analysis"]["active"] == true; });
   Json s = parse(send("/api/resign", "{}").body);
-  EXPECT_EQ(s["status"], "over");
-  EXPECT_EQ(s["winner"], 0);
-  EXPECT_EQ(s["reason"], "resigned");
-  EXPECT_EQ(s["detail"], "engine 2 resigned");
-  EXPECT_EQ(s["endCode"], 9);
+  expectFields(s, R"({"status": "over", "winner": 0, "reason": "resigned",
+                      "detail": "engine 2 resigned", "endCode": 9})");
   EXPECT_EQ(s["moves"].size(), 1u);
-  const HttpReply busy = send("/api/undo", "{}");
-  EXPECT_EQ(busy.status, 409);
-  EXPECT_NE(busy.body.find("wait: the brain is busy"), std::string::npos);
+  expectRefused(send("/api/undo", "{}"), 409, "wait: the brain is busy");
   ASSERT_EQ(send("/api/new", "{\"colour\":\"white\"}").status, 200);
   s = awaitState([](const Json& x) { return x["game"] == 2 && x["status"] == "turn"; });
   EXPECT_EQ(s["moves"], Json::parse("[[0,0," + s["moves"][0][2].dump() + "]]"));  // BEGIN's stone
@@ -602,8 +540,7 @@ TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
   for (const auto& [headers, status] : hosts) {
     for (const std::string where : {"/", "/api/state", "/api/undo"}) {
       const bool post = where == "/api/undo";  // nothing to undo: 409 when let through
-      HttpReply r = testing_support::httpRequest(port, post ? "POST" : "GET", where,
-                                                 post ? "{}" : "", headers);
+      HttpReply r = httpRequest(port, post ? "POST" : "GET", where, post ? "{}" : "", headers);
       EXPECT_EQ(r.status, post && status == 200 ? 409 : status) << headers[0] << " " << where;
       expectSecurityHeaders(r, headers[0]);
       if (status == 421) {
@@ -692,9 +629,9 @@ TEST_F(Serve, BodiesOverTheLimitAreRefusedInEveryCoding) {
 
   // 32 MB in chunks of 1000 bytes: the answer comes after 4 KB, the rest
   // is dropped as it arrives.
-  const long peak = memoryKb(arena.processId(), "VmHWM");
+  const long peak = procStatusKb(arena.processId(), "VmHWM");
   HttpConnection c(port);
-  ASSERT_TRUE(c.send(testing_support::requestText("POST", "/api/move", port, "", {te})));
+  ASSERT_TRUE(c.send(requestText("POST", "/api/move", port, "", {te})));
   const std::string piece = chunked(std::string(65000, ' '), 1000);
   const std::string chunk = piece.substr(0, piece.size() - 5);  // without the last chunk
   HttpReply r;
@@ -703,7 +640,7 @@ TEST_F(Serve, BodiesOverTheLimitAreRefusedInEveryCoding) {
   if (r.status == 0) c.readReply(r, kLineTimeoutMs);
   EXPECT_EQ(r.status, 413);
   EXPECT_TRUE(c.closedWithin(kLineTimeoutMs));
-  EXPECT_LT(memoryKb(arena.processId(), "VmHWM") - peak, 16 * 1024);
+  EXPECT_LT(procStatusKb(arena.processId(), "VmHWM") - peak, 16 * 1024);
   EXPECT_EQ(state()["moves"].size(), 0u);
 }
 
@@ -717,7 +654,7 @@ TEST_F(Serve, TenTabsStreamsShowAMoveAtOnce) {
     tabs.push_back(std::make_unique<HttpConnection>(port));
     HttpReply head;
     std::string first;
-    ASSERT_TRUE(tabs.back()->send(testing_support::requestText("GET", "/api/events", port)));
+    ASSERT_TRUE(tabs.back()->send(requestText("GET", "/api/events", port)));
     ASSERT_TRUE(tabs.back()->readReply(head, kLineTimeoutMs));
     ASSERT_TRUE(tabs.back()->readEvent(first, kLineTimeoutMs));
     EXPECT_EQ(parse(first)["status"], "turn");
@@ -751,8 +688,7 @@ TEST_F(Serve, IdleAndHalfSentConnectionsStallNobody) {
   for (int i = 0; i < 50; ++i) {
     idle.push_back(std::make_unique<HttpConnection>(port));
     halfSent.push_back(std::make_unique<HttpConnection>(port));
-    const std::string request =
-        testing_support::requestText("POST", "/api/move", port, "{\"x\":1,\"y\":1}");
+    const std::string request = requestText("POST", "/api/move", port, "{\"x\":1,\"y\":1}");
     // Half the head, or the head and half the body.
     ASSERT_TRUE(halfSent.back()->send(request.substr(0, i % 2 ? 30 : request.size() - 5)));
   }
@@ -766,7 +702,7 @@ TEST_F(Serve, IdleAndHalfSentConnectionsStallNobody) {
   }
   // A request whose bytes trickle in, one every 100 ms, is ended too.
   HttpConnection trickle(port);
-  const std::string slow = testing_support::requestText("GET", "/api/state", port);
+  const std::string slow = requestText("GET", "/api/state", port);
   const auto began = std::chrono::steady_clock::now();
   std::size_t sent = 0;
   while (sent < slow.size() && trickle.send(slow.substr(sent, 1)) && !trickle.closedWithin(100)) {
@@ -790,18 +726,14 @@ TEST(ServeStop, TheFirstSignalEndsTheServerAndEveryBrainAtAnyMoment) {
   };
   for (const auto& [signal, args, serving] : cases) {
     SCOPED_TRACE(std::string(args) + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
-    testing_support::TempFolder temp;
+    TempFolder temp;
     const std::string pids = temp.path() + "/pids";
     tools::ChildProcess arena;
     ASSERT_TRUE(
         arena.start({kArena, "--serve", "0", "--folder", temp.path(), "--size", "9", "--engine",
                      "'" + kTestBrain + "' " + args + " --pids '" + pids + "'"}));
     int brainPid = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!(std::istringstream(readFile(pids)) >> brainPid)) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    ASSERT_TRUE(eventually([&] { return !!(std::istringstream(readFile(pids)) >> brainPid); }));
     std::string line;
     if (serving) {
       ASSERT_TRUE(arena.readLine(line, kLineTimeoutMs));
@@ -809,22 +741,15 @@ TEST(ServeStop, TheFirstSignalEndsTheServerAndEveryBrainAtAnyMoment) {
       ASSERT_TRUE(std::regex_search(line, m, std::regex(":(\\d+)/ ")));
       const int port = std::stoi(m[1]);
       // Once the brain has its game, the person's stone (the brain then thinks).
-      while (parse(testing_support::httpRequest(port, "GET", "/api/state").body)["status"] !=
-             "turn") {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-      ASSERT_EQ(testing_support::httpRequest(port, "POST", "/api/move", "{\"x\":0,\"y\":0}").status,
-                200);
+      ASSERT_TRUE(eventually(
+          [&] { return parse(httpRequest(port, "GET", "/api/state").body)["status"] == "turn"; }));
+      ASSERT_EQ(httpRequest(port, "POST", "/api/move", "{\"x\":0,\"y\":0}").status, 200);
     }
     const auto stopped = std::chrono::steady_clock::now();
-    ::kill(arena.processId(), signal);
-    int code = -1;
-    ASSERT_TRUE(arena.waitExit(kLineTimeoutMs, code));
-    EXPECT_EQ(code, 0);
+    expectStops(arena, signal);
     // END, and a kill after its grace (3 s) for a brain that does not read it.
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10));
-    EXPECT_TRUE(::kill(brainPid, 0) != 0 && errno == ESRCH) << brainPid;
+    EXPECT_EQ(runningPids(pids), std::vector<int>{}) << brainPid;
     if (!serving) {
       EXPECT_FALSE(arena.readLine(line, kLineTimeoutMs)) << line;  // no address was announced
     }
