@@ -316,11 +316,13 @@ TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
   awaitStatus("turn");
   ASSERT_EQ(send("/api/undo", "{}").status, 200);
   awaitStatus("turn");
-  const std::string log = readFile(path("served.log"));
   const std::string setUp =
       "START 9\r\nINFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\n"
       "INFO max_memory 0\r\nINFO rule 0\r\nINFO folder " +
       path("data") + "/arena-engine1\r\nINFO max_depth 3\r\nINFO show_detail 1\r\n";
+  // The undo's START may reach the brain's log after its state.
+  EXPECT_TRUE(eventually([&] { return countOf(readFile(path("served.log")), setUp) >= 3; }));
+  const std::string log = readFile(path("served.log"));
   EXPECT_EQ(countOf(log, "START 9\r\n"), 3) << log;
   EXPECT_EQ(countOf(log, setUp), 3) << log;
 }
