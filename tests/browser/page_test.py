@@ -40,7 +40,7 @@ try:
     from selenium.webdriver.common.actions.action_builder import ActionBuilder
     from selenium.webdriver.common.actions.pointer_input import PointerInput
     from selenium.webdriver.common.by import By
-    from selenium.webdriver.support.ui import WebDriverWait
+    from selenium.webdriver.support.ui import Select, WebDriverWait
 except ImportError:
     print("skipped: python3-selenium is not installed")
     sys.exit(SKIPPED)
@@ -98,6 +98,19 @@ class Browser:
         except TimeoutException:
             return False
 
+    def expect(self, condition, what):
+        """A check that the condition comes to hold within the wait."""
+        check(self.until(condition), what)
+
+    def open(self, url):
+        """The page, once it shows the person's turn."""
+        self.driver.get(url)
+        return self.until(lambda: self.text("status").startswith("Your turn"))
+
+    def flagged(self, element_id, attribute="disabled"):
+        """Whether the element carries the attribute (disabled, hidden)."""
+        return self.find("#" + element_id)[0].get_attribute(attribute) is not None
+
     def stones(self):
         return {(int(s.get_attribute("data-x")), int(s.get_attribute("data-y"))) for s in self.find(".stone")}
 
@@ -117,16 +130,13 @@ class Browser:
             except (StaleElementReferenceException, IndexError):
                 time.sleep(0.05)
 
-    def click(self, x, y):
-        self.press(x, y)
-
     def button(self, element_id):
         self.driver.find_element(By.ID, element_id).click()
 
     def refused(self, x, y, reason, touch=False):
         self.press(x, y, touch)
-        check(self.until(lambda: self.text("notice") == "Refused: " + reason),
-              f"a {'tap' if touch else 'click'} on {x},{y} is refused: {reason}")
+        self.expect(lambda: self.text("notice") == "Refused: " + reason,
+                    f"a {'tap' if touch else 'click'} on {x},{y} is refused: {reason}")
 
 
 def name(x, y, size=SIZE):
@@ -135,7 +145,7 @@ def name(x, y, size=SIZE):
 
 def game_against_the_brain(page, url, screenshot):
     page.driver.get(url)
-    check(page.until(lambda: page.text("status") == "Your turn (black)"), "the person begins")
+    page.expect(lambda: page.text("status") == "Your turn (black)", "the person begins")
     # The notation: letters below from the left, numbers from the bottom,
     # outside the wood, and the five star points.
     columns = [t.text for t in page.find("text.coord.col")]
@@ -148,32 +158,31 @@ def game_against_the_brain(page, url, screenshot):
                    wood["y"] <= t.rect["y"] + t.rect["height"] / 2 <= wood["y"] + wood["height"])
               for t in labels), "the labels lie outside the wood, where no stone goes")
     check(len(page.find(".star")) == 5, "five star points")
-    check(page.find("#undo")[0].get_attribute("disabled") is not None, "undo disabled with nothing to undo")
+    check(page.flagged("undo"), "undo disabled with nothing to undo")
 
     # A hint on the empty board, marked and named, not played.
     page.button("hint")
-    check(page.until(lambda: page.find("#hintMark") and page.text("notice").startswith("Hint: ")),
-          "the hint is marked")
+    page.expect(lambda: page.find("#hintMark") and page.text("notice").startswith("Hint: "), "the hint is marked")
     hx, hy = (int(page.find("#hintMark")[0].get_attribute(a)) for a in ("data-x", "data-y"))
     check(page.text("notice") == "Hint: " + name(hx, hy) and not page.find(".stone"),
           f"the hint named in the notation ({name(hx, hy)}) and not played")
-    check(page.find("#hint")[0].get_attribute("disabled") is not None, "no second hint for the same position")
+    check(page.flagged("hint"), "no second hint for the same position")
 
     # The first stone, on the hint; the brain's answer marked as the last
     # move; its analysis stays shown.
-    page.click(hx, hy)
-    check(page.until(lambda: len(page.find(".stone.white")) == 1) and
-          len(page.find(".stone.black")) == 1, "the brain answers the first click")
+    page.press(hx, hy)
+    check(page.until(lambda: len(page.find(".stone.white")) == 1) and len(page.find(".stone.black")) == 1,
+          "the brain answers the first click")
     check(not page.find("#hintMark"), "the hint is gone with its position")
     last, white = page.find("#lastMark")[0], page.find(".stone.white")[0]
     check(all(last.get_attribute(a) == white.get_attribute(a) for a in ("cx", "cy")),
           "the brain's stone marked as last")
-    check(page.until(lambda: re.fullmatch(r"velmaro chose [A-O]\d+ by .*|velmaro's search: depth .*",
-                                          page.text("searchText"))), "the brain's choice shown")
+    page.expect(lambda: re.fullmatch(r"velmaro chose [A-O]\d+ by .*|velmaro's search: depth .*",
+                                     page.text("searchText")), "the brain's choice shown")
     moves = [li.text for li in page.find("#moves li")]
     check(moves[0].startswith(name(hx, hy) + " you") and re.match(r"[A-O]\d+ velmaro", moves[1]),
           f"the move list in the notation: {moves}")
-    page.driver.find_element(By.ID, "numbers").click()
+    page.button("numbers")
     check([t.text for t in page.find("text.num")] == ["1", "2"], "numbers on the stones")
     check("[velmaro] MESSAGE creating player" in page.driver.find_element(By.ID, "log").get_attribute("textContent"),
           "the brain's lines kept aside")
@@ -187,7 +196,7 @@ def game_against_the_brain(page, url, screenshot):
     searches = []
     while not ended():
         taken = page.stones()
-        page.click(*next(s for s in squares if s not in taken))
+        page.press(*next(s for s in squares if s not in taken))
         if not page.until(lambda: len(page.find(".stone")) >= len(taken) + 2 or ended()):
             break
         searches.append((page.text("searchText"), page.text("scoreText")))
@@ -202,7 +211,7 @@ def game_against_the_brain(page, url, screenshot):
     check(len(page.find(".five")) >= 5, "the winning five highlighted")
     check(len(page.find("#moves li")) == moves, "the move list")
     check(page.find("#psq")[0].get_attribute("class") == "", "downloads offered")
-    check(page.find("#resign")[0].get_attribute("disabled") is not None, "no resigning a finished game")
+    check(page.flagged("resign"), "no resigning a finished game")
     if screenshot:
         page.driver.save_screenshot(screenshot)
     page.refused(0, 14, "the game is over: start a new game, or undo")
@@ -212,13 +221,13 @@ def game_against_the_brain(page, url, screenshot):
     check(page.until(lambda: len(page.find(".stone")) == moves - 1) and
           page.text("reviewAt") == f"{moves - 1} / {moves}", "one move back in the finished game")
     page.button("first")
-    check(page.until(lambda: not page.find(".stone")), "the first position")
+    page.expect(lambda: not page.find(".stone"), "the first position")
     page.button("lastPos")
-    check(page.until(lambda: len(page.find(".stone")) == moves), "the last position")
+    page.expect(lambda: len(page.find(".stone")) == moves, "the last position")
 
     page.button("undo")
-    check(page.until(lambda: page.text("status").startswith("Your turn") and
-                     len(page.find(".stone")) == moves - 2), "undo of the last pair")
+    page.expect(lambda: page.text("status").startswith("Your turn") and len(page.find(".stone")) == moves - 2,
+                "undo of the last pair")
     check(page.text("notice") == "", "notices cleared by the new state")
 
     lags = [t["lagMs"] for t in page.driver.execute_script("return window.velmaroTimings")
@@ -233,9 +242,8 @@ def game_against_the_brain(page, url, screenshot):
 
 
 def game_against_a_slow_brain(page, second, url):
-    page.driver.get(url)
-    page.until(lambda: page.text("status").startswith("Your turn"))
-    page.click(7, 7)
+    page.open(url)
+    page.press(7, 7)
     seconds = lambda: re.search(r"is thinking\.\.\. (\d+\.\d) s", page.text("status"))
     first = page.until(seconds)
     # The scripted brain's search: its move and the far corner, numbered,
@@ -251,11 +259,11 @@ def game_against_a_slow_brain(page, second, url):
     later = seconds()
     check(first and later and float(later[1]) > float(first[1]), "the thinking time counts up")
     check(page.find(".clock.running .who")[0].text.startswith("test-brain"), "the brain's clock runs")
-    check(page.until(lambda: not page.find(".ghost") and len(page.find(".stone")) == 2),
-          "the variation goes when the brain has played")
+    page.expect(lambda: not page.find(".ghost") and len(page.find(".stone")) == 2,
+                "the variation goes when the brain has played")
     second.driver.get(url)
-    check(second.until(lambda: len(second.find(".stone.white")) == 1 and
-                       len(second.find(".stone.black")) == 1), "a second browser shows the game")
+    second.expect(lambda: len(second.find(".stone.white")) == 1 and len(second.find(".stone.black")) == 1,
+                  "a second browser shows the game")
     # The same server under a name of another site that resolves here.
     second.driver.get(url.replace("127.0.0.1", REBOUND))
     check("not to the Host of this request" in second.driver.page_source,
@@ -270,53 +278,49 @@ LOADED_PSQ = "Piskvorky 15x15, 11:11, 0\n8,8,0\n9,9,0\n8,9,0\nAlice\nBob\n0\n"
 
 
 def review_a_loaded_game(page, url, folder):
-    page.driver.get(url)
-    page.until(lambda: page.text("status").startswith("Your turn"))
+    page.open(url)
     files = {}
     for name_, text in (("game.sgf", LOADED_SGF), ("game.psq", LOADED_PSQ), ("bad.sgf", "(;SZ[15];B[hh];B[ii])")):
         files[name_] = os.path.join(folder, name_)
         with open(files[name_], "w") as f:
             f.write(text)
     page.driver.find_element(By.ID, "load").send_keys(files["bad.sgf"])
-    check(page.until(lambda: page.text("notice") == "Cannot read bad.sgf: move 2 is black out of turn"),
-          "a record that cannot be read is refused, saying why")
+    page.expect(lambda: page.text("notice") == "Cannot read bad.sgf: move 2 is black out of turn",
+                "a record that cannot be read is refused, saying why")
     page.driver.find_element(By.ID, "load").send_keys(files["game.sgf"])
-    check(page.until(lambda: page.text("status") == "Reviewing game.sgf: move 9 of 9"), "the SGF loaded for review")
+    page.expect(lambda: page.text("status") == "Reviewing game.sgf: move 9 of 9", "the SGF loaded for review")
     check(page.stones() == {(7, 7), (8, 8), (7, 8), (9, 9), (7, 9), (10, 10), (7, 10), (11, 11), (7, 11)},
           "its main line on the board")
     check([li.text.split()[0] for li in page.find("#moves li")][:3] == ["H8", "I7", "H7"], "its moves in the notation")
     page.button("back")
     page.button("back")
-    check(page.until(lambda: page.text("reviewAt") == "7 / 9" and len(page.find(".stone")) == 7),
-          "stepped back two moves")
+    page.expect(lambda: page.text("reviewAt") == "7 / 9" and len(page.find(".stone")) == 7, "stepped back two moves")
     page.press(0, 0)
-    check(page.until(lambda: page.text("notice").startswith("Reviewing")), "no stones played while reviewing")
+    page.expect(lambda: page.text("notice").startswith("Reviewing"), "no stones played while reviewing")
     page.find("#moves li")[2].click()
-    check(page.until(lambda: page.text("reviewAt") == "3 / 9"), "a move of the list chosen")
+    page.expect(lambda: page.text("reviewAt") == "3 / 9", "a move of the list chosen")
     # Play on from there: the server's game begins with those three stones,
     # the person black as the form says, the brain (white) to move.
     page.button("playOn")
-    check(page.until(lambda: page.text("status") == "Your turn (black)" and len(page.find(".stone")) == 4),
-          "played on from the third move: the brain answers")
+    page.expect(lambda: page.text("status") == "Your turn (black)" and len(page.find(".stone")) == 4,
+                "played on from the third move: the brain answers")
     check([li.get_attribute("class").strip() for li in page.find("#moves li")][:3] == ["opening"] * 3,
           "the loaded stones marked in the move list")
-    check(page.find("#undo")[0].get_attribute("disabled") is not None, "the loaded stones cannot be undone")
+    check(page.flagged("undo"), "the loaded stones cannot be undone")
     page.driver.find_element(By.ID, "load").send_keys(files["game.psq"])
     check(page.until(lambda: page.text("status") == "Reviewing game.psq: move 3 of 3") and
           page.stones() == {(7, 7), (8, 8), (7, 8)}, "a .psq loaded for review")
     page.button("leave")
-    check(page.until(lambda: page.text("status") == "Your turn (black)" and len(page.find(".stone")) == 4),
-          "back to the game")
+    page.expect(lambda: page.text("status") == "Your turn (black)" and len(page.find(".stone")) == 4,
+                "back to the game")
     page.button("resign")
-    check(page.until(lambda: page.text("status") == "You lose: you resigned"), "resigned")
+    page.expect(lambda: page.text("status") == "You lose: you resigned", "resigned")
 
 
 def new_game_on_20x20(page, url):
     driver = page.driver
-    driver.get(url)
-    page.until(lambda: page.text("status").startswith("Your turn"))
-    page.driver.find_element(By.CSS_SELECTOR, "#newGameBox summary").click()
-    from selenium.webdriver.support.ui import Select
+    page.open(url)
+    page.find("#newGameBox summary")[0].click()
     Select(driver.find_element(By.ID, "size")).select_by_value("20")
     Select(driver.find_element(By.ID, "colour")).select_by_value("white")
     turn = driver.find_element(By.ID, "turn")
@@ -324,15 +328,15 @@ def new_game_on_20x20(page, url):
     turn.send_keys("0.5")
     driver.find_element(By.ID, "help").click()  # off
     page.button("start")
-    check(page.until(lambda: page.text("status") == "Your turn (white)" and len(page.find(".stone")) == 1),
-          "a new game on 20x20, the brain black")
+    page.expect(lambda: page.text("status") == "Your turn (white)" and len(page.find(".stone")) == 1,
+                "a new game on 20x20, the brain black")
     check([t.text for t in page.find("text.coord.col")] == list(COLUMNS) and
           [t.text for t in page.find("text.coord.row")][0] == "20", "columns A-T, rows 20 to 1")
-    check(page.find("#hint")[0].get_attribute("hidden") is not None and not page.find("#analysis")[0].is_displayed(),
+    check(page.flagged("hint", "hidden") and not page.find("#analysis")[0].is_displayed(),
           "no help in a game without it")
     check("0.5 s a move" in page.text("clock0") or "0.5 s a move" in page.text("clock1"), "the brain's time a move")
-    page.click(19, 0)
-    check(page.until(lambda: len(page.find(".stone")) == 3), "the person plays T20")
+    page.press(19, 0)
+    page.expect(lambda: len(page.find(".stone")) == 3, "the person plays T20")
     check(page.find("#moves li")[1].text.startswith("T20 you"), "T20 in the move list")
     # Another tab shows the colour the person plays.
     driver.switch_to.new_window("tab")
@@ -346,8 +350,7 @@ def new_game_on_20x20(page, url):
 
 def phone(page, url, screenshot):
     driver = page.driver
-    driver.get(url)
-    page.until(lambda: page.text("status").startswith("Your turn"))
+    page.open(url)
     width = driver.execute_script("return document.documentElement.scrollWidth")
     check(width <= PHONE["width"], f"the page fits {PHONE['width']} px: {width} px wide")
     square = driver.execute_script(
@@ -389,7 +392,7 @@ def ten_tabs(page, url):
 
     # A stone in the first tab, then the brain's answer: every tab shows both.
     driver.switch_to.window(first)
-    page.click(4, 4)
+    page.press(4, 4)
     lags, shown = [], 0
     for tab in tabs:
         driver.switch_to.window(tab)
@@ -417,12 +420,12 @@ def main():
     servers, pages = [], []
     with tempfile.TemporaryDirectory() as folder:
         try:
-            servers.append(serve(arena, f"'{brain}'", folder, "--turn", "500"))
-            servers.append(serve(arena, f"'{test_brain}' --delay 3000", folder + "/slow",
-                                 "--turn", "10000"))
-            servers.append(serve(arena, f"'{test_brain}' --delay 200", folder + "/tabs"))
-            servers.append(serve(arena, f"'{test_brain}' --delay 100", folder + "/load"))
-            servers.append(serve(arena, f"'{test_brain}' --delay 100", folder + "/phone"))
+            for engine, sub, options in ((f"'{brain}'", "", ["--turn", "500"]),
+                                         (f"'{test_brain}' --delay 3000", "/slow", ["--turn", "10000"]),
+                                         (f"'{test_brain}' --delay 200", "/tabs", []),
+                                         (f"'{test_brain}' --delay 100", "/load", []),
+                                         (f"'{test_brain}' --delay 100", "/phone", [])):
+                servers.append(serve(arena, engine, folder + sub, *options))
             pages.append(Browser(folder + "/profile1"))
             pages.append(Browser(folder + "/profile2",
                                  [f"--host-resolver-rules=MAP {REBOUND} 127.0.0.1"]))
