@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -121,6 +122,24 @@ long fileSize(const std::string& path) {
   std::error_code error;
   const auto size = std::filesystem::file_size(path, error);
   return error ? -1 : static_cast<long>(size);
+}
+
+std::string listTree(const std::string& root, const std::string& leaveOut) {
+  namespace fs = std::filesystem;
+  const mode_t mask = umask(0);
+  umask(mask);
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(entry.path(), root).string();
+    if (name == leaveOut && !entry.is_directory()) continue;
+    names.insert(name + (entry.is_directory() ? "/" : ""));
+    if (entry.is_directory()) {
+      EXPECT_EQ(static_cast<mode_t>(fs::status(entry).permissions()), 0777 & ~mask) << entry;
+    }
+  }
+  std::string listed;
+  for (const std::string& name : names) listed += (listed.empty() ? "" : " ") + name;
+  return listed;
 }
 
 long procStatusKb(int pid, const std::string& field) {

@@ -81,6 +81,10 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 long fileSize(const std::string& path);  // -1 when there is no such file
+// What is below `root` but the file `leaveOut`: the relative names, sorted, joined by
+// blanks, a folder's with a trailing "/". Every folder is expected to have
+// what the process's umask leaves of 0777.
+std::string listTree(const std::string& root, const std::string& leaveOut = "");
 // A field of a process's status in /proc, in kB (VmHWM: its peak resident
 // memory); -1 when there is none.
 long procStatusKb(int pid, const std::string& field);

@@ -4,14 +4,12 @@
 // loop, the replaceable fatal-error hook, and the protocol run synchronously
 // with a reset after END and after a fatal error.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <new>
-#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -52,17 +50,16 @@ TEST(Platform, TextAndRandomNumbers) {
 // that exists is fine. Under a plain file nothing is made; the root exists.
 TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
   namespace fs = std::filesystem;
-  const mode_t mask = umask(0);
-  umask(mask);
   const fs::path home = fs::current_path();
   // Path, whether it names an existing folder afterwards, the folders made.
   const std::tuple<std::string, bool, std::string> cases[] = {
-      {"a", true, "a"},
-      {"b/c/d", true, "b b/c b/c/d"},
-      {"./e/f/", true, "e e/f"},
-      {"gg//h///", true, "gg gg/h"},
-      {"x/./y/../z", true, "x x/y x/z"},
-      {"@/a b;c/$(touch q)/e'f\"g", true, "@ @/a b;c @/a b;c/$(touch q) @/a b;c/$(touch q)/e'f\"g"},
+      {"a", true, "a/"},
+      {"b/c/d", true, "b/ b/c/ b/c/d/"},
+      {"./e/f/", true, "e/ e/f/"},
+      {"gg//h///", true, "gg/ gg/h/"},
+      {"x/./y/../z", true, "x/ x/y/ x/z/"},
+      {"@/a b;c/$(touch q)/e'f\"g", true,
+       "@/ @/a b;c/ @/a b;c/$(touch q)/ @/a b;c/$(touch q)/e'f\"g/"},
       {"plain/sub", false, ""},
       {"plain", false, ""},
       {"", false, ""}};
@@ -74,19 +71,7 @@ TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
     EXPECT_EQ(platform::makeDirectories(path.c_str()), made);
     EXPECT_EQ(platform::makeDirectories(path.c_str()), made) << "again";
     fs::current_path(home);
-    std::set<std::string> listed;
-    for (const auto& entry : fs::recursive_directory_iterator(temp.path())) {
-      const std::string name = fs::relative(entry.path(), temp.path()).string();
-      if (!entry.is_directory()) {
-        EXPECT_EQ(name, "plain");
-        continue;
-      }
-      listed.insert(name);
-      EXPECT_EQ(static_cast<mode_t>(fs::status(entry).permissions()), 0777 & ~mask) << entry;
-    }
-    std::string names;
-    for (const std::string& name : listed) names += (names.empty() ? "" : " ") + name;
-    EXPECT_EQ(names, folders);
+    EXPECT_EQ(testing_support::listTree(temp.path(), "plain"), folders);
   }
   TempFolder temp;
   testing_support::writeFile(temp.path() + "/plain", "");
