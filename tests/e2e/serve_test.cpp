@@ -145,7 +145,8 @@ class Serve : public ::testing::Test {
     return testBrain(args, log.empty() ? "" : path(log));
   }
 
-  void start(const std::vector<std::string>& args) {
+  // Starts the server and, unless `first` is empty, waits for that status.
+  void start(const std::vector<std::string>& args, const std::string& first = "turn") {
     std::vector<std::string> argv = {kArena, "--serve", "0", "--folder", path("data")};
     argv.insert(argv.end(), args.begin(), args.end());
     ASSERT_TRUE(arena.start(argv, temp.path()));
@@ -155,6 +156,7 @@ class Serve : public ::testing::Test {
     ASSERT_TRUE(std::regex_search(line, m, std::regex("at http://127\\.0\\.0\\.1:(\\d+)/ ")))
         << line;
     port = std::stoi(m[1]);
+    if (!first.empty()) awaitStatus(first);
   }
   void TearDown() override {
     if (arena.running()) expectStops(arena);
@@ -204,6 +206,11 @@ class Serve : public ::testing::Test {
   Json awaitStatus(const std::string& status, bool is = true) {
     return awaitState([&](const Json& s) { return (s["status"] == status) == is; });
   }
+  // The same after a request that the server took.
+  Json after(const HttpReply& r, const std::string& status = "turn", bool is = true) {
+    EXPECT_EQ(r.status, 200) << r.body;
+    return r.status == 200 ? awaitStatus(status, is) : Json();
+  }
 
   // Sends the refused requests of the phase: each answers its status and
   // reason and leaves the state as it was (unless the brain is thinking).
@@ -225,7 +232,7 @@ class Serve : public ::testing::Test {
 using ServeBrain = Serve;  // the real brain: too slow under TSan
 
 TEST_F(ServeBrain, PlaysAGameToFiveAndUndo) {
-  start({"--engine", VELMARO_BRAIN, "--size", "15", "--turn", "500"});
+  start({"--engine", VELMARO_BRAIN, "--size", "15", "--turn", "500"}, "");
   // The person plays the first free square of the top rows; the brain wins.
   Json s = awaitStatus("turn");
   while (s["status"] != "over") {
@@ -258,7 +265,6 @@ TEST_F(ServeBrain, PlaysAGameToFiveAndUndo) {
 TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   const std::string script = "--name alpha --moves '4,4 5,4 6,4 7,4 8,4'";
   start({"--engine", brain(script, "served.log"), "--size", "9", "--turn", "1000"});
-  awaitStatus("turn");
   // Without help: a match asks for no search lines either.
   ASSERT_EQ(send("/api/new", "{\"colour\":\"white\",\"help\":false}").status, 200);
   for (int x = 4; x < 8; ++x) {
@@ -291,10 +297,8 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
 
   // Undo: the brain gets START and the position as BOARD; its script begins
   // again with 4,4, a taken square, which loses as in matches.
-  ASSERT_EQ(send("/api/undo", "{}").status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(play(0, 8).status, 200);
-  s = awaitStatus("over");
+  after(send("/api/undo", "{}"));
+  s = after(play(0, 8), "over");
   expectFields(s, R"-({"detail": "engine 1 played on an occupied square (4,4)",)-"
                   R"( "winner": 1, "endCode": 5})");
   const std::string log = readFile(path("served.log"));
@@ -309,13 +313,9 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
 TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
   start({"--engine", brain("", "served.log"), "--engine-info", "max_depth 3", "--engine-info",
          "show_detail 1", "--size", "9", "--turn", "1000"});
-  awaitStatus("turn");
-  ASSERT_EQ(send("/api/new", "{\"colour\":\"black\"}").status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(play(4, 4).status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(send("/api/undo", "{}").status, 200);
-  awaitStatus("turn");
+  after(send("/api/new", "{\"colour\":\"black\"}"));
+  after(play(4, 4));
+  after(send("/api/undo", "{}"));
   const std::string setUp =
       "START 9\r\nINFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\n"
       "INFO max_memory 0\r\nINFO rule 0\r\nINFO folder " +
@@ -332,18 +332,13 @@ TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
 // carries its new lines only.
 TEST_F(Serve, UndoTakesBackTheBrainsLinesWithItsStones) {
   start({"--engine", brain("--messages"), "--size", "9", "--turn", "1000"});
-  awaitStatus("turn");
   // Without help the brain writes none of its search: its own lines only.
-  ASSERT_EQ(send("/api/new", "{\"help\":false}").status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(play(4, 4).status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(send("/api/undo", "{}").status, 200);
-  Json s = awaitStatus("turn");
+  after(send("/api/new", "{\"help\":false}"));
+  after(play(4, 4));
+  Json s = after(send("/api/undo", "{}"));
   EXPECT_EQ(s["messages"], Json::array());
   for (int y = 4; y <= 8; ++y) {
-    ASSERT_EQ(play(4, y).status, 200);
-    s = awaitStatus("thinking", false);
+    s = after(play(4, y), "thinking", false);
   }
   ASSERT_EQ(s["status"], "over");
   EXPECT_EQ(send("/api/record.sgf").body,
@@ -355,7 +350,6 @@ TEST_F(Serve, UndoTakesBackTheBrainsLinesWithItsStones) {
 TEST_F(Serve, RefusedRequestsAnswerWhyAndChangeNothing) {
   // The brain takes 2 s a move: time for three requests on a busy machine.
   start({"--engine", brain("--delay 2000"), "--size", "9", "--turn", "10000"});
-  awaitStatus("turn");
   expectRefusals(kNoStone);
   ASSERT_EQ(play(0, 0).status, 200);
   expectRefusals(kThinking);
@@ -365,20 +359,15 @@ TEST_F(Serve, RefusedRequestsAnswerWhyAndChangeNothing) {
 
 TEST_F(Serve, CrashEndsTheGameAndTheBrainIsStartedAgainForTheNext) {
   start({"--engine", brain("--mode crash --at 2", "crash.log"), "--size", "9", "--turn", "2000"});
-  awaitStatus("turn");
-  ASSERT_EQ(play(8, 8).status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(play(8, 7).status, 200);
-  Json s = awaitStatus("over");
+  after(play(8, 8));
+  Json s = after(play(8, 7), "over");
   expectFields(s, R"({"winner": 1, "reason": "crash",)"
                   R"-( "detail": "engine 1 crashed (signal 6)"})-");
   expectRefusals(kOver);
   EXPECT_EQ(withoutTimes(send("/api/record.psq").body),  // the person black: 1
             "Piskvorky 9x9, 11:11, 1\n9,9,#\n1,1,#\n9,8,#\ntest-brain\nperson\n2\n");
-  ASSERT_EQ(send("/api/new", "{\"colour\":\"black\"}").status, 200);
-  awaitStatus("turn");
-  ASSERT_EQ(play(8, 8).status, 200);
-  EXPECT_EQ(awaitStatus("turn")["moves"].size(), 2u);
+  after(send("/api/new", "{\"colour\":\"black\"}"));
+  EXPECT_EQ(after(play(8, 8))["moves"].size(), 2u);
   const std::string starts =
       std::regex_replace(readFile(path("crash.log")), std::regex("[^#]"), "");
   EXPECT_EQ(starts, "##");  // "# start" twice
@@ -387,14 +376,14 @@ TEST_F(Serve, CrashEndsTheGameAndTheBrainIsStartedAgainForTheNext) {
 TEST_F(Serve, TwoBrainsPlayWhileThePageWatches) {
   // A name that is not UTF-8 reaches the page as U+FFFD, not as a failure.
   start({"--engine", brain(""), "--engine", brain("--name \"other$(printf '\\377')\""), "--size",
-         "5"});
+         "5"},
+        "");
   Json s = awaitStatus("over");
   // Black completes a diagonal first.
   expectFields(s, R"({"watching": true, "winner": 0, "detail": "five in a row"})");
   EXPECT_EQ(s["players"][1]["name"], "other\xEF\xBF\xBD");
   expectRefusals(kWatching);
-  ASSERT_EQ(send("/api/new", "{}").status, 200);
-  s = awaitStatus("over");  // a new game is under way at once
+  s = after(send("/api/new", "{}"), "over");  // a new game is under way at once
   expectFields(s, R"({"game": 2, "black": 1, "winner": 1})");
   EXPECT_NE(send("/api/record.sgf").body.find("PB[other\xFF]PW[test-brain]RE[B+1]"),
             std::string::npos);
@@ -404,15 +393,11 @@ TEST_F(Serve, TwoBrainsPlayWhileThePageWatches) {
 // begin from stones (a loaded record), which undo does not take back.
 TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
   start({"--engine", brain("", "new.log"), "--size", "9", "--turn", "1000"});
-  awaitStatus("turn");
   // 20x20, 700 ms a move, the person white, no help, from two stones: the
   // brain, black, gets the position with BOARD.
-  ASSERT_EQ(send("/api/new",
-                 "{\"size\":20,\"turnMs\":700,\"colour\":\"white\",\"help\":false,"
-                 "\"moves\":[[10,10],[11,11]]}")
-                .status,
-            200);
-  Json s = awaitStatus("turn");
+  Json s = after(send("/api/new",
+                      "{\"size\":20,\"turnMs\":700,\"colour\":\"white\",\"help\":false,"
+                      "\"moves\":[[10,10],[11,11]]}"));
   const std::string settings = R"("size": 20, "turnMs": 700, "help": false, "black": 0)";
   expectFields(s, "{" + settings + R"(, "openingStones": 2, "canUndo": false, "analysis": null})");
   EXPECT_EQ(s["moves"], Json::parse(std::string("[[10,10,0],[11,11,0],[0,0,") +
@@ -431,8 +416,7 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
   // game began from cannot.
   ASSERT_EQ(play(19, 19).status, 200);
   EXPECT_EQ(awaitState([](const Json& x) { return x["moves"].size() == 5; })["canUndo"], true);
-  ASSERT_EQ(send("/api/undo", "{}").status, 200);
-  s = awaitStatus("turn");
+  s = after(send("/api/undo", "{}"));
   EXPECT_EQ(s["moves"].size(), 3u);
   EXPECT_EQ(s["canUndo"], false);
   expectRefused(send("/api/undo", "{}"), 409, "since the position the game began from");
@@ -449,7 +433,6 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
 TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
   start({"--engine", brain("--delay 1500 --pids '" + path("pids") + "'", "hint.log"), "--size", "9",
          "--turn", "10000"});
-  awaitStatus("turn");
   const auto searching = [](bool hint) {
     return [hint](const Json& x) {
       return x["status"] == (hint ? "hint" : "thinking") && x["analysis"].is_object() &&
@@ -480,8 +463,7 @@ TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
   ASSERT_EQ(send("/api/hint", "{}").status, 200);
   s = awaitState([](const Json& x) { return x["status"] == "turn" && x["hint"].is_object(); });
   EXPECT_EQ(s["hint"], Json::parse("{\"stones\":2,\"square\":[0,1]}"));
-  ASSERT_EQ(play(0, 1).status, 200);
-  awaitStatus("turn");
+  after(play(0, 1));
   const std::string log = readFile(path("hint.log"));
   EXPECT_NE(log.find("INFO show_detail 1\r\nINFO time_left 1000000000\r\nBOARD\r\n4,4,1\r\n"
                      "0,0,2\r\nDONE\r\n"),
@@ -499,7 +481,6 @@ TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
 // is dropped, and a new game need not wait for it.
 TEST_F(Serve, ResignationEndsTheGameAtOnce) {
   start({"--engine", brain("--delay 2000"), "--size", "9", "--turn", "10000"});
-  awaitStatus("turn");
   ASSERT_EQ(play(4, 4).status, 200);
   // The brain has begun: its search is under way.
   awaitState(
@@ -523,7 +504,6 @@ TEST_F(Serve, ResignationEndsTheGameAtOnce) {
 // fetch site), and framing: refused without a change, whatever is asked.
 TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
   start({"--engine", brain(""), "--size", "9"});
-  awaitStatus("turn");
   const std::string p = std::to_string(port), other = std::to_string(port + 1);
   const std::tuple<std::vector<std::string>, int> hosts[] = {
       {{"Host: 127.0.0.1:" + p}, 200},
@@ -583,7 +563,6 @@ TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
 // over it as soon as it knows, without reading it: its memory stays as it was.
 TEST_F(Serve, BodiesOverTheLimitAreRefusedInEveryCoding) {
   start({"--engine", brain(""), "--size", "9"});
-  awaitStatus("turn");
   // An undo with a body of exactly the limit is read (nothing to undo: 409).
   const std::string fits = "{}" + std::string(4094, ' '), over = fits + " ";
   const std::string te = "Transfer-Encoding: chunked";
@@ -650,7 +629,6 @@ TEST_F(Serve, BodiesOverTheLimitAreRefusedInEveryCoding) {
 // stone within a second of the click, and requests go on being answered.
 TEST_F(Serve, TenTabsStreamsShowAMoveAtOnce) {
   start({"--engine", brain("--delay 300"), "--size", "9"});
-  awaitStatus("turn");
   std::vector<std::unique_ptr<HttpConnection>> tabs;
   for (int t = 0; t < 10; ++t) {
     tabs.push_back(std::make_unique<HttpConnection>(port));
@@ -662,16 +640,13 @@ TEST_F(Serve, TenTabsStreamsShowAMoveAtOnce) {
     EXPECT_EQ(parse(first)["status"], "turn");
   }
   for (int move = 0; move < 3; ++move) {
-    const auto clicked = std::chrono::steady_clock::now();
+    const long long clicked = tools::nowMs();
     ASSERT_EQ(play(move, 8).status, 200);
     for (auto& tab : tabs) {
       // Each tab's first news after the click carries the stone.
       std::string data;
       ASSERT_TRUE(tab->readEvent(data, kLineTimeoutMs));
-      const auto lag = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now() - clicked)
-                           .count();
-      EXPECT_LT(lag, kPromptMs);
+      EXPECT_LT(tools::nowMs() - clicked, kPromptMs);
       EXPECT_EQ(parse(data)["moves"].size(), 2u * move + 1);
       // ... then the brain's reply.
       while (parse(data)["moves"].size() < 2u * move + 2) {
@@ -685,7 +660,6 @@ TEST_F(Serve, TenTabsStreamsShowAMoveAtOnce) {
 // nothing; the server ends them: half-sent ones however slowly bytes trickle.
 TEST_F(Serve, IdleAndHalfSentConnectionsStallNobody) {
   start({"--engine", brain(""), "--size", "9"});
-  awaitStatus("turn");
   std::vector<std::unique_ptr<HttpConnection>> idle, halfSent;
   for (int i = 0; i < 50; ++i) {
     idle.push_back(std::make_unique<HttpConnection>(port));
@@ -695,12 +669,9 @@ TEST_F(Serve, IdleAndHalfSentConnectionsStallNobody) {
     ASSERT_TRUE(halfSent.back()->send(request.substr(0, i % 2 ? 30 : request.size() - 5)));
   }
   for (int i = 0; i < 3; ++i) {
-    const auto asked = std::chrono::steady_clock::now();
+    const long long asked = tools::nowMs();
     EXPECT_EQ(send("/api/state").status, 200);
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::steady_clock::now() - asked)
-                  .count(),
-              kPromptMs);
+    EXPECT_LT(tools::nowMs() - asked, kPromptMs);
   }
   // A request whose bytes trickle in, one every 100 ms, is ended too.
   HttpConnection trickle(port);
