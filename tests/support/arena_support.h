@@ -46,6 +46,8 @@ struct Output {
   int code = -1;
   int count(const std::string& what) const { return countOf(text, what); }
   bool has(const std::string& line) const { return count("\n" + line + "\n") > 0; }
+  // Whether the output begins with these lines (the first without its "\n").
+  bool begins(const std::string& lines) const { return text.rfind("\n" + lines, 0) == 0; }
   bool matches(const std::string& pattern) const {
     return std::regex_search(text, std::regex(pattern));
   }
