@@ -56,8 +56,7 @@ TEST_F(Faults, AnEndThatCannotWriteKeepsTheOldMemory) {
     game(first);
     const std::string old = readFile(memory);
     ASSERT_EQ(old.substr(0, 20), kHeader15);
-    struct stat before {
-    }, after{};
+    struct stat before = {}, after = {};
     stat(memory.c_str(), &before);
     BrainDriver brain(VELMARO_BRAIN, temp.path());
     launch(brain, prefix);

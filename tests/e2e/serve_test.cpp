@@ -592,11 +592,8 @@ TEST_F(Serve, BodiesOverTheLimitAreRefusedInEveryCoding) {
       {"a bare CR", {"Content-Length: 2", "X-A: 1\r2"}, "{}", 400},
   };
   for (const auto& [what, headers, body, status] : cases) {
-    std::string text = "POST /api/undo HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                       "\r\nContent-Type: application/json\r\n";
-    for (const std::string& h : headers) text += h + "\r\n";
     HttpConnection c(port);
-    ASSERT_TRUE(c.send(text + "\r\n" + body)) << what;
+    ASSERT_TRUE(c.send(requestText("POST", "/api/undo", port, body, headers))) << what;
     HttpReply r;
     ASSERT_TRUE(c.readReply(r, kLineTimeoutMs)) << what;
     EXPECT_EQ(r.status, status) << what << ": " << r.body;

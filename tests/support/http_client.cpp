@@ -58,7 +58,10 @@ bool HttpConnection::fill(long long deadline) {
     char chunk[65536];
     const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      closed = true;
+      return false;
+    }
     buffer.append(chunk, static_cast<std::size_t>(n));
     return true;
   }
@@ -125,16 +128,8 @@ bool HttpConnection::readEvent(std::string& data, int timeoutMs) {
 
 bool HttpConnection::closedWithin(int timeoutMs) {
   const long long deadline = tools::nowMs() + timeoutMs;
-  for (;;) {
-    const long long left = deadline - tools::nowMs();
-    if (fd < 0) return true;
-    if (left <= 0) return false;
-    pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-    char chunk[65536];
-    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) return true;
-  }
+  while (!closed && fill(deadline)) buffer.clear();
+  return closed || fd < 0;
 }
 
 std::string requestText(const std::string& method, const std::string& path, int port,
@@ -150,7 +145,7 @@ std::string requestText(const std::string& method, const std::string& path, int 
   }
   if (!body.empty() || method == "POST") {
     if (!given("Content-Type:")) text += "Content-Type: application/json\r\n";
-    if (!given("Transfer-Encoding:"))
+    if (!given("Transfer-Encoding:") && !given("Content-Length:"))
       text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   }
   return text + "\r\n" + body;

@@ -28,7 +28,6 @@ class HttpConnection {
   HttpConnection(const HttpConnection&) = delete;
   HttpConnection& operator=(const HttpConnection&) = delete;
 
-  bool connected() const { return fd >= 0; }
   // False once the server no longer takes bytes.
   bool send(const std::string& bytes);
   // The next answer: its head and a body of Content-Length bytes (or, for an
@@ -42,16 +41,19 @@ class HttpConnection {
   bool closedWithin(int timeoutMs);
 
  private:
-  // Reads more into `buffer`; false at the deadline or at the end.
+  // Reads more into `buffer`; false at the deadline or at the end (then
+  // `closed`).
   bool fill(long long deadline);
 
   int fd = -1;
+  bool closed = false;  // the server has closed the connection
   std::string buffer;
 };
 
 // A request's text: the Host header is "127.0.0.1:PORT" unless `headers`
 // give one (an empty "Host:" is left out); a body goes with Content-Length
-// and, unless `headers` give one, Content-Type application/json.
+// (unless `headers` give it or Transfer-Encoding) and, unless `headers` give
+// one, Content-Type application/json.
 std::string requestText(const std::string& method, const std::string& path, int port,
                         const std::string& body = "", const std::vector<std::string>& headers = {});
 
