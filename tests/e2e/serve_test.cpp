@@ -308,30 +308,14 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
             "DONE\r\n");
 }
 
-// The board page sends the brain its own INFO lines after the settings at
-// every START: the first game's, a new game's and an undo's.
-TEST_F(Serve, EngineInfoLinesFollowEveryStart) {
-  start({"--engine", brain("", "served.log"), "--engine-info", "max_depth 3", "--engine-info",
-         "show_detail 1", "--size", "9", "--turn", "1000"});
-  after(send("/api/new", "{\"colour\":\"black\"}"));
-  after(play(4, 4));
-  after(send("/api/undo", "{}"));
-  const std::string setUp =
-      "START 9\r\nINFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\n"
-      "INFO max_memory 0\r\nINFO rule 0\r\nINFO folder " +
-      path("data") + "/arena-engine1\r\nINFO max_depth 3\r\nINFO show_detail 1\r\n";
-  // The undo's START may reach the brain's log after its state.
-  EXPECT_TRUE(eventually([&] { return countOf(readFile(path("served.log")), setUp) >= 3; }));
-  const std::string log = readFile(path("served.log"));
-  EXPECT_EQ(countOf(log, "START 9\r\n"), 3) << log;
-  EXPECT_EQ(countOf(log, setUp), 3) << log;
-}
-
 // The brain's MESSAGE lines are the comments of its stones in the page's SGF
 // too; an undo takes back the lines with the stones, so the replayed stone
-// carries its new lines only.
-TEST_F(Serve, UndoTakesBackTheBrainsLinesWithItsStones) {
-  start({"--engine", brain("--messages"), "--size", "9", "--turn", "1000"});
+// carries its new lines only. The page sends the brain its own INFO lines
+// after the settings at every START: the first game's, a new game's and an
+// undo's.
+TEST_F(Serve, UndoTakesBackTheBrainsLinesAndEveryStartGetsTheEngineInfo) {
+  start({"--engine", brain("--messages", "served.log"), "--engine-info", "max_depth 3",
+         "--engine-info", "thread_num 2", "--size", "9", "--turn", "1000"});
   // Without help the brain writes none of its search: its own lines only.
   after(send("/api/new", "{\"help\":false}"));
   after(play(4, 4));
@@ -345,6 +329,13 @@ TEST_F(Serve, UndoTakesBackTheBrainsLinesWithItsStones) {
             "(;GM[4]FF[4]SZ[9]PB[person]PW[test-brain]RE[B+1];B[ee];W[aa]C[thinking about move 1]"
             ";B[ef];W[ab]C[thinking about move 2];B[eg];W[ac]C[thinking about move 3];B[eh]"
             ";W[ad]C[thinking about move 4];B[ei])\n");
+  const std::string setUp =
+      "START 9\r\nINFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\n"
+      "INFO max_memory 0\r\nINFO rule 0\r\nINFO folder " +
+      path("data") + "/arena-engine1\r\nINFO max_depth 3\r\nINFO thread_num 2\r\n";
+  const std::string log = readFile(path("served.log"));
+  EXPECT_EQ(countOf(log, "START 9\r\n"), 3) << log;
+  EXPECT_EQ(countOf(log, setUp), 3) << log;
 }
 
 TEST_F(Serve, RefusedRequestsAnswerWhyAndChangeNothing) {
