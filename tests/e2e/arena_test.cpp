@@ -392,19 +392,25 @@ TEST_F(Arena, MessagesAreKeptInTheSgfAndTheMessagesFile) {
             "game 2 engine 1 move 6 thinking about move 3\n");
 }
 
-// The real brain's detail lines, asked for with --engine-info, in the
-// records: each decision's iterations up to max_depth and its closing line,
-// whose move is the stone that follows it.
-TEST_F(Arena, RealBrainDetailLinesAreKeptWithTheMoveTheyChose) {
+// The real brain: one process for the whole match, a fresh game each time,
+// begun at the centre where it is black (games 1 and 3). Its detail lines,
+// asked for with --engine-info, are in the records: each decision's
+// iterations up to max_depth and its closing line, whose move is the stone
+// that follows it; the player is created once and never restarted.
+TEST_F(Arena, RealBrainPlaysEveryGameAndItsDetailLinesAreKeptWithTheMoveTheyChose) {
   Output out =
       runArgs({"--engine",    VELMARO_BRAIN, "--engine-info", "show_detail 1", "--engine-info",
                "max_depth 4", "--engine",    brain(""),       "--size",        "9",
-               "--games",     "2",           "--turn",        "2000",          "--psq",
+               "--games",     "3",           "--turn",        "2000",          "--psq",
                "psq",         "--messages",  "messages.txt",  "--sgf",         "games.sgf"});
   EXPECT_EQ(out.code, 0) << out.text;
+  expectLines(out, {"Engine 1: velmaro", "Engine 1: 3 wins, 0 losses, 0 draws in 3 games"});
+  for (int game : {1, 3}) EXPECT_EQ(psq(game).substr(psq(game).find('\n') + 1, 4), "5,5,") << game;
+  EXPECT_TRUE(fileExists(path("data/arena-engine1/velmaro/velmaro.log")));
+  // Every line is one of these (a restarted player's would not be).
   std::istringstream lines(readFile(path("messages.txt")));
   const std::regex detail(
-      "game ([12]) engine 1 move (\\d+) (depth ([24]) score (-?\\d+|(win|loss) in \\d+) nodes "
+      "game ([123]) engine 1 move (\\d+) (depth ([24]) score (-?\\d+|(win|loss) in \\d+) nodes "
       "\\d+ nps \\d+ time \\d+ pv( \\d,\\d)+|best (\\d),(\\d) by (opening rule|forced reply|search "
       "depth [24])|creating player)");
   int bests = 0, depths = 0;
@@ -425,9 +431,9 @@ TEST_F(Arena, RealBrainDetailLinesAreKeptWithTheMoveTheyChose) {
   // Every stone of the brain has its closing line, and they are in the SGF too.
   const std::string sgf = readFile(path("games.sgf"));
   int brainStones = 0;
-  for (int game : {1, 2}) {
+  for (int game : {1, 2, 3}) {
     const std::string record = psq(game);
-    brainStones += (std::count(record.begin(), record.end(), '\n') - 4 + (game == 1 ? 1 : 0)) / 2;
+    brainStones += (std::count(record.begin(), record.end(), '\n') - 4 + game % 2) / 2;
   }
   EXPECT_EQ(bests, brainStones);
   EXPECT_GT(depths, 0);
@@ -672,21 +678,6 @@ TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
       EXPECT_EQ(runningBrains(), std::vector<int>{});
     }
   }
-}
-
-// The real brain: one process for the whole match, a fresh game each time.
-TEST_F(Arena, RealBrainAnswersTheCentreToBeginInEveryGame) {
-  // Engine 2 answers ERROR to every request, so games are short; the brain
-  // is black in games 1 and 3 and gets BEGIN there.
-  Output out = run(VELMARO_BRAIN, brain("--mode error --at 1"),
-                   "--size 15 --games 3 --turn 1000 --psq psq --show");
-  EXPECT_EQ(out.code, 0);
-  expectLines(out, {"Engine 1: velmaro", "Engine 1: 3 wins, 0 losses, 0 draws in 3 games"});
-  for (int game : {1, 3}) EXPECT_EQ(psq(game).substr(psq(game).find('\n') + 1, 4), "8,8,") << game;
-  // One process: the player is created once; START alone began games 2, 3.
-  EXPECT_EQ(out.count("[engine 1] MESSAGE creating player"), 1) << out.text;
-  EXPECT_EQ(out.count("[engine 1] MESSAGE restarting player"), 0);
-  EXPECT_TRUE(fileExists(path("data/arena-engine1/velmaro/velmaro.log")));
 }
 
 }  // namespace
