@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "fuzz_support.h"
@@ -46,13 +47,6 @@ void pickGame(const std::uint8_t* data, std::size_t size, int* squares) {
   }
 }
 
-bool writeBytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -66,7 +60,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FUZZ_CHECK(writeBytes(fileName, data, size));
+  std::ofstream out(fileName, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  out.close();
+  FUZZ_CHECK(out.good());
 
   // Step 1. Load (or build fresh tables) as the engine does at a game start.
   auto* memo = new velm::VelmMemo;

@@ -41,33 +41,18 @@ constexpr const char* kUnconfined = "\n";
 
 std::string workFolder;  // the harness's temporary folder
 
+// The folder that stands for a data folder the input named.
 std::string mappedFolder(const char* named) {
   const std::size_t length = std::strlen(named);
-  if (length == 0) return workFolder + "/empty";
-  switch (length % 4) {
-    case 0:
-      return workFolder + "/" + kPlainFile;
-    case 1:
-      return workFolder + "/a";
-    case 2:
-      return workFolder + "/b b";
-    default: {
-      // As long as the data folder can hold.
-      const std::size_t room = kDataFolderCapacity - 1 - workFolder.size() - 1;
-      return workFolder + "/" + std::string(room, 'x');
-    }
-  }
+  const std::string longest(kDataFolderCapacity - 1 - workFolder.size() - 1, 'x');
+  const std::string folders[] = {kPlainFile, "a", "b b", longest};
+  return workFolder + "/" + (length == 0 ? std::string("empty") : folders[length % 4]);
 }
 
-// A max_memory far below the engine's needs: the smallest tables.
-constexpr int kTinyMemory = 1;
-
-void confineMemory() {
-  if (gameSettings.info_max_memory >= 0) gameSettings.info_max_memory = kTinyMemory;
-}
-
-// Keeps the engine's files inside workFolder (see the note above).
-void confineDataFolder(std::string& lastFolder) {
+// Keeps the engine's files inside workFolder (see the note above), and its
+// tables the smallest: a max_memory far below the engine's needs.
+void confine(std::string& lastFolder) {
+  if (gameSettings.info_max_memory >= 0) gameSettings.info_max_memory = 1;
   if (lastFolder == gameSettings.dataFolder) return;
   std::string mapped = mappedFolder(gameSettings.dataFolder);
   std::snprintf(gameSettings.dataFolder, sizeof gameSettings.dataFolder, "%s", mapped.c_str());
@@ -97,8 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   freshWorkFolder();
   resetCommandLoop();
   std::string lastFolder = kUnconfined;
-  confineDataFolder(lastFolder);
-  confineMemory();
+  confine(lastFolder);
   LineSplitter splitter;
   char cmd[kCommandCapacity];
   for (std::size_t i = 0; i < size; i++) {
@@ -113,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       resetCommandLoop();
       lastFolder = kUnconfined;
     }
-    confineDataFolder(lastFolder);
-    confineMemory();
+    confine(lastFolder);
   }
   // End of input: the brain would exit without writing anything.
   resetCommandLoop();

@@ -20,12 +20,8 @@ namespace fuzzing {
 
 struct FatalExit {};
 
-[[noreturn]] inline void throwFatalExit() {
-  throw FatalExit{};
-}
-
 inline void installFatalHook() {
-  setFatalExitHook([] { throwFatalExit(); });
+  setFatalExitHook([] { throw FatalExit{}; });
 }
 
 // A fresh folder under the system's temporary folder, for the whole run.
