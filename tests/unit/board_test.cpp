@@ -42,17 +42,11 @@ class Board : public ::testing::Test {
   void newBoard(int width, int height) { board->init(width, height, *keys); }
   VelmBoard& b() { return *board; }
   int sq(int x, int y) { return board->sqIndex(x, y); }
+  Ints squares(const char* text) { return test::squaresOf(*board, text); }
   void play(const char* moves) {
-    for (int x, y, n; std::sscanf(moves, " %d,%d%n", &x, &y, &n) == 2; moves += n)
-      board->makeMove(sq(x, y));
+    for (int s : squares(moves)) board->makeMove(s);
   }
   ::testing::AssertionResult consistent() { return test::consistent(*board); }
-  Ints candidates() {
-    Ints list;
-    for (int s = 0; s < board->numSquares(); s++)
-      if (board->isCandidate(s)) list.push_back(s);
-    return list;
-  }
 };
 
 // Fingerprints of the pattern tables, each one figure: the codes of every
@@ -124,10 +118,18 @@ std::vector<long long> state(const VelmBoard& b) {
 
 // Random walks of makes and undos over candidate squares, on boards of
 // several shapes: after each make the board's own check passes, and each
-// undo gives back exactly the state of that move count. The walks reach
-// five squares of both sides. A side over 20 is refused.
-TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
-  const int shapes[][3] = {{15, 15, 1}, {20, 20, 2}, {10, 15, 3}, {7, 7, 4}, {5, 9, 5}, {6, 6, 6}};
+// undo gives back exactly the state of that move count. Before each make,
+// every square that is a four of either side and a few other candidates are
+// played and taken back: countsAfter, without playing, gives the pattern and
+// cross counts makeMove leaves exactly. A square soleFiveAfter names is the
+// mover's only five square afterwards, with no opponent five; and when the
+// mover had no five, every move that leaves exactly that is named. The walks
+// reach five squares of both sides. A side over 20 is refused.
+TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
+  const int shapes[][3] = {{15, 15, 1}, {20, 20, 2}, {10, 15, 3}, {7, 7, 4},
+                           {5, 9, 5},   {6, 6, 6},   {15, 15, 7}, {20, 20, 8}};
+  constexpr int kOthers = 4;  // candidates tried per position besides the fours
+  Ints named(2);              // moves named, and moves not named that made fives
   int fives = 0;
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
@@ -147,38 +149,9 @@ TEST_F(Board, RandomGamesUndoExactlyAndPassTheCheck) {
         ASSERT_EQ(state(b()), at[b().moveCount()]) << "undo to " << b().moveCount() << " moves";
         continue;
       }
-      const Ints list = candidates();
-      b().makeMove(list.at(rng() % list.size()));
-      at[b().moveCount()] = state(b());
-      ASSERT_TRUE(consistent()) << "after move " << b().moveCount();
-      fives += b().counts().patCount[0][patFive] > 0 && b().counts().patCount[1][patFive] > 0;
-    }
-  }
-  EXPECT_GT(fives, 0);
-  for (const auto& [w, h] : {std::pair{21, 15}, std::pair{15, 21}})
-    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), b().init(w, h, *keys)),
-                testing::ExitedWithCode(0), "Error: Size");
-}
-
-// countsAfter and soleFiveAfter foretell, without playing, what makeMove
-// leaves. On random walks, every square that is a four of either side and
-// a few other candidates are played and taken back: countsAfter gives the
-// pattern and cross counts exactly. A square soleFiveAfter names is the
-// mover's only five square afterwards, with no opponent five; and when the
-// mover had no five, every move that leaves exactly that is named.
-TEST_F(Board, CountsAfterAndSoleFiveAfterForetellMakeMove) {
-  const int shapes[][3] = {{15, 15, 7}, {20, 20, 8}, {7, 7, 9}, {15, 15, 10}, {20, 20, 11}};
-  constexpr int kOthers = 4;  // candidates tried per position besides the fours
-  Ints named(2);              // moves named, and moves not named that made fives
-  for (const auto& [width, height, seed] : shapes) {
-    std::mt19937 rng(seed);
-    newBoard(width, height);
-    b().makeMove(static_cast<int>(rng() % b().numSquares()));
-    for (int step = 0; step < 300 && b().moveCount() < b().numSquares(); step++) {
-      const int x = b().sideToMove();
-      const int y = b().sideOther();
+      const int x = b().sideToMove(), y = b().sideOther();
       const int fivesBefore = b().counts().patCount[x][patFive];
-      const Ints list = candidates();
+      const Ints list = test::candidates(b());
       for (int s : list) {
         const bool four = b().fourSquares(0).contains(s) || b().fourSquares(1).contains(s);
         if (!four && static_cast<int>(rng() % list.size()) >= kOthers) continue;
@@ -201,10 +174,17 @@ TEST_F(Board, CountsAfterAndSoleFiveAfterForetellMakeMove) {
         b().undoMove();
       }
       b().makeMove(list.at(rng() % list.size()));
+      at[b().moveCount()] = state(b());
+      ASSERT_TRUE(consistent()) << "after move " << b().moveCount();
+      fives += b().counts().patCount[0][patFive] > 0 && b().counts().patCount[1][patFive] > 0;
     }
   }
+  EXPECT_GT(fives, 0);
   EXPECT_GT(named[0], 200);
   EXPECT_GT(named[1], 1000);
+  for (const auto& [w, h] : {std::pair{21, 15}, std::pair{15, 21}})
+    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), b().init(w, h, *keys)),
+                testing::ExitedWithCode(0), "Error: Size");
 }
 
 // A move can leave its side more five squares than the board's record holds
@@ -241,12 +221,6 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
        4, "4,7 4,7"},
       // Exactly two: both kept.
       {alternate("5,7 6,7 8,7", "0,0 0,2 0,4"), "7,7", "9,7 4,7", 2, nullptr}};
-  auto squares = [&](const char* text) {
-    Ints list;
-    for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
-      list.push_back(sq(x, y));
-    return list;
-  };
   for (const auto& [moves, move, record, pairs, otherRecord] : cases) {
     SCOPED_TRACE(moves + "then " + move);
     newBoard(15, 15);

@@ -36,6 +36,20 @@ inline ::testing::AssertionResult consistent(const VelmBoard& board) {
   return ::testing::AssertionFailure() << why;
 }
 
+// The squares of "x,y x,y ..." on a board, and its candidate squares.
+inline std::vector<int> squaresOf(const VelmBoard& board, const char* text) {
+  std::vector<int> list;
+  for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
+    list.push_back(board.sqIndex(x, y));
+  return list;
+}
+inline std::vector<int> candidates(const VelmBoard& board) {
+  std::vector<int> list;
+  for (int s = 0; s < board.numSquares(); s++)
+    if (board.isCandidate(s)) list.push_back(s);
+  return list;
+}
+
 inline std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -76,12 +90,7 @@ class EngineSuite : public ::testing::Test {
   const VelmBoard& board() { return engine->board(); }
   int sq(int x, int y) { return board().sqIndex(x, y); }
   // The squares of "x,y x,y ...", and playing them in that order.
-  std::vector<int> squares(const char* text) {
-    std::vector<int> list;
-    for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
-      list.push_back(sq(x, y));
-    return list;
-  }
+  std::vector<int> squares(const char* text) { return squaresOf(board(), text); }
   void play(const char* moves) {
     for (int s : squares(moves)) engine->makeGameMove(board().sqX(s), board().sqY(s));
   }
