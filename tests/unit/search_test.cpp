@@ -15,7 +15,27 @@
 namespace velm {
 namespace {
 
-using Search = test::EngineSuite;
+// A decision, checked: an empty square of the board, a candidate once a
+// stone is on it; a five played when there is one, and a lone five of the
+// opponent blocked; the board as it was.
+class Search : public test::EngineSuite {
+ protected:
+  ::testing::AssertionResult decide(int& mx, int& my) {
+    const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
+    const bool five = board().counts().patCount[x][patFive] > 0;
+    const bool block = !five && board().counts().patCount[y][patFive] == 1;
+    const std::uint64_t key = board().key();
+    b().thinkMove(mx, my);
+    const bool on = mx >= 0 && my >= 0 && mx < board().boardWidth() && my < board().boardHeight();
+    const int s = on ? sq(mx, my) : 0;
+    if (!on || board().square(s).stone != kCellEmpty || (count > 0 && !board().isCandidate(s)) ||
+        board().key() != key || board().moveCount() != count || (five && !w().isFiveSquare(s, x)) ||
+        (block && !w().isFiveSquare(s, y)))
+      return ::testing::AssertionFailure()
+             << mx << "," << my << " five " << five << " block " << block;
+    return consistent();
+  }
+};
 using test::FakeClock;
 using Ints = std::vector<int>;
 using test::operator+;
@@ -486,92 +506,60 @@ TEST_F(Search, StoppedSearchesStoreNothing) {
   EXPECT_NE(b().tables.retriveTT0(board().key()), NO_SCORE);
 }
 
-// Whole games of the engine against itself, on boards large and small, with
-// every option and the game memory: each answer is an empty square; a five
-// is played when there is one, and the opponent's one five square blocked;
-// the decision leaves the board as it was; the game ends with a five or a
-// full board.
+// Games of the engine against itself, on boards large and small, with every
+// option and the game memory, to a five or a full board; and with three
+// search threads whatever the machine has, 24 moves from a stone in the
+// middle, a quarter of them random to vary the positions: the helpers did
+// search. Every decision is checked (see decide).
 TEST_F(Search, SelfPlay) {
   const char* noFive =  // no line of this 5x5 board can hold five of one colour
       "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4";
   constexpr unsigned r = kOptionRichEval, t = kOptionThreatsOnly, m = kOptionMemory | r,
                      g = kOptionFixedGrowth | kOptionRadiusReply | t;
-  const std::tuple<int, unsigned, const char*> games[] = {
-      {15, r, ""}, {20, r, ""},    {7, r, ""},  {5, r, ""},  {15, 0, ""},
-      {15, g, ""}, {7, r | t, ""}, {15, m, ""}, {15, m, ""}, {5, r, noFive}};
+  // Board side, options, stones to begin with, search threads.
+  const std::tuple<int, unsigned, const char*, int> games[] = {
+      {15, r, "", 1},    {20, r, "", 1},      {7, r, "", 1},     {5, r, "", 1},
+      {15, 0, "", 1},    {15, g, "", 1},      {7, r | t, "", 1}, {15, m, "", 1},
+      {15, m, "", 1},    {5, r, noFive, 1},   {15, r, "7,7", 3}, {20, r, "10,10", 3},
+      {15, r, "7,7", 3}, {20, r, "10,10", 3}, {15, r, "7,7", 3}, {20, r, "10,10", 3}};
   testing_support::TempFolder temp;
   std::snprintf(b().dataPath, sizeof b().dataPath, "%s/", temp.path().c_str());
+  const std::uint64_t helperNodes = b().threads.nodes();
+  std::mt19937 rng(5);
   std::uint32_t seed = 0;
-  for (const auto& [size, options, start] : games) {
+  for (const auto& [size, options, start, threads] : games) {
     SCOPED_TRACE(++seed);
     platform::seedRandom(seed);
+    b().setThreads(threads);
+    ASSERT_EQ(b().threadCount(), threads);
     newGame(size, options);
-    b().params.timeoutTurn = 50;
+    b().params.timeoutTurn = threads > 1 ? 30 : 50;
     play(start);
-    while (board().moveCount() < board().numSquares()) {
-      const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
-      const bool five = board().counts().patCount[x][patFive] > 0;
-      const bool block = !five && board().counts().patCount[y][patFive] == 1;
-      const std::uint64_t key = board().key();
+    for (int move = 0; board().moveCount() < board().numSquares() && (threads == 1 || move < 24);
+         move++) {
       int mx = -1, my = -1;
-      b().thinkMove(mx, my);
-      ASSERT_TRUE(mx >= 0 && my >= 0 && mx < size && my < size) << mx << "," << my;
-      ASSERT_EQ(board().square(sq(mx, my)).stone, kCellEmpty) << mx << "," << my;
-      ASSERT_TRUE(board().key() == key && board().moveCount() == count && consistent());
-      ASSERT_TRUE(!five || w().isFiveSquare(sq(mx, my), x)) << "a five missed";
-      ASSERT_TRUE(!block || w().isFiveSquare(sq(mx, my), y)) << "a five not blocked";
+      if (threads > 1 && rng() % 4 == 0) {
+        const Ints candidates = test::candidates(board());
+        const int s = candidates[rng() % candidates.size()];
+        mx = board().sqX(s);
+        my = board().sqY(s);
+      } else {
+        ASSERT_TRUE(decide(mx, my));
+      }
       b().makeGameMove(mx, my);
       if (b().checkWin()) break;
     }
     EXPECT_TRUE(start != noFive || (board().moveCount() == 25 && !b().checkWin()));
   }
-  b().memo.loaded = 0;  // its folder goes: nothing to write at the end
-}
-
-// Parallel decisions on positions from seeded random games, with three
-// threads whatever the machine has: each answer is an empty candidate, a
-// five is played when there is one and a lone five of the opponent blocked,
-// and the board is as before; the helpers did search. A helper's result
-// travels whole in one word, and a table slot whose two words come from
-// different stores reads as a miss.
-TEST_F(Search, ParallelDecisions) {
-  b().setThreads(3);
-  ASSERT_EQ(b().threadCount(), 3);
-  const std::uint64_t helperNodes = b().threads.nodes();
-  std::mt19937 rng(5);
-  for (int game = 0; game < 6; game++) {
-    SCOPED_TRACE(game);
-    newGame(game % 2 == 0 ? 15 : 20);
-    b().params.timeoutTurn = 30;
-    play(game % 2 == 0 ? "7,7" : "10,10");
-    for (int move = 0; move < 24; move++) {
-      const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
-      const bool five = board().counts().patCount[x][patFive] > 0;
-      const bool block = !five && board().counts().patCount[y][patFive] == 1;
-      const std::uint64_t key = board().key();
-      int mx = -1, my = -1;
-      if (rng() % 4 == 0) {  // a random move keeps the positions varied
-        Ints candidates;
-        for (int s = 0; s < board().numSquares(); s++)
-          if (board().isCandidate(s)) candidates.push_back(s);
-        const int s = candidates[rng() % candidates.size()];
-        mx = board().sqX(s);
-        my = board().sqY(s);
-      } else {
-        b().thinkMove(mx, my);
-        ASSERT_TRUE(board().key() == key && board().moveCount() == count && consistent());
-        ASSERT_TRUE(board().isCandidate(sq(mx, my)) || count == 0) << mx << "," << my;
-        ASSERT_TRUE(!five || w().isFiveSquare(sq(mx, my), x)) << "a five missed";
-        ASSERT_TRUE(!block || w().isFiveSquare(sq(mx, my), y)) << "a five not blocked";
-      }
-      b().makeGameMove(mx, my);
-      if (b().checkWin()) break;
-    }
-  }
   EXPECT_GT(b().threads.nodes(), helperNodes);
   b().setThreads(1);
   EXPECT_TRUE(b().threadCount() == 1 && w().helpers == nullptr);
+  b().memo.loaded = 0;  // its folder goes: nothing to write at the end
+}
 
+// A helper's result travels whole in one word, and a table slot whose two
+// words come from different stores reads as a miss.
+TEST(HelperResults, TravelWholeAndTornTableSlotsAreMisses) {
   for (const HelperResult r : {HelperResult{24, 399, -winScore}, HelperResult{1, -1, winScore},
                                HelperResult{0, 0, 0}, HelperResult{7, 12, -1234}}) {
     const HelperResult back = SearchThreads::unpack(SearchThreads::pack(r));
