@@ -22,31 +22,14 @@ namespace {
 
 using Ints = std::vector<int>;
 
-// One board for the suite (its pattern tables take 2 MB), keyed by numbers
-// drawn once.
-class Board : public ::testing::Test {
+// The board of the suite's engine, played on directly: b() is the board.
+class Board : public test::EngineSuite {
  protected:
-  static void SetUpTestSuite() {
-    board = new VelmBoard;
-    keys = new PositionKeys;
-    keys->draw();
-  }
-  static void TearDownTestSuite() {
-    delete board;
-    delete keys;
-  }
-  static inline VelmBoard* board = nullptr;
-  static inline PositionKeys* keys = nullptr;
-
-  void SetUp() override { newBoard(15, 15); }
-  void newBoard(int width, int height) { board->init(width, height, *keys); }
-  VelmBoard& b() { return *board; }
-  int sq(int x, int y) { return board->sqIndex(x, y); }
-  Ints squares(const char* text) { return test::squaresOf(*board, text); }
+  VelmBoard& b() { return BoardProbe::writable(board()); }
+  void newBoard(int width, int height) { newGame(width, kOptionRichEval, height); }
   void play(const char* moves) {
-    for (int s : squares(moves)) board->makeMove(s);
+    for (int s : squares(moves)) b().makeMove(s);
   }
-  ::testing::AssertionResult consistent() { return test::consistent(*board); }
 };
 
 // Fingerprints of the pattern tables, each one figure: the codes of every
@@ -183,7 +166,7 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
   EXPECT_GT(named[0], 200);
   EXPECT_GT(named[1], 1000);
   for (const auto& [w, h] : {std::pair{21, 15}, std::pair{15, 21}})
-    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), b().init(w, h, *keys)),
+    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), engine->init(w, h)),
                 testing::ExitedWithCode(0), "Error: Size");
 }
 
