@@ -54,10 +54,7 @@ status=0
 
 if compgen -G "$reports/*" >/dev/null; then
   echo "sanitizer reports:"
-  for f in "$reports"/*; do
-    echo "== $f"
-    cat "$f"
-  done
+  tail -v -n +1 "$reports"/*  # each after a line with its name
   exit 1
 fi
 exit "$status"

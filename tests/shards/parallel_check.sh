@@ -50,21 +50,13 @@ shards_ms=$(( $(ms) - start ))
 "$arena" merge shard*.json --results merged.json > merged.txt
 
 status=0
-if ! cmp -s whole.json merged.json; then
-  echo "FAIL: the merged shards differ from the whole match:"
-  diff whole.json merged.json || true
-  status=1
-fi
+fail() { echo "FAIL: $*"; status=1; }
+diff whole.json merged.json || fail "the merged shards differ from the whole match (above)"
 # The summary: from the first "Engine 1:" line on, in both.
-if ! diff <(sed -n '/^Engine 1: /,$p' whole.txt) <(sed -n '/^Engine 1: /,$p' merged.txt); then
-  echo "FAIL: the merge prints another summary than the whole match"
-  status=1
-fi
+diff <(sed -n '/^Engine 1: /,$p' whole.txt) <(sed -n '/^Engine 1: /,$p' merged.txt) ||
+  fail "the merge prints another summary than the whole match"
 games=$(grep -c '"game":' whole.json)
-if [ "$games" -ne 24 ]; then
-  echo "FAIL: the whole match has $games games, not 24"
-  status=1
-fi
+[ "$games" -eq 24 ] || fail "the whole match has $games games, not 24"
 
 cat merged.txt
 echo "whole match: $whole_ms ms; $shards shards with GNU parallel: $shards_ms ms"
