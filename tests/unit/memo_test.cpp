@@ -23,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::readFile;
 using Moves = std::vector<std::pair<int, int>>;
+using Ints = std::vector<int>;
 
 constexpr long kFillOffset = 352020;  // the fill indices, after the header and the blocks
 
@@ -211,8 +212,8 @@ TEST_F(Memo, SaveGame) {
         while (i < kMemoBlocks - 1 && memo->lostTable[i][0].key == 0) i++;
         ASSERT_TRUE(i <= n - 9 && i % 2 == ply % 2) << n << " " << ply << " " << i;
         ASSERT_EQ(memo->lostTable[i][0].key, memo->moveKeys[i + kMemoFirstBlock]);
-        ASSERT_EQ((std::vector<int>{memo->lostTable[i][0].value, memo->fillIndex[i], used(*memo)}),
-                  (std::vector<int>{0, 1, 1}));
+        ASSERT_EQ((Ints{memo->lostTable[i][0].value, memo->fillIndex[i], used(*memo)}),
+                  (Ints{0, 1, 1}));
       }
     }
   }
@@ -228,21 +229,18 @@ TEST_F(Memo, SaveGame) {
   memo->lostTable[0][1] = {0x77, 1, 0};
   memo->fillIndex[0] = 2;
   memo->saveGame(0, 10);
-  EXPECT_EQ((std::vector<int>{memo->lostTable[0][0].value, memo->fillIndex[0], used(*memo)}),
-            (std::vector<int>{0, 2, 2}));
+  EXPECT_EQ((Ints{memo->lostTable[0][0].value, memo->fillIndex[0], used(*memo)}), (Ints{0, 2, 2}));
   memo->init(20, 20, &keys[0][0], "");  // another position, into the ring's last slot
   memo->fillIndex[0] = kMemoBlockSize - 1;
   play(*memo, game(20, 10, 0, 1));
   memo->saveGame(1, 10);
   EXPECT_EQ(memo->lostTable[0][kMemoBlockSize - 1].key, memo->moveKeys[8]);
-  EXPECT_EQ((std::vector<int>{memo->lostTable[0][kMemoBlockSize - 1].value, memo->fillIndex[0],
-                              used(*memo)}),
-            (std::vector<int>{1, 0, 3}));
+  EXPECT_EQ((Ints{memo->lostTable[0][kMemoBlockSize - 1].value, memo->fillIndex[0], used(*memo)}),
+            (Ints{1, 0, 3}));
   // A game on another board size starts the tables afresh, and without a
   // folder it has no file.
   memo->init(15, 15, &keys[0][0], "");
-  EXPECT_EQ((std::vector<int>{memo->size, used(*memo), memo->fillIndex[0]}),
-            (std::vector<int>{15, 0, 0}));
+  EXPECT_EQ((Ints{memo->size, used(*memo), memo->fillIndex[0]}), (Ints{15, 0, 0}));
   memo = open(folder, 20);
   memo->init(15, 15, &keys[0][0], "");
   EXPECT_STREQ(memo->fileName, "");
@@ -264,14 +262,11 @@ TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
                                             kOptionMemory | kOptionRichEval, folder.c_str());
   };
   auto state = [](const Velmaro_player& p) {
-    const VelmBrain& e = *p.brain;
-    return std::vector<int>{p.color,
-                            p.num_moves,
-                            e.board().moveCount(),
-                            e.board().stoneSquares().contains(e.board().sqIndex(7, 7)),
-                            e.worker.time.timeLeft,
-                            e.worker.time.movesToGo,
-                            e.tables.isClear()};
+    const VelmBoard& board = p.brain->board();
+    const TimeAccount& time = p.brain->worker.time;
+    const bool centre = board.stoneSquares().contains(board.sqIndex(7, 7));
+    return Ints{p.color,       p.num_moves,    board.moveCount(),        centre,
+                time.timeLeft, time.movesToGo, p.brain->tables.isClear()};
   };
   auto play = [&](Velmaro_player& p, int stones) {
     for (int i = 0; i < stones; i++) {
@@ -286,7 +281,7 @@ TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
     int value = -1;
     return p.brain->memo.checkMove(lost[8].first, lost[8].second, 0, value) && value == 1;
   };
-  const std::vector<int> fresh{0, 0, 0, 0, 60000, 15, 1};
+  const Ints fresh{0, 0, 0, 0, 60000, 15, 1};
   platform::seedRandom(27);
   auto p = player();
   EXPECT_EQ(state(*p), fresh);
@@ -294,7 +289,7 @@ TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
   int x = -1, y = -1;
   p->think_move(x, y, -1, 3000, -1);
   p->move_my(x, y);
-  EXPECT_EQ((std::vector<int>{x, y, p->color, p->num_moves}), (std::vector<int>{9, 7, 1, 11}));
+  EXPECT_EQ((Ints{x, y, p->color, p->num_moves}), (Ints{9, 7, 1, 11}));
   const VelmMemo& memo = p->brain->memo;
   const MemoEntry stored = memo.lostTable[0][0];
   const std::uint64_t memoKey = memo.memoKeys[1][7];
@@ -302,15 +297,14 @@ TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
   p->brain->worker.time.timeLeft = 17;
   p->newgame();
   EXPECT_EQ(state(*p), fresh);
-  EXPECT_EQ((std::vector<int>{memo.loaded, memo.numMoves, memo.saved}),
-            (std::vector<int>{1, 0, 0}));
+  EXPECT_EQ((Ints{memo.loaded, memo.numMoves, memo.saved}), (Ints{1, 0, 0}));
   EXPECT_TRUE(memo.lostTable[0][0].key == stored.key && memo.memoKeys[1][7] == memoKey);
   EXPECT_FALSE(fs::exists(file));
   EXPECT_TRUE(knowsTheLoss(*p));
   p->newgame();
   p->move_oppo(x, y);
   p->move_my(y, x);
-  EXPECT_EQ((std::vector<int>{p->color, p->num_moves}), (std::vector<int>{-1, 2}));
+  EXPECT_EQ((Ints{p->color, p->num_moves}), (Ints{-1, 2}));
   p.reset();
   const std::string written = readFile(file);
   p = player();
