@@ -50,11 +50,6 @@ inline std::vector<int> candidates(const VelmBoard& board) {
   return list;
 }
 
-inline std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 // A settable clock for the time account (the engine takes a plain function).
 struct FakeClock {
   static inline int now = 0;
@@ -72,26 +67,18 @@ class EngineSuite : public ::testing::Test {
   // game memory (no file is touched), on the real clock.
   void SetUp() override { newGame(15); }
   void newGame(int width, unsigned options = kOptionRichEval, int height = 0) {
-    EngineParams& p = engine->params;
-    p.options = options;
-    p.timeoutTurn = kDefaultTimeoutTurn;
-    p.timeoutMatch = kDefaultTimeoutMatch;
-    p.branchFactor = kDefaultBranchFactor;
-    p.maxDepth = 24;
-    p.minDepth = kDefaultMinDepth;
-    p.requestStart = p.managerTimeLeft = -1;
-    p.nodeLimit = 0;
-    p.clock = platform::monotonicMs;
+    engine->params = EngineParams{};
+    engine->params.options = options;
+    engine->params.maxDepth = 24;
+    engine->params.clock = platform::monotonicMs;
     engine->init(width, height > 0 ? height : width);
   }
-  // The engine, its worker, and the worker's board.
   VelmBrain& b() { return *engine; }
   SearchWorker& w() { return engine->worker; }
   const VelmBoard& board() { return engine->board(); }
   int sq(int x, int y) { return board().sqIndex(x, y); }
-  // The squares of "x,y x,y ...", and playing them in that order.
   std::vector<int> squares(const char* text) { return squaresOf(board(), text); }
-  void play(const char* moves) {
+  void play(const char* moves) {  // in the order of the list
     for (int s : squares(moves)) engine->makeGameMove(board().sqX(s), board().sqY(s));
   }
   ::testing::AssertionResult consistent() { return test::consistent(board()); }

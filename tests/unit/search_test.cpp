@@ -38,7 +38,6 @@ class Search : public test::EngineSuite {
 };
 using test::FakeClock;
 using Ints = std::vector<int>;
-using test::operator+;
 
 // Positions, as their moves in the order of play (side 0, X, first).
 const char* kFiveInOne = "3,7 2,7 4,7 3,9 5,7 4,9 6,7 7,9";
@@ -63,8 +62,7 @@ TEST_F(Search, PositionsAndTheirAnswers) {
       {6, "", "", 0, "3,3"},
       {15, "0,0", "", 0, "1,1"},
       {15, kFiveInOne, "7,7", winScore, "7,7"},
-      {15, "3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9", "7,7", winScore,
-       "7,7"},  // own five before the other's
+      {15, "3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9", "7,7", winScore, "7,7"},  // own five first
       {15, kOpponentsOpenFour, "7,9", -winScore, "7,9"},
       {15, "0,0 9,3 14,0 9,4 9,2 9,5 4,7 9,6 0,12 5,7 14,12 6,7 0,14 7,7 14,14 8,7", "9,7",
        -winScore, "9,7"},                                           // one square, two fives
@@ -76,8 +74,7 @@ TEST_F(Search, PositionsAndTheirAnswers) {
       {15, kUnrelatedOpenThrees, "2,3", -winScore, "2,3"},               // no common defence
       {15, "2,3 3,4 12,3 4,5 2,7 5,6 0,11 3,7 14,11 4,7 12,13 5,7", "6,7 7,7 7,8", 0, nullptr},
       {15, "0,0 3,3 7,0 4,3 14,0 5,3 5,7 4,7 6,7 9,11 7,7 10,11 14,7 11,11", "8,7 9,7", 0, nullptr},
-      {15, "0,5 5,7 14,5 6,7 0,9 7,7 8,9 5,9", "4,7 8,7", 0,
-       "4,7 8,7"},  // an open three's inner ends
+      {15, "0,5 5,7 14,5 6,7 0,9 7,7 8,9 5,9", "4,7 8,7", 0, "4,7 8,7"},  // inner ends
       // X leaves its five at (4,0) open, makes another that O blocks, and plays
       // elsewhere: the board's record names a stone (found by the position
       // fuzzer: the engine answered a taken square).
@@ -91,8 +88,8 @@ TEST_F(Search, PositionsAndTheirAnswers) {
     int list[kReplyListCapacity], score = 12345;
     std::fill(list, list + kReplyListCapacity, -7);
     const int n = w().winAndForced(list, score);
-    EXPECT_EQ(Ints(list, list + n + 1), squares(replies) + Ints{-7});
-    EXPECT_EQ(score, verdict);
+    EXPECT_EQ(Ints(list, list + n), squares(replies));
+    EXPECT_EQ((Ints{list[n], score}), (Ints{-7, verdict}));  // nothing written past the list
     EXPECT_TRUE(std::all_of(w().sqMark, w().sqMark + kMaxSquares, [](int m) { return m == 0; }));
     for (int width : {kFullWidth, 0}) {
       ListKind kind = ListKind::kScored;
@@ -125,8 +122,9 @@ TEST_F(Search, PositionsAndTheirAnswers) {
 TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   using Square = std::pair<int, int>;
   Ints diagonal(4), dx(7), dy(7);
+  auto on = [](int x, int y, int n) { return x >= 0 && y >= 0 && x < n && y < n; };
   auto stone = [&](int x, int y, int n) {
-    return x >= 0 && y >= 0 && x < n && y < n && board().square(sq(x, y)).stone != kCellEmpty;
+    return on(x, y, n) && board().square(sq(x, y)).stone != kCellEmpty;
   };
   // Answers of the rule that applies, checked against its squares.
   auto check = [&](int n, bool edge) {
@@ -139,8 +137,7 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
         bool beside = false;
         for (int nx = x - 1; nx <= x + 1; nx++)
           for (int ny = y - 1; ny <= y + 1; ny++) beside |= stone(nx, ny, n);
-        if (x >= 0 && y >= 0 && x < n && y < n && !stone(x, y, n) && beside &&
-            (radius || (x != x0 && y != y0)))
+        if (on(x, y, n) && !stone(x, y, n) && beside && (radius || (x != x0 && y != y0)))
           rule.insert({x, y});
       }
     }
@@ -175,9 +172,7 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
         }
         for (const auto& [ox, oy] : {Square{1, 0}, Square{0, -2}, Square{3, 3}, Square{-4, 1},
                                      Square{5, -5}, Square{n - 1 - 2 * x0, n - 1 - 2 * y0}}) {
-          if (stone(x0 + ox, y0 + oy, n) || x0 + ox < 0 || y0 + oy < 0 || x0 + ox >= n ||
-              y0 + oy >= n)
-            continue;
+          if (!on(x0 + ox, y0 + oy, n) || stone(x0 + ox, y0 + oy, n)) continue;
           b().makeGameMove(x0 + ox, y0 + oy);
           check(n, edge);
           BoardProbe::writable(board()).undoMove();
