@@ -37,13 +37,8 @@ GameRecord game(int blackEngine, const std::vector<std::string>& stones,
 }
 
 TEST(ArenaRecords, MessagesBecomeCommentsOnTheStoneTheyCameBefore) {
-  struct Case {
-    const char* what;
-    GameRecord record;
-    const char* sgf;
-  };
   const std::string head = "(;GM[4]FF[4]SZ[5]";
-  const Case cases[] = {
+  const std::tuple<const char*, GameRecord, const char*> cases[] = {
       {"no lines, no comments", game(0, {"0,0", "1,1"}, {}), ";B[aa];W[bb])\n"},
       {"each engine's lines on its own stones, in order; DEBUG and SUGGEST left out",
        game(0, {"0,0", "1,1", "2,2"},
@@ -69,11 +64,10 @@ TEST(ArenaRecords, MessagesBecomeCommentsOnTheStoneTheyCameBefore) {
       {"] and \\ escaped, an empty line kept",
        game(0, {"0,0"}, {{0, "MESSAGE a]b\\c", 1}, {0, "MESSAGE", 1}}), ";B[aa]C[a\\]b\\\\c\n])\n"},
   };
-  for (const Case& c : cases) {
-    const std::string& black = c.record.names[c.record.blackEngine];
-    const std::string& white = c.record.names[1 - c.record.blackEngine];
-    EXPECT_EQ(sgfText(c.record), head + "PB[" + black + "]PW[" + white + "]RE[0]" + c.sgf)
-        << c.what;
+  for (const auto& [what, record, sgf] : cases) {
+    const std::string& black = record.names[record.blackEngine];
+    const std::string& white = record.names[1 - record.blackEngine];
+    EXPECT_EQ(sgfText(record), head + "PB[" + black + "]PW[" + white + "]RE[0]" + sgf) << what;
   }
 }
 
@@ -93,18 +87,15 @@ TEST(ArenaRecords, MessagesFileHasOneLinePerMessageWithGameEngineAndMove) {
 }
 
 TEST(ArenaRecords, MessageBodyIsTheLineAfterTheWord) {
-  const std::vector<std::pair<std::string, const char*>> cases = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"MESSAGE depth 2", "depth 2"}, {"message x", "x"},
       {"MESSAGE\tx y ", "x y "},      {"MESSAGE", ""},
-      {"DEBUG x", nullptr},           {"MESS", nullptr},
-      {" MESSAGE x", nullptr},
+      {"DEBUG x", "no message"},      {"MESS", "no message"},
+      {" MESSAGE x", "no message"},
   };
   for (const auto& [line, expected] : cases) {
-    std::string body = "unchanged";
-    EXPECT_EQ(messageBody(line, body), expected != nullptr) << line;
-    if (expected != nullptr) {
-      EXPECT_EQ(body, expected) << line;
-    }
+    std::string body;
+    EXPECT_EQ(messageBody(line, body) ? body : "no message", expected) << line;
   }
 }
 

@@ -55,14 +55,12 @@ TEST(ArenaStatistics, MatchIndependentFigures) {
   const SprtTest test{0, 30, 0.05, 0.1};
   EXPECT_NEAR(test.lowerBound(), -2.2513, kThreeDecimals);
   EXPECT_NEAR(test.upperBound(), 2.8904, kThreeDecimals);
-  EXPECT_EQ(sprtVerdict(test, 2.9), SprtVerdict::kAcceptH1);
-  EXPECT_EQ(sprtVerdict(test, 2.8), SprtVerdict::kContinue);
-  EXPECT_EQ(sprtVerdict(test, -2.26), SprtVerdict::kAcceptH0);
-  // An odd game waits for its partner.
+  EXPECT_EQ((std::vector{sprtVerdict(test, 2.9), sprtVerdict(test, 2.8), sprtVerdict(test, -2.26)}),
+            (std::vector{SprtVerdict::kAcceptH1, SprtVerdict::kContinue, SprtVerdict::kAcceptH0}));
+  // An odd game counts, but waits for its partner to make a pair.
   MatchTally odd;
   EXPECT_FALSE(odd.addGame(2));
-  EXPECT_EQ(odd.pairCount(), 0);
-  EXPECT_EQ(odd.wins, 1);
+  EXPECT_EQ((std::vector{odd.pairCount(), odd.wins}), (std::vector{0, 1}));
 }
 
 }  // namespace
