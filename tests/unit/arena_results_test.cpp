@@ -1,6 +1,4 @@
-// The arena's shards and results files: which games a shard plays, the
-// results file as a whole text (a fingerprint of the format), its reading
-// back, and every way a damaged or foreign file is refused.
+// The arena's shards and results files.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -109,6 +107,7 @@ const char* const kSampleText =
     "  ]\n"
     "}\n";
 
+// The results file as a whole text (a fingerprint of the format), read back.
 TEST(ArenaResults, TextIsTheDocumentedFormatAndReadsBack) {
   const std::string text = resultsText(sample());
   EXPECT_EQ(text, kSampleText);

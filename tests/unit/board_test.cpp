@@ -1,5 +1,4 @@
-// The board: fingerprints of the pattern tables, make/undo over random
-// games, what the board's own check notices, and the result tables.
+// The board, and the result tables.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -333,16 +331,15 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   const long long engine = static_cast<long long>(sizeof(VelmBrain)) + (10LL << 20) +
                            static_cast<long long>(tableBytes(20));
   const long long helper = static_cast<long long>(sizeof(SearchWorker)) + (1LL << 20);
-  const long long threads[][4] = {{0, 0, 20, 1},
-                                  {-3, 0, 20, 1},
-                                  {2, 0, 20, std::min(2, cores)},
-                                  {1000, 0, 20, std::min(kMaxSearchThreads, cores)},
-                                  {3, engine + 2 * helper, 20, std::min(3, cores)},
-                                  {3, engine + 2 * helper - 1, 20, std::min(2, cores)},
-                                  {3, engine, 20, 1}};
-  for (const auto& [wanted, memory, bits, count] : threads)
-    EXPECT_EQ(VelmBrain::threadsFor(static_cast<int>(wanted), memory, static_cast<int>(bits)),
-              count)
+  const long long threads[][3] = {{0, 0, 1},
+                                  {-3, 0, 1},
+                                  {2, 0, std::min(2, cores)},
+                                  {1000, 0, std::min(kMaxSearchThreads, cores)},
+                                  {3, engine + 2 * helper, std::min(3, cores)},
+                                  {3, engine + 2 * helper - 1, std::min(2, cores)},
+                                  {3, engine, 1}};
+  for (const auto& [wanted, memory, count] : threads)
+    EXPECT_EQ(VelmBrain::threadsFor(static_cast<int>(wanted), memory, 20), count)
         << wanted << " " << memory;
   bool fit = false;
   EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper, fit, 2), 20);

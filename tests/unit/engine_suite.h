@@ -1,7 +1,5 @@
 // Helpers of the unit tests: one engine object per suite (it is about
-// 140 MB with its tables), positions as move lists, a settable clock, the
-// board's own consistency check as an assertion, and a probe that corrupts
-// a board on purpose.
+// 140 MB with its tables), and what the tests do with it.
 #pragma once
 
 #include <gtest/gtest.h>

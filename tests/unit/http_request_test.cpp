@@ -1,6 +1,4 @@
-// The board page's request reader fed whole requests, and the same bytes one
-// at a time (a connection may deliver them so); requests that follow each
-// other on one connection read one by one.
+// The board page's request reader.
 #include "http_request.h"
 
 #include <gtest/gtest.h>
@@ -43,10 +41,11 @@ std::string headerLines(int count) {
   return lines.str();
 }
 
-// The same outcome either way, a finished request having taken all its
-// bytes; and the limits hold before more than the limit is taken: a request
-// line without end is refused after the head limit, a body announced in one
-// huge chunk or over the limit without its data taken.
+// The same outcome whole and one byte at a time (a connection may deliver
+// them so), a finished request having taken all its bytes; the limits hold
+// before more than the limit is taken: a request line without end is refused
+// after the head limit, a body announced in one huge chunk or over the limit
+// without its data taken.
 TEST(HttpRequestReader, ReadsRequestsAndRefusesWhatItMust) {
   const std::string post = "POST / HTTP/1.1\r\n", chunked = "Transfer-Encoding: chunked\r\n\r\n";
   const std::tuple<const char*, std::string, std::string> cases[] = {

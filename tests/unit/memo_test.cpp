@@ -1,7 +1,4 @@
-// The game memory: the file's exact bytes and what a reader does with
-// damaged ones, its name and failed writes, the canonical keys under the
-// board's symmetries, the store of lost positions, and the memory of a
-// player over a new game, END and a new player.
+// The game memory: its file, its keys, its store, and a player's memory.
 #include "memo/memo.h"
 
 #include <gtest/gtest.h>

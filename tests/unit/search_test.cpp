@@ -1,7 +1,4 @@
-// The search: positions with their forced replies, values and decisions; a
-// fingerprint of fixed-depth searches; the time account on a settable clock;
-// stopped decisions and the faults found there; whole games of the engine
-// against itself.
+// The search, on the suite's engine.
 #include <algorithm>
 #include <climits>
 #include <cstring>
