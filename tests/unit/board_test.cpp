@@ -52,25 +52,18 @@ TEST_F(Board, PatternTables) {
       codes.at(code)++;
       ASSERT_EQ(code, t.linePattern[lineKey(swapped)][1 - side]) << key;
       ASSERT_EQ(code, t.linePattern[lineKey(reversed)][side]) << key;
-      ASSERT_EQ(slots[0] != 0, code == patFour || code == patOpenFour) << key;
-      ASSERT_EQ(slots[1] != 0, code == patOpenFour) << key;
-      ASSERT_TRUE(code != patOpenFour || slots[0] < slots[1]) << key;
-      lineFromKey(key, side, line);
-      for (int k = 0; k < 2 && slots[k] != 0; k++) {
-        ASSERT_EQ(line[kCentreCell + slots[k]], kCellEmpty) << key;
-        line[kCentreCell + slots[k]] = side;
-        ASSERT_EQ(findPatternLine(line, side, nullptr), patFive) << key;
-        line[kCentreCell + slots[k]] = kCellEmpty;
-      }
+      Ints recorded, fives;  // the table's offsets; those of the empty cells that make five
+      for (int k = 0; k < 2 && slots[k] != 0; k++) recorded.push_back(slots[k]);
+      ASSERT_EQ(recorded.size(), code == patOpenFour ? 2u : code == patFour ? 1u : 0u) << key;
       if (code == patFive) continue;
-      int makesFive = 0;
+      lineFromKey(key, side, line);
       for (int c = 0; c < kLineCells; c++) {
         if (c == kCentreCell || line[c] != kCellEmpty) continue;
         line[c] = side;
-        makesFive += findPatternLine(line, side, nullptr) == patFive;
+        if (findPatternLine(line, side, nullptr) == patFive) fives.push_back(c - kCentreCell);
         line[c] = kCellEmpty;
       }
-      ASSERT_EQ(makesFive, (slots[0] != 0) + (slots[1] != 0)) << key;
+      ASSERT_EQ(recorded, fives) << key;
     }
   }
   EXPECT_EQ(codes, (Ints{107634, 4270, 800, 166, 7780, 1164, 156, 6428, 626, 2048}));
