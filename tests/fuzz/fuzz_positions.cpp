@@ -25,8 +25,6 @@ namespace {
 constexpr int kMinSide = 5;
 constexpr int kSides = velm::kMaxSide - kMinSide + 1;
 constexpr std::uint64_t kNodeBudget = 2000;
-// As the protocol front end creates the engine.
-constexpr int kPlayerMaxDepth = 24;
 
 velm::VelmBrain* brain = nullptr;
 
@@ -58,9 +56,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string folder = fuzzing::makeTempFolder("fuzz-positions") + "/";
   std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", folder.c_str());
   velm::EngineParams& params = brain->params;
-  params.maxDepth = kPlayerMaxDepth;
-  params.timeoutTurn = 1000000000;
-  params.timeoutMatch = 1000000000;
+  params.maxDepth = 24;  // as the protocol front end creates the engine
+  params.timeoutTurn = params.timeoutMatch = 1000000000;
   params.clock = [] { return 0; };  // stands still
   params.nodeLimit = kNodeBudget;
   return 0;
@@ -76,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Step 1. The position.
   const velm::VelmBoard& board = brain->board();
   for (std::size_t i = 2; i + 1 < size && board.moveCount() < squares - 1; i += 2) {
-    const int start = ((data[i] << 8) | data[i + 1]) % squares;
-    int sq = start, tried = 0;
+    int sq = ((data[i] << 8) | data[i + 1]) % squares, tried = 0;
     for (; tried < squares && !playable(sq); tried++) sq = (sq + 1) % squares;
     if (tried == squares) break;
     brain->makeGameMove(board.sqX(sq), board.sqY(sq));
