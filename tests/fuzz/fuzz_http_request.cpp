@@ -1,11 +1,10 @@
-// Fuzzing the board page's request reader: arbitrary bytes, read as the
-// bytes of one connection, once in a single delivery and once cut into
-// pieces whose sizes the input chooses (a network may deliver any split).
-//
-// Whatever the bytes, both readings give the same requests and the same
-// refusal, the reader never takes more than it was given, a request it
-// accepts has a method, a target beginning with '/' and a body within the
-// limit, and a refusal is one of the statuses it may answer.
+// Fuzzing the board page's request reader: arbitrary bytes, read as one
+// connection's, once in a single delivery and once cut into pieces whose
+// sizes the input chooses (a network may deliver any split). Both readings
+// give the same requests and the same refusal, the reader never takes more
+// than it was given, a request it accepts has a method, a target beginning
+// with '/' and a body within the limit, and a refusal is one of the statuses
+// it may answer.
 #include <cstddef>
 #include <cstdint>
 #include <string>

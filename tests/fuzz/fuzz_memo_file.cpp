@@ -1,13 +1,11 @@
-// Fuzzing the game memory file: arbitrary bytes are written as "velmDat.0"
-// in a temporary folder, then a game memory for a 15x15 board loads it,
-// records a short game (checking positions and storing a loss), and writes
-// the file again.
-//
-// Whatever the bytes, nothing may read or write outside the tables (the
-// sanitizers watch that), and the file written afterwards is always a valid
-// memory file: exactly kMemoFileSize bytes, the 15x15 header, fill indices
-// inside their blocks, accepted when read back, and no temporary file left.
-// A file that was accepted keeps its random numbers.
+// Fuzzing the game memory file: arbitrary bytes are written as "velmDat.0" in
+// a temporary folder, then a game memory for a 15x15 board loads it, records
+// a short game (checking positions and storing a loss) and writes the file
+// again. Nothing may read or write outside the tables (the sanitizers watch
+// that), and the file written is always a valid memory file: exactly
+// kMemoFileSize bytes, the 15x15 header, fill indices inside their blocks,
+// accepted when read back, no temporary file left; a file that was accepted
+// keeps its random numbers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -97,8 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!std::filesystem::exists(fileName + velm::kMemoTempSuffix, ignored));
   auto* reread = new velm::VelmMemo;
   std::snprintf(reread->fileName, sizeof reread->fileName, "%s", fileName.c_str());
-  FUZZ_CHECK(velm::readMemoFile(*reread, kSide, kSide));
-  FUZZ_CHECK(reread->size == kSide);
+  FUZZ_CHECK(velm::readMemoFile(*reread, kSide, kSide) && reread->size == kSide);
   for (int b = 0; b < velm::kMemoBlocks; b++)
     FUZZ_CHECK(reread->fillIndex[b] >= 0 && reread->fillIndex[b] < velm::kMemoBlockSize);
   FUZZ_CHECK(std::memcmp(reread->memoKeys, keptKeys, sizeof keptKeys) == 0);

@@ -1,17 +1,12 @@
-// Fuzzing move decisions: positions decoded from the bytes, then one
-// decision with a small node budget.
-//
-// Byte 0 picks the board side (5 to 20), byte 1 the engine's options, and
-// every following pair of bytes a square for the next stone, sides
-// alternating. A square that is taken, or on which the side to move would
-// make five, is moved on to the next one that is neither; the decoding
-// stops when no such square is left or one empty square remains. So every
-// position is one that a game can reach, with no five on the board and at
-// least one empty square.
-//
-// The engine's clock stands still and the decision is held to a node budget,
-// so each decision is bounded and repeatable. The answer must be an empty
-// square of the board, and the board must be exactly as before the decision.
+// Fuzzing move decisions: byte 0 picks the board side (5 to 20), byte 1 the
+// engine's options, and every following pair of bytes a square for the next
+// stone, sides alternating. A square that is taken, or on which the side to
+// move would make five, is moved on to the next one that is neither; the
+// decoding stops when no such square is left or one empty square remains. So
+// every position is one that a game can reach, with no five on the board and
+// at least one empty square. Then one decision, on a clock that stands still
+// and held to a node budget (bounded and repeatable): its answer must be an
+// empty square of the board, and the board exactly as before.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

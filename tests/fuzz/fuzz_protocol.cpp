@@ -1,22 +1,18 @@
 // Fuzzing the manager's command stream: arbitrary bytes are cut into lines
 // exactly as the brain reads standard input (LineSplitter) and handed to
-// handleLine, with a real engine behind it.
-//
-// Every input starts from a brain just started: no player, default
-// settings, an empty data folder. The move computation runs synchronously in
-// handleLine, and each decision is held to a small node budget whatever
-// INFO timeout_turn says. END, and the one fatal error a manager can
+// handleLine, with a real engine behind it. Every input starts from a brain
+// just started (no player, default settings, an empty data folder). Moves are
+// computed synchronously in handleLine, each held to a small node budget
+// whatever INFO timeout_turn says. END, and the one fatal error a manager can
 // provoke (a move request on a full board), would end the brain; here the
-// harness resets the protocol state and goes on with the rest of the input
-// as a new brain.
+// protocol state is reset and the rest of the input goes to a new brain.
 //
-// INFO folder may name any path. So that the engine only ever writes inside
-// the harness's temporary folder, a changed data folder is replaced by one
-// of a few folders in it, picked by the length of what the input named:
-// short names, a name as long as a data folder can be, and a plain file
-// (where the data sub-folder cannot be made). An empty name, which means the
-// working folder, is kept out too: the working folder is where libFuzzer
-// writes its findings.
+// INFO folder may name any path: so that the engine only writes inside the
+// harness's temporary folder, a changed data folder is replaced by one of a
+// few folders in it, picked by the length of the name: short names, a name as
+// long as a data folder can be, and a plain file (where the data sub-folder
+// cannot be made). An empty name (the working folder, where libFuzzer writes
+// its findings) is kept out too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,9 +27,8 @@
 
 namespace {
 
-// Work units (search nodes and forced-line steps) per move decision: enough
-// for a decision to search, stop and answer; the positions harness is the
-// one that searches deeply.
+// Work units per move decision: enough to search, stop and answer (the
+// positions harness is the one that searches deeply).
 constexpr unsigned long long kNodeBudget = 300;
 constexpr const char* kPlainFile = "plain-file";
 // No data folder set yet: no INFO line can name this (lines have no LF).

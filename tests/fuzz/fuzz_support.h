@@ -1,10 +1,7 @@
-// Helpers shared by the libFuzzer harnesses: a private temporary folder, a
-// fatal-error hook that returns control to the harness, and a check that
-// stops the run with a message when an invariant breaks.
-//
-// The product code throws nothing. Only the harness's fatal hook throws
-// FatalExit, so that a legitimate fatal error (which would end the brain
-// with exit code 0) unwinds back into the harness instead of ending it.
+// Helpers shared by the libFuzzer harnesses. The product code throws
+// nothing: only the harness's fatal hook throws FatalExit, so that a
+// legitimate fatal error (which would end the brain with exit code 0) unwinds
+// back into the harness instead of ending it.
 #pragma once
 
 #include <stdlib.h>
@@ -37,7 +34,6 @@ inline std::string makeTempFolder(const char* tag) {
   return pattern;
 }
 
-// Empties a folder, keeping the folder itself.
 inline void clearFolder(const std::string& folder) {
   std::error_code ignored;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
