@@ -331,7 +331,9 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
 
 // A fingerprint of the search: fixed-depth decisions on recorded positions
 // (from the bench's search suite) on a clock that stands still, each with
-// its move, nodes and score (a won or lost endgame ends the deepening).
+// its move, nodes and score (a won or lost endgame ends the deepening); and
+// decisions held to a work budget whatever the clock says, within it, with
+// a budget it does not reach the same decision as without.
 TEST_F(Search, FixedDepthFingerprint) {
   const char* middle = "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7";
   const char* attack = "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10";
@@ -346,19 +348,25 @@ TEST_F(Search, FixedDepthFingerprint) {
                           " 10,9 11,9 8,7 7,6 11,7 8,10 11,10 12,11 8,5 8,4 9,3 5,7 12,6 13,5 "
                           "11,5 10,4 11,4 11,6 10,5 7,8 12,3 9,6 4,8 7,4 7,3 5,6 13,2 14,1 6,4 "
                           "4,6 8,9 6,5 7,9 6,9 4,7";
-  const std::tuple<int, int, std::string, std::string> cases[] = {
-      {20, 6, "10,10 9,9 9,8 10,7", "11,9 33874 2124"},
-      {15, 4, attack, "10,9 1307 2850"},
-      {20, 4, "10,10 9,9 9,8 10,7 11,9 11,7 10,8 9,7 8,7 11,8 10,9 11,10", "8,8 2079 5086"},
-      {15, 4, middle, "8,11 2499 4020"},
-      {15, 6, defence, "6,5 748 4638"},
-      {15, 6, lost, "12,1 905 -99999999"},
-      {15, 6, won, "9,2 8 99999999"}};
-  for (const auto& [size, depth, moves, answer] : cases) {
+  const char* square = "6,6 8,6 8,8 6,8";
+  // Board side, depth, work budget (0: none), moves, answer.
+  const std::tuple<int, int, std::uint64_t, std::string, std::string> cases[] = {
+      {20, 6, 0, "10,10 9,9 9,8 10,7", "11,9 33874 2124"},
+      {15, 4, 0, attack, "10,9 1307 2850"},
+      {20, 4, 0, "10,10 9,9 9,8 10,7 11,9 11,7 10,8 9,7 8,7 11,8 10,9 11,10", "8,8 2079 5086"},
+      {15, 4, 0, middle, "8,11 2499 4020"},
+      {15, 6, 0, defence, "6,5 748 4638"},
+      {15, 6, 0, lost, "12,1 905 -99999999"},
+      {15, 6, 0, won, "9,2 8 99999999"},
+      {15, 4, 0, square, "7,7 627 2830"},
+      {15, 4, 1000000000000, square, "7,7 627 2830"},  // a budget it does not reach: as without
+      {15, 24, 700, square, "7,7 566 2830"}};          // held to the budget whatever the depth
+  for (const auto& [size, depth, budget, moves, answer] : cases) {
     platform::seedRandom(1);
     newGame(size);
     b().params.timeoutTurn = b().params.timeoutMatch = 2000000000;
     b().params.maxDepth = depth;
+    b().params.nodeLimit = budget;
     b().params.clock = FakeClock::read;
     play(moves.c_str());
     const std::uint64_t before = b().nodes();
@@ -371,6 +379,8 @@ TEST_F(Search, FixedDepthFingerprint) {
     std::snprintf(got, sizeof got, "%d,%d %d %d", x, y, static_cast<int>(b().nodes() - before),
                   score);
     EXPECT_EQ(got, answer) << moves;
+    EXPECT_TRUE(budget != 700 ||
+                (w().time.nodeBudgetUsed >= 700 && w().time.nodeBudgetUsed <= 700 + 24));
   }
 }
 
@@ -434,9 +444,8 @@ TEST_F(Search, TimeAccount) {
 }
 
 // Stopped decisions: past the hard limit in the first iteration, the first
-// move of the list; with no match time, a legal move; held to a work budget
-// whatever the clock says, within it; with a budget it does not reach, the
-// same decision as without.
+// move of the list; with no match time, a legal move. (Decisions held to a
+// work budget are rows of the fingerprint.)
 TEST_F(Search, StoppedDecisions) {
   play(kQuietMiddle);
   int list[kReplyListCapacity], x = -1, y = -1;
@@ -445,7 +454,7 @@ TEST_F(Search, StoppedDecisions) {
   FakeClock::reads = 0;
   b().params.clock = [] { return FakeClock::reads++ == 0 ? 0 : 1000000; };  // jumps past the limit
   w().time.checkCountdown = 1;
-  std::uint64_t nodes = b().nodes();
+  const std::uint64_t nodes = b().nodes();
   b().thinkMove(x, y);
   EXPECT_TRUE(sq(x, y) == list[0] && b().nodes() == nodes + 1 && w().stopSearch);
   newGame(15);
@@ -454,22 +463,6 @@ TEST_F(Search, StoppedDecisions) {
   play(kQuietMiddle);
   b().thinkMove(x, y);
   EXPECT_TRUE(board().isCandidate(sq(x, y)) && w().time.timeLeft <= 0);
-  Ints moves;
-  for (std::uint64_t limit : {700ull, 0ull, 1000000000000ull}) {
-    platform::seedRandom(1);
-    newGame(15);
-    play("6,6 8,6 8,8 6,8");
-    b().params.clock = FakeClock::read;  // stands still
-    b().params.maxDepth = limit == 700 ? 24 : 4;
-    b().params.nodeLimit = limit;
-    nodes = b().nodes();
-    b().thinkMove(x, y);
-    EXPECT_EQ(board().square(sq(x, y)).stone, kCellEmpty);
-    moves.insert(moves.end(), {sq(x, y), static_cast<int>(b().nodes() - nodes)});
-    EXPECT_TRUE(limit != 700 ||
-                (w().time.nodeBudgetUsed >= 700 && w().time.nodeBudgetUsed <= 700 + 24));
-  }
-  EXPECT_EQ(Ints(moves.begin() + 2, moves.begin() + 4), Ints(moves.begin() + 4, moves.end()));
 }
 
 // Faults found: a node whose child the time limit cut off stored the
