@@ -202,8 +202,7 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
     const int mover = b().sideToMove(), other = b().sideOther();
     ASSERT_EQ(b().counts().patCount[mover][patFive], 0);
     const std::vector<long long> before = state(b());
-    const int* fives = b().counts().fiveSq[other];
-    const Ints otherBefore(fives, fives + 2);
+    const Ints otherBefore(b().counts().fiveSq[other], b().counts().fiveSq[other] + 2);
     b().makeMove(squares(move)[0]);
     const CountBlock& c = b().counts();
     EXPECT_EQ(Ints(c.fiveSq[mover], c.fiveSq[mover] + 2), squares(record));
