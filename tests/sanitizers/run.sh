@@ -19,14 +19,13 @@ cd "$(dirname "$0")/../.."
 kind=${1:?address or thread}
 case "$kind" in
   address) build=build-asan; targets=(); labels=() ;;
-  # The arena's tests, and the board page's game against the real brain, are
-  # left out: under TSan the brain's first move (filling 200 MB of
-  # instrumented tables) takes longer than their turn limit. The page's
-  # other API tests (scripted brains) run: they check the server's threads.
-  # TSan makes the brain several times slower, and some protocol tests hold
-  # it to tight times: a test that fails is run again, up to 3 times. Reports
-  # still fail the run, since they are collected from every attempt. The
-  # unit tests include parallel decisions in one process.
+  # Left out: the arena's tests and the board page's game against the real
+  # brain (under TSan the brain's first move, filling 200 MB of instrumented
+  # tables, takes longer than their turn limit); the page's other API tests
+  # (scripted brains) run, checking the server's threads. TSan makes the brain
+  # several times slower and some protocol tests hold it to tight times: a
+  # failed test is run again, up to 3 times; reports from every attempt still
+  # fail the run. The unit tests include parallel decisions in one process.
   thread)
     build=build-tsan
     targets=(--target velmaro-e2e-tests velmaro-unit-tests)
@@ -35,9 +34,8 @@ case "$kind" in
   *) echo "usage: $0 address|thread" >&2; exit 2 ;;
 esac
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
+[ -f "$build/CMakeCache.txt" ] ||
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMARO_SANITIZE="$kind" >/dev/null
-fi
 cmake --build "$build" -j"${JOBS:-2}" "${targets[@]}"
 
 reports="$PWD/$build/sanitizer-reports"
