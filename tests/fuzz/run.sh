@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (clang, ASan + UBSan) and runs each for a
-# while, one after the other.
+# while, one after the other:
 #
 #   tests/fuzz/run.sh [SECONDS] [HARNESS...]
 #
-# SECONDS per harness (default 60); harnesses: protocol, memo_file,
-# positions, http_request (default all). A harness's dictionary, tests/fuzz/<harness>.dict,
-# is used when present. The seed corpus (tests/fuzz/corpus/<harness>) is
-# never written: new inputs go to a scratch corpus, and a crashing input is
-# saved as build-fuzz/findings/<harness>/crash-* (add it to the seed corpus
-# once the fault is fixed, as a regression test). Exits non-zero on the first
-# harness that finds a fault.
+# SECONDS per harness (default 60); harnesses: protocol, memo_file, positions,
+# http_request (default all), each with tests/fuzz/<harness>.dict if there is
+# one. The seed corpus (tests/fuzz/corpus/<harness>) is never written: new
+# inputs go to a scratch corpus, a crashing input to
+# build-fuzz/findings/<harness>/crash-* (add it to the seed corpus once the
+# fault is fixed). Exits non-zero on the first harness that finds a fault.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -20,10 +19,9 @@ harnesses=("$@")
 [ ${#harnesses[@]} -gt 0 ] || harnesses=(protocol memo_file positions http_request)
 build=${FUZZ_BUILD:-build-fuzz}
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
+[ -f "$build/CMakeCache.txt" ] ||
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DVELMARO_FUZZ=ON -DVELMARO_TESTS=OFF >/dev/null
-fi
 targets=()
 for h in "${harnesses[@]}"; do targets+=(--target "velmaro-fuzz-$h"); done
 cmake --build "$build" -j"${JOBS:-2}" "${targets[@]}"
