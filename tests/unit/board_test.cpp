@@ -283,7 +283,8 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
 // new size, and sized to a manager's memory limit. Huge pages behind them
 // only when the first move has room for the stalls of mapping them: a hard
 // limit of 5 s or more (the turn time, a fifth of the match time, or of the
-// manager's time left when it says less, 0 included).
+// manager's time left when it says less, 0 included). A slot whose two
+// words come from different stores reads as a miss.
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   VelmHash tables;
   tables.clear();
@@ -307,6 +308,18 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   tables.setTableBits(kMinTableBits);
   tables.clear();
   EXPECT_TRUE(tables.isClear() && tables.mask() == (1u << kMinTableBits) - 1);
+  const std::uint64_t a = 0x1000, c = 0x2000;  // one slot
+  tables.storeTT(a, 6, 6, 77, BOUND_EXACT, 40);
+  const TTEntry ofA = tables.ttSlot(a & tables.mask());
+  tables.storeTT(c, 4, 4, -5, BOUND_LOWER, 41);
+  TTData got;
+  EXPECT_TRUE(tables.retriveTT(c, got) && got.value == -5 && got.move == 41 &&
+              !tables.retriveTT(a, got));
+  const_cast<TTEntry&>(tables.ttSlot(a & tables.mask())).data = ofA.data;  // c's check
+  EXPECT_FALSE(tables.retriveTT(a, got) || tables.retriveTT(c, got));
+  tables.storeTT0(a, -3);
+  const_cast<TT0Entry&>(tables.tt0Slot(a & tables.mask())).check ^= 1;
+  EXPECT_EQ(tables.retriveTT0(a), NO_SCORE);
   const long long limits[][3] = {{0, kDefaultTableBits, 1},
                                  {350LL << 20, kDefaultTableBits, 1},
                                  {100000000, 21, 1},

@@ -386,29 +386,29 @@ TEST_F(Search, FixedDepthFingerprint) {
 
 // The time account on a clock set by hand.
 TEST_F(Search, TimeAccount) {
+  TimeAccount& t = w().time;
   b().params.clock = FakeClock::read;
   FakeClock::now = 700;
   b().params.timeoutTurn = 5000;
   b().init(15, 15);
-  w().time.startTime();
-  EXPECT_EQ((Ints{w().time.softLimit, w().time.hardLimit, w().time.moveStart}),
-            (Ints{5000, 5000, 700}));
+  t.startTime();
+  EXPECT_EQ((Ints{t.softLimit, t.hardLimit, t.moveStart}), (Ints{5000, 5000, 700}));
   // The hard limit, less the margin, at the clock readings: one per 1000 checks.
-  w().time.checkCountdown = 1;
+  t.checkCountdown = 1;
   FakeClock::now = 700 + 4949;
-  EXPECT_FALSE(w().time.timeOver());
+  EXPECT_FALSE(t.timeOver());
   FakeClock::now = 700 + 4950;
   const int reads = FakeClock::reads;
-  for (int i = 0; i < 999; i++) ASSERT_FALSE(w().time.timeOver()) << i;
-  EXPECT_TRUE(FakeClock::reads == reads && w().time.timeOver());
+  for (int i = 0; i < 999; i++) ASSERT_FALSE(t.timeOver()) << i;
+  EXPECT_TRUE(FakeClock::reads == reads && t.timeOver());
   // The soft limit spreads the time left over the moves to go (at least 5),
   // the hard limit is a fifth of it, neither more than the turn time.
   b().params.timeoutTurn = 30000;
   b().init(15, 15);
   Ints limits;
-  for (int move = 0; move < 12; move++, FakeClock::now += w().time.softLimit, w().time.stopTime()) {
-    w().time.startTime();
-    limits.insert(limits.end(), {w().time.softLimit, w().time.hardLimit});
+  for (int move = 0; move < 12; move++, FakeClock::now += t.softLimit, t.stopTime()) {
+    t.startTime();
+    limits.insert(limits.end(), {t.softLimit, t.hardLimit});
   }
   EXPECT_EQ(limits, (Ints{12000, 30000, 12000, 30000, 12000, 30000, 12000, 28800,
                           12000, 26400, 12000, 24000, 12000, 21600, 12000, 19200,
@@ -417,36 +417,36 @@ TEST_F(Search, TimeAccount) {
   // request arrived.
   b().params.managerTimeLeft = 10000;
   b().params.requestStart = FakeClock::now - 300;
-  w().time.startTime();
+  t.startTime();
   b().params.requestStart = b().params.managerTimeLeft = -1;
-  EXPECT_EQ((Ints{w().time.softLimit, w().time.hardLimit, w().time.elapsedTime()}),
-            (Ints{2000, 2000, 300}));
+  EXPECT_EQ((Ints{t.softLimit, t.hardLimit, t.elapsedTime()}), (Ints{2000, 2000, 300}));
   // Another iteration only when the last one, 40 times over, still fits.
-  w().time.iterStart = FakeClock::now - 42;
-  EXPECT_FALSE(w().time.timeOut(40));
-  EXPECT_EQ(w().time.elapsedIte(), 0);
-  w().time.iterStart = FakeClock::now - 43;
-  EXPECT_TRUE(w().time.timeOut(40));
+  t.iterStart = FakeClock::now - 42;
+  EXPECT_FALSE(t.timeOut(40));
+  EXPECT_EQ(t.elapsedIte(), 0);
+  t.iterStart = FakeClock::now - 43;
+  EXPECT_TRUE(t.timeOut(40));
   // A new game has the whole match time; an overspent account stops at once.
   b().init(15, 15);
-  EXPECT_EQ((Ints{w().time.timeLeft, w().time.movesToGo}),
-            (Ints{kDefaultTimeoutMatch, kInitialMovesToGo}));
-  w().time.timeLeft = -20;
-  w().time.startTime();
-  w().time.checkCountdown = 1;
-  EXPECT_TRUE(w().time.timeOver() && w().time.timeOut(0));
+  EXPECT_EQ((Ints{t.timeLeft, t.movesToGo}), (Ints{kDefaultTimeoutMatch, kInitialMovesToGo}));
+  t.timeLeft = -20;
+  t.startTime();
+  t.checkCountdown = 1;
+  EXPECT_TRUE(t.timeOver() && t.timeOut(0));
   // The most negative match time a manager can send stays the least time
   // there is, decision after decision (it once wrapped to a full clock).
-  w().time.timeLeft = INT_MIN;
-  for (int move = 0; move < 2; move++, FakeClock::now += 7, w().time.stopTime())
-    w().time.startTime();
-  EXPECT_EQ(w().time.timeLeft, INT_MIN);
+  t.timeLeft = INT_MIN;
+  for (int move = 0; move < 2; move++, FakeClock::now += 7, t.stopTime()) t.startTime();
+  EXPECT_EQ(t.timeLeft, INT_MIN);
 }
 
 // Stopped decisions: past the hard limit in the first iteration, the first
-// move of the list; with no match time, a legal move. (Decisions held to a
-// work budget are rows of the fingerprint.)
-TEST_F(Search, StoppedDecisions) {
+// move of the list; with no match time, a legal move (decisions held to a
+// work budget are rows of the fingerprint). Faults found: a node whose child
+// the time limit cut off stored the child's meaningless score as a bound
+// that later searches trusted; a forced-line evaluation within a decision did
+// not yield to the time limit (it can branch into millions of positions).
+TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
   play(kQuietMiddle);
   int list[kReplyListCapacity], x = -1, y = -1;
   ListKind kind;
@@ -463,13 +463,7 @@ TEST_F(Search, StoppedDecisions) {
   play(kQuietMiddle);
   b().thinkMove(x, y);
   EXPECT_TRUE(board().isCandidate(sq(x, y)) && w().time.timeLeft <= 0);
-}
-
-// Faults found: a node whose child the time limit cut off stored the
-// child's meaningless score as a bound that later searches trusted; a
-// forced-line evaluation within a decision did not yield to the time limit
-// (it can branch into millions of positions).
-TEST_F(Search, StoppedSearchesStoreNothing) {
+  newGame(15);
   play(kQuietMiddle);
   w().time.startTime();
   w().stopSearch = false;
@@ -542,30 +536,13 @@ TEST_F(Search, SelfPlay) {
   b().memo.loaded = 0;  // its folder goes: nothing to write at the end
 }
 
-// A helper's result travels whole in one word, and a table slot whose two
-// words come from different stores reads as a miss.
-TEST(HelperResults, TravelWholeAndTornTableSlotsAreMisses) {
+// A helper's result travels whole in one word.
+TEST(HelperResults, TravelWholeInOneWord) {
   for (const HelperResult r : {HelperResult{24, 399, -winScore}, HelperResult{1, -1, winScore},
                                HelperResult{0, 0, 0}, HelperResult{7, 12, -1234}}) {
     const HelperResult back = SearchThreads::unpack(SearchThreads::pack(r));
     EXPECT_EQ((Ints{back.depth, back.move, back.score}), (Ints{r.depth, r.move, r.score}));
   }
-  VelmHash tables;
-  tables.setTableBits(kMinTableBits);
-  tables.clear();
-  const std::uint64_t a = 0x1000, c = 0x2000;  // one slot
-  tables.storeTT(a, 6, 6, 77, BOUND_EXACT, 40);
-  TTEntry first = tables.ttSlot(a & tables.mask());
-  tables.storeTT(c, 4, 4, -5, BOUND_LOWER, 41);
-  TTData got;
-  EXPECT_TRUE(tables.retriveTT(c, got) && got.value == -5 && got.move == 41 &&
-              !tables.retriveTT(a, got));
-  const_cast<TTEntry&>(tables.ttSlot(a & tables.mask())).data =
-      first.data;  // torn: a's data, c's check
-  EXPECT_FALSE(tables.retriveTT(a, got) || tables.retriveTT(c, got));
-  tables.storeTT0(a, -3);
-  const_cast<TT0Entry&>(tables.tt0Slot(a & tables.mask())).check ^= 1;
-  EXPECT_EQ(tables.retriveTT0(a), NO_SCORE);
 }
 
 }  // namespace
