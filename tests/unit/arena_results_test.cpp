@@ -1,7 +1,6 @@
 // The arena's shards and results files.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -36,17 +35,15 @@ TEST(ArenaShards, ShardsCutTheMatchIntoWholePairs) {
   EXPECT_EQ(shardGames(2, {2, 3}), std::vector<int>{});
   for (int total : {0, 1, 2, 5, 12, 49}) {
     for (int count = 1; count <= 5; ++count) {
-      std::multiset<int> seen;
+      std::vector<int> times(total);  // each game's
       for (int index = 1; index <= count; ++index) {
         for (int game : shardGames(total, {index, count})) {
-          seen.insert(game);
+          times.at(game)++;
           EXPECT_EQ(pairOfGame(game) % count, index - 1);
           EXPECT_TRUE((game ^ 1) >= total || inShard(game ^ 1, {index, count})) << game;
         }
       }
-      std::multiset<int> all;
-      for (int game = 0; game < total; ++game) all.insert(game);
-      EXPECT_EQ(seen, all) << total << " games in " << count;
+      EXPECT_EQ(times, std::vector<int>(total, 1)) << total << " games in " << count;
     }
   }
 }
@@ -126,7 +123,6 @@ TEST(ArenaResults, TextIsTheDocumentedFormatAndReadsBack) {
   EXPECT_NE(plainText.find("\"openings\":null,"), std::string::npos);
   EXPECT_NE(plainText.find("{\"game\":3,\"opening\":null,"), std::string::npos);
   ASSERT_TRUE(parseResults(plainText, read, error)) << error;
-  EXPECT_FALSE(read.match.openings);
   EXPECT_EQ(resultsText(read), plainText);
 }
 

@@ -28,8 +28,7 @@ class Search : public test::EngineSuite {
     if (!on || board().square(s).stone != kCellEmpty || (count > 0 && !board().isCandidate(s)) ||
         board().key() != key || board().moveCount() != count || (five && !w().isFiveSquare(s, x)) ||
         (block && !w().isFiveSquare(s, y)))
-      return ::testing::AssertionFailure()
-             << mx << "," << my << " five " << five << " block " << block;
+      return ::testing::AssertionFailure() << "the answer " << mx << "," << my;
     return consistent();
   }
 };
