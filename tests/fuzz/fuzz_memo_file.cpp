@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "fuzz_support.h"
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(out.good());
 
   // Step 1. Load (or build fresh tables) as the engine does at a game start.
-  auto* memo = new velm::VelmMemo;
+  auto memo = std::make_unique<velm::VelmMemo>();
   memo->init(kSide, kSide, &engineKeys[0][0], folder.c_str());
   FUZZ_CHECK(memo->loaded == 1 && memo->size == kSide);
   const bool fromFile = std::memcmp(memo->memoKeys, engineKeys, sizeof engineKeys) != 0;
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(static_cast<long>(std::filesystem::file_size(fileName, ignored)) ==
              velm::kMemoFileSize);
   FUZZ_CHECK(!std::filesystem::exists(fileName + velm::kMemoTempSuffix, ignored));
-  auto* reread = new velm::VelmMemo;
+  auto reread = std::make_unique<velm::VelmMemo>();
   std::snprintf(reread->fileName, sizeof reread->fileName, "%s", fileName.c_str());
   FUZZ_CHECK(velm::readMemoFile(*reread, kSide, kSide) && reread->size == kSide);
   for (int b = 0; b < velm::kMemoBlocks; b++)
@@ -103,7 +104,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The memory would write again when destroyed; this run is done with it.
   memo->loaded = 0;
-  delete memo;
-  delete reread;
   return 0;
 }
