@@ -1,7 +1,5 @@
 // The arena's game records: where each engine's MESSAGE lines land in the
-// SGF (the node of the stone they came before, with the engine named where
-// that node is not its own stone) and in the messages file, checked as
-// whole texts.
+// SGF and in the messages file, checked as whole texts.
 #include <gtest/gtest.h>
 
 #include <string>

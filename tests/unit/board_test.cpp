@@ -20,14 +20,10 @@ namespace {
 
 using Ints = std::vector<int>;
 
-// The board of the suite's engine, played on directly: b() is the board.
+// The board of the suite's engine, made and undone directly: b() is the board.
 class Board : public test::EngineSuite {
  protected:
   VelmBoard& b() { return BoardProbe::writable(board()); }
-  void newBoard(int width, int height) { newGame(width, kOptionRichEval, height); }
-  void play(const char* moves) {
-    for (int s : squares(moves)) b().makeMove(s);
-  }
 };
 
 // Fingerprints of the pattern tables, each one figure: the codes of every
@@ -107,7 +103,7 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
   int fives = 0;
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
-    newBoard(width, height);
+    newGame(width, kOptionRichEval, height);
     // The corners first: the edges of the board's geometry tables.
     for (int corner : {0, height - 1, b().numSquares() - height, b().numSquares() - 1}) {
       b().makeMove(corner);
@@ -197,7 +193,7 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
       {alternate("5,7 6,7 8,7", "0,0 0,2 0,4"), "7,7", "9,7 4,7", 2, nullptr}};
   for (const auto& [moves, move, record, pairs, otherRecord] : cases) {
     SCOPED_TRACE(moves + "then " + move);
-    newBoard(15, 15);
+    newGame(15);
     play(moves.c_str());
     const int mover = b().sideToMove(), other = b().sideOther();
     ASSERT_EQ(b().counts().patCount[mover][patFive], 0);
@@ -219,7 +215,7 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
 // moves 1-based, both sides' pattern and cross counts, and a line key's
 // cells around its square ('#' off the board).
 TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
-  newBoard(7, 7);
+  newGame(7);
   play("3,3 2,2 4,3 0,6 5,3 6,0");
   ::testing::internal::CaptureStdout();
   b().plotBoard();
