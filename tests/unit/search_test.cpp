@@ -12,26 +12,7 @@
 namespace velm {
 namespace {
 
-// A decision, checked: an empty square of the board, a candidate once a
-// stone is on it; a five played when there is one, and a lone five of the
-// opponent blocked; the board as it was.
-class Search : public test::EngineSuite {
- protected:
-  ::testing::AssertionResult decide(int& mx, int& my) {
-    const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
-    const bool five = board().counts().patCount[x][patFive] > 0;
-    const bool block = !five && board().counts().patCount[y][patFive] == 1;
-    const std::uint64_t key = board().key();
-    b().thinkMove(mx, my);
-    const bool on = mx >= 0 && my >= 0 && mx < board().boardWidth() && my < board().boardHeight();
-    const int s = on ? sq(mx, my) : 0;
-    if (!on || board().square(s).stone != kCellEmpty || (count > 0 && !board().isCandidate(s)) ||
-        board().key() != key || board().moveCount() != count || (five && !w().isFiveSquare(s, x)) ||
-        (block && !w().isFiveSquare(s, y)))
-      return ::testing::AssertionFailure() << "the answer " << mx << "," << my;
-    return consistent();
-  }
-};
+using Search = test::EngineSuite;
 using test::FakeClock;
 using Ints = std::vector<int>;
 
@@ -488,7 +469,9 @@ TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
 // option and the game memory, to a five or a full board; and with three
 // search threads whatever the machine has, 24 moves from a stone in the
 // middle, a quarter of them random to vary the positions: the helpers did
-// search. Every decision is checked (see decide).
+// search. Each decision is an empty square of the board, a candidate once a
+// stone is on it; a five is played when there is one, and a lone five of the
+// opponent blocked; the board is as it was.
 TEST_F(Search, SelfPlay) {
   const char* noFive =  // no line of this 5x5 board can hold five of one colour
       "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4";
@@ -515,6 +498,10 @@ TEST_F(Search, SelfPlay) {
     play(start);
     for (int move = 0; board().moveCount() < board().numSquares() && (threads == 1 || move < 24);
          move++) {
+      const int x = board().sideToMove(), y = board().sideOther(), count = board().moveCount();
+      const bool five = board().counts().patCount[x][patFive] > 0;
+      const bool block = !five && board().counts().patCount[y][patFive] == 1;
+      const std::uint64_t key = board().key();
       int mx = -1, my = -1;
       if (threads > 1 && rng() % 4 == 0) {
         const Ints candidates = test::candidates(board());
@@ -522,7 +509,14 @@ TEST_F(Search, SelfPlay) {
         mx = board().sqX(s);
         my = board().sqY(s);
       } else {
-        ASSERT_TRUE(decide(mx, my));
+        b().thinkMove(mx, my);
+        ASSERT_TRUE(mx >= 0 && my >= 0 && mx < size && my < size) << mx << "," << my;
+        const int s = sq(mx, my);
+        ASSERT_TRUE(board().square(s).stone == kCellEmpty && (count == 0 || board().isCandidate(s)))
+            << mx << "," << my;
+        ASSERT_TRUE(board().key() == key && board().moveCount() == count && consistent());
+        ASSERT_TRUE(!five || w().isFiveSquare(s, x)) << "a five missed";
+        ASSERT_TRUE(!block || w().isFiveSquare(s, y)) << "a five not blocked";
       }
       b().makeGameMove(mx, my);
       if (b().checkWin()) break;
