@@ -65,10 +65,7 @@ class EngineSuite : public ::testing::Test {
   // game memory (no file is touched), on the real clock.
   void SetUp() override { newGame(15); }
   void newGame(int width, unsigned options = kOptionRichEval, int height = 0) {
-    engine->params = EngineParams{};
-    engine->params.options = options;
-    engine->params.maxDepth = 24;
-    engine->params.clock = platform::monotonicMs;
+    engine->params = {.options = options, .maxDepth = 24, .clock = platform::monotonicMs};
     engine->init(width, height > 0 ? height : width);
   }
   VelmBrain& b() { return *engine; }

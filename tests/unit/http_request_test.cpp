@@ -50,8 +50,7 @@ TEST(HttpRequestReader, ReadsRequestsAndRefusesWhatItMust) {
   const std::string post = "POST / HTTP/1.1\r\n", chunked = "Transfer-Encoding: chunked\r\n\r\n";
   const std::tuple<const char*, std::string, std::string> cases[] = {
       {"a GET", "GET /api/state?a=1 HTTP/1.1\r\nHost: h\r\n\r\n", "done  after 40"},
-      {"a GET that closes", "GET / HTTP/1.1\r\nConnection: Close\r\n\r\n",
-       "done  after 37, closing"},
+      {"a closing GET", "GET / HTTP/1.1\r\nConnection: Close\r\n\r\n", "done  after 37, closing"},
       {"HTTP/1.0", "GET / HTTP/1.0\r\n\r\n", "done  after 18, closing"},
       {"HTTP/1.0 kept alive", "GET / HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", "done  after 42"},
       {"blank lines first, LF endings", "\r\n\nGET / HTTP/1.1\nHost: h\n\n", "done  after 27"},
