@@ -15,22 +15,14 @@ using namespace arena;
 // (opening stones marked by a '*' after the square) and lines.
 GameRecord game(int blackEngine, const std::vector<std::string>& stones,
                 std::vector<EngineMessage> messages) {
-  GameRecord g;
-  g.number = 7;
-  g.size = 5;
-  g.blackEngine = blackEngine;
-  const std::string names[2] = {"a", "b"};
-  g.names[0] = names[0];
-  g.names[1] = names[1];
-  g.winner = kNoWinner;
-  for (const std::string& s : stones) {
-    RecordedMove m;
-    m.x = s[0] - '0';
-    m.y = s[2] - '0';
-    m.opening = s.size() > 3;
-    g.moves.push_back(m);
-  }
-  g.messages = std::move(messages);
+  GameRecord g{.number = 7,
+               .size = 5,
+               .blackEngine = blackEngine,
+               .names = {"a", "b"},
+               .moves = {},
+               .detail = {},
+               .messages = std::move(messages)};
+  for (const std::string& s : stones) g.moves.push_back({s[0] - '0', s[2] - '0', 0, s.size() > 3});
   return g;
 }
 

@@ -49,15 +49,9 @@ TEST(ArenaShards, ShardsCutTheMatchIntoWholePairs) {
 }
 
 GameResult result(int game, int winner, const std::string& moves = "0,0") {
-  GameResult g;
-  g.game = game;
-  g.opening = ((game - 1) / 2) % 2;
-  g.blackEngine = (game - 1) % 2;
-  g.winner = winner;
-  g.endCode = winner == kNoWinner ? 1 : 0;
-  g.reason = winner == kNoWinner ? "board full" : "five in a row";
-  g.moves = moves;
-  return g;
+  const bool draw = winner == kNoWinner;
+  const int opening = ((game - 1) / 2) % 2, black = (game - 1) % 2;
+  return {game, opening, black, winner, draw ? 1 : 0, draw ? "board full" : "five in a row", moves};
 }
 
 Slice sample() {
