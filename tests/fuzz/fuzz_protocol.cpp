@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "fuzz_support.h"
@@ -56,9 +57,7 @@ void confine(std::string& lastFolder) {
 
 void freshWorkFolder() {
   fuzzing::clearFolder(workFolder);
-  std::FILE* f = std::fopen((workFolder + "/" + kPlainFile).c_str(), "w");
-  FUZZ_CHECK(f != nullptr);
-  std::fclose(f);
+  FUZZ_CHECK(std::ofstream(workFolder + "/" + kPlainFile).is_open());
 }
 
 }  // namespace

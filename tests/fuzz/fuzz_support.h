@@ -17,6 +17,15 @@ namespace fuzzing {
 
 struct FatalExit {};
 
+// Stops the run with a message where an invariant breaks.
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
+
 inline void installFatalHook() {
   setFatalExitHook([] { throw FatalExit{}; });
 }
@@ -27,10 +36,7 @@ inline std::string makeTempFolder(const char* tag) {
   std::string pattern =
       (std::filesystem::temp_directory_path(ignored) / (std::string("velmaro-") + tag + "-XXXXXX"))
           .string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::fprintf(stderr, "cannot create a temporary folder\n");
-    std::abort();
-  }
+  FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
   return pattern;
 }
 
@@ -39,13 +45,5 @@ inline void clearFolder(const std::string& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
     std::filesystem::remove_all(entry.path(), ignored);
 }
-
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)
 
 }  // namespace fuzzing
