@@ -20,10 +20,8 @@ TEST(ArenaShards, ParseTakesKOfNAndNothingElse) {
   }
   for (const char* text : {"0/3", "4/3", "1/0", "-1/3", "1/100001", "a/b", "1/", "/3", "1/3/",
                            " 1/3", "1/3 ", "13", ""}) {
-    Shard shard;
-    shard.index = 7;
-    EXPECT_FALSE(parseShard(text, shard)) << text;
-    EXPECT_EQ(shard.index, 7) << text;  // untouched when refused
+    Shard shard{.index = 7};
+    EXPECT_TRUE(!parseShard(text, shard) && shard.index == 7) << text;  // untouched when refused
   }
 }
 

@@ -1,7 +1,6 @@
 // The search, on the suite's engine.
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <random>
 #include <set>
 
@@ -183,8 +182,7 @@ TEST_F(Search, Values) {
   }
   // One open-three pair of the side to move and one four pair of the
   // other: 242 - 400 plain, 2 * 242 - 480 with the forced lines.
-  CountBlock& counts = BoardProbe::counts(board());
-  std::memset(&counts, 0, sizeof counts);
+  CountBlock& counts = BoardProbe::counts(board()) = CountBlock{};
   counts.patCount[0][patOpenThree] = counts.patCount[1][patFour] = 1;
   BoardProbe::key(board()) = 0x1234567890ULL;  // a key no cache slot holds
   EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{-158, 4}));
