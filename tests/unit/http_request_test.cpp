@@ -9,9 +9,7 @@
 
 namespace {
 
-using arena::HttpLimits;
-using arena::HttpRequest;
-using arena::HttpRequestParser;
+using namespace arena;
 using Status = HttpRequestParser::Status;
 using namespace std::string_literals;
 
