@@ -50,8 +50,7 @@ inline std::vector<int> candidates(const VelmBoard& board) {
 
 // A settable clock for the time account (the engine takes a plain function).
 struct FakeClock {
-  static inline int now = 0;
-  static inline int reads = 0;
+  static inline int now = 0, reads = 0;
   static int read() { return reads++, now; }
 };
 
