@@ -23,13 +23,12 @@ const char* kFoursAndASplitThree = "5,4 4,4 6,4 3,10 7,4 5,10 13,13 6,10";
 const char* kUnrelatedOpenThrees = "0,0 3,3 7,0 4,3 14,0 5,3 0,7 9,11 14,7 10,11 0,14 11,11";
 const char* kQuietMiddle = "7,7 6,6 7,8 8,7 9,9 9,8";
 
-// Positions with their forced replies (winAndForced's list and verdict, and
-// genMoves' list and kind at any width) and the decisions that are right
-// there. The replies to unstoppable fours of the opponent are own fours,
-// then the squares that defuse them all: a split three's open four square
-// and its completions, an open three's inner ends, a double four's square
-// and the completion of each four. A single answer is played unsearched and
-// its time is not charged.
+// Positions with their forced replies (winAndForced's list and verdict,
+// genMoves' list and kind at any width) and the right decisions there. The
+// replies to the opponent's unstoppable fours are own fours, then every square
+// that defuses them all: a split three's open four square and completions, an
+// open three's inner ends, a double four's square and completions. A single
+// answer is played unsearched, its time not charged.
 TEST_F(Search, PositionsAndTheirAnswers) {
   const std::tuple<int, const char*, const char*, int, const char*> cases[] = {
       {15, "", "", 0, "7,7"},
@@ -83,16 +82,13 @@ TEST_F(Search, PositionsAndTheirAnswers) {
   }
 }
 
-// The opening rules on every board size from 5 to 20. The first stone goes
-// in the middle. The reply to it (diagonal rule) is a diagonal neighbour of
-// the first stone on the board. The third stone, and with the radius option
-// the second, goes on a square at most 3 from the first stone in each
-// coordinate, on the board, empty and beside some stone (radius rule):
-// checked from every first square against second stones near and far, and
-// from the corners and edges every such square is answered and no other.
-// Later moves are not the rules'. The sizes run down from 20, so that
-// squares past the edge of a smaller board hold what a larger one left; the
-// histograms of the answers' offsets are those of the seeded generator.
+// The opening rules on every board size from 5 to 20: the first stone in the
+// middle, the second on a diagonal neighbour of it, the third (and with the
+// radius option the second) on an empty square of the board beside a stone,
+// within 3 of the first in each coordinate; later moves not the rules'. From
+// corners and edges every such square is answered. Sizes run down from 20
+// so that squares past a smaller board's edge hold what a larger one left;
+// the offset histograms are those of the seeded generator.
 TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   using Square = std::pair<int, int>;
   Ints diagonal(4), dx(7), dy(7);
@@ -100,13 +96,12 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   auto stone = [&](int x, int y, int n) {
     return on(x, y, n) && board().square(sq(x, y)).stone != kCellEmpty;
   };
-  // Answers of the rule that applies, checked against its squares.
   auto check = [&](int n, bool edge) {
     const bool radius = board().moveCount() == 2 || (b().params.options & kOptionRadiusReply);
     const int x0 = board().sqX(board().moveAt(0)), y0 = board().sqY(board().moveAt(0));
     const int r = radius ? 3 : 1;
     std::set<Square> rule, got;
-    for (int x = x0 - r; x <= x0 + r; x++) {
+    for (int x = x0 - r; x <= x0 + r; x++)
       for (int y = y0 - r; y <= y0 + r; y++) {
         bool beside = false;
         for (int nx = x - 1; nx <= x + 1; nx++)
@@ -114,7 +109,6 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
         if (on(x, y, n) && !stone(x, y, n) && beside && (radius || (x != x0 && y != y0)))
           rule.insert({x, y});
       }
-    }
     for (int i = 0, tries = edge ? (radius ? 400 : 64) : 8; i < tries; i++) {
       int x = -1, y = -1;
       EXPECT_TRUE(w().openMove(x, y));
@@ -136,7 +130,7 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
     newGame(n);
     int x = -1, y = -1;
     EXPECT_TRUE(w().openMove(x, y) && x == n / 2 && y == n / 2);
-    for (int x0 = 0; x0 < n; x0++) {
+    for (int x0 = 0; x0 < n; x0++)
       for (int y0 = 0; y0 < n; y0++) {
         const bool edge = x0 % (n - 1) == 0 || y0 % (n - 1) == 0 || (x0 == 3 && y0 == 3);
         for (unsigned options : {kOptionRichEval, kOptionRichEval | kOptionRadiusReply}) {
@@ -157,7 +151,6 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
         }
         EXPECT_FALSE(w().openMove(x, y));
       }
-    }
   }
   EXPECT_EQ(diagonal, (Ints{16281, 16201, 16132, 16218}));
   EXPECT_EQ(dx, (Ints{49777, 381, 434688, 387935, 455135, 115372, 17304}));
@@ -188,17 +181,14 @@ TEST_F(Search, Values) {
   EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{-158, 4}));
 }
 
-// What the engine sees of a position along the edges, where the squares to
-// play and to block have the lowest and highest indices (square 0 is the
-// corner (0,0), the last square the opposite one), is the same in each of
-// the board's 8 images: the block each four leaves (soleFiveAfter), the
-// verdict of the forced replies and the block of a single five, the plain
-// and the forced-line values, and where no reply wins, the time checks of
-// the forced-line evaluation within a decision. First on positions whose
-// four is blocked on a corner, then on seeded random games played in a
-// corner of every board size from 5 to 20. (Beyond the block of a five the
-// replies may differ: a square that makes open fours in two lines is
-// answered by the completions of the first of them in direction order.)
+// What the engine sees along the edges, where the squares to play and block
+// have the lowest and highest indices, is the same in all 8 images of the
+// board: each four's block (soleFiveAfter), the forced replies' verdict and
+// a lone five's block, both values, and where no reply wins, the time checks
+// of the forced-line evaluation. On fours blocked on a corner, then on seeded
+// random games in a corner of every size from 5 to 20. (Beyond a lone five's
+// block the replies may differ: open fours in two lines are answered by the
+// completions of the first in direction order.)
 TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
   int n = 0, k = 0;
   // The index of square s of the first image in image k: k % 4 quarter
@@ -304,11 +294,10 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
   b().tables.setTableBits(kDefaultTableBits);
 }
 
-// A fingerprint of the search: fixed-depth decisions on recorded positions
-// (from the bench's search suite) on a clock that stands still, each with
-// its move, nodes and score (a won or lost endgame ends the deepening); and
-// decisions held to a work budget whatever the clock says, within it, with
-// a budget it does not reach the same decision as without.
+// A fingerprint of the search: fixed-depth decisions (move, nodes, score) on
+// the bench's positions on a clock that stands still, a won or lost endgame
+// ending the deepening; and decisions held to a work budget whatever the
+// clock says: within it, and with one not reached the same as without.
 TEST_F(Search, FixedDepthFingerprint) {
   const char* middle = "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7";
   const char* attack = "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10";
@@ -397,8 +386,7 @@ TEST_F(Search, TimeAccount) {
   EXPECT_EQ((Ints{t.softLimit, t.hardLimit, t.elapsedTime()}), (Ints{2000, 2000, 300}));
   // Another iteration only when the last one, 40 times over, still fits.
   t.iterStart = FakeClock::now - 42;
-  EXPECT_FALSE(t.timeOut(40));
-  EXPECT_EQ(t.elapsedIte(), 0);
+  EXPECT_EQ((Ints{t.timeOut(40), t.elapsedIte()}), (Ints{false, 0}));
   t.iterStart = FakeClock::now - 43;
   EXPECT_TRUE(t.timeOut(40));
   // A new game has the whole match time; an overspent account stops at once.
@@ -415,11 +403,10 @@ TEST_F(Search, TimeAccount) {
   EXPECT_EQ(t.timeLeft, INT_MIN);
 }
 
-// Stopped decisions: past the hard limit in the first iteration, the first
-// move of the list; with no match time, a legal move (decisions held to a
-// work budget are rows of the fingerprint). Faults found: a node whose child
-// the time limit cut off stored the child's meaningless score as a bound
-// that later searches trusted; a forced-line evaluation within a decision did
+// Stopped decisions: past the hard limit in the first iteration, the list's
+// first move; with no match time, a legal move. Faults found: a node whose
+// child the time limit cut off stored the child's meaningless score as a
+// bound later searches trusted; a forced-line evaluation in a decision did
 // not yield to the time limit (it can branch into millions of positions).
 TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
   play(kQuietMiddle);
@@ -456,17 +443,14 @@ TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
   w().searching = false;
   EXPECT_TRUE(w().stopSearch && b().tables.retriveTT0(board().key()) == NO_SCORE);
   b().params.nodeLimit = 0;
-  EXPECT_NE(w().boardValueRico(), NO_SCORE);
-  EXPECT_NE(b().tables.retriveTT0(board().key()), NO_SCORE);
+  EXPECT_TRUE(w().boardValueRico() != NO_SCORE && b().tables.retriveTT0(board().key()) != NO_SCORE);
 }
 
-// Games of the engine against itself, on boards large and small, with every
-// option and the game memory, to a five or a full board; and with three
-// search threads whatever the machine has, 24 moves from a stone in the
-// middle, a quarter of them random to vary the positions: the helpers did
-// search. Each decision is an empty square of the board, a candidate once a
-// stone is on it; a five is played when there is one, and a lone five of the
-// opponent blocked; the board is as it was.
+// Self-play on boards large and small, with every option and the game memory,
+// to a five or a full board; and on three threads whatever the machine has,
+// 24 moves from the middle, a quarter random: the helpers did search. Each
+// decision is an empty square, a candidate once a stone is down; an own five
+// is played, an opponent's lone five blocked; the board is left as it was.
 TEST_F(Search, SelfPlay) {
   const char* noFive =  // no line of this 5x5 board can hold five of one colour
       "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4";
