@@ -30,27 +30,25 @@ namespace {
 using testing_support::TempFolder;
 
 TEST(Platform, TextAndRandomNumbers) {
-  EXPECT_TRUE(platform::compareNoCase("DONE", "done") == 0 &&
-              platform::compareNoCase("donex", "done") > 0);
-  EXPECT_TRUE(platform::compareNoCase("abc", "ABD") < 0 && platform::compareNoCase("", "", 5) == 0);
-  EXPECT_TRUE(platform::compareNoCase("ENDGAME", "end", 3) == 0 &&
-              platform::compareNoCase("EN", "end", 3) < 0);
+  using platform::compareNoCase, platform::nextRandom;
+  EXPECT_TRUE(compareNoCase("DONE", "done") == 0 && compareNoCase("donex", "done") > 0);
+  EXPECT_TRUE(compareNoCase("abc", "ABD") < 0 && compareNoCase("", "", 5) == 0);
+  EXPECT_TRUE(compareNoCase("ENDGAME", "end", 3) == 0 && compareNoCase("EN", "end", 3) < 0);
   platform::seedRandom(1);  // the Microsoft C runtime's rand() after srand(1)
-  EXPECT_EQ(
-      (std::vector<int>{platform::nextRandom(), platform::nextRandom(), platform::nextRandom()}),
-      (std::vector<int>{41, 18467, 6334}));
+  EXPECT_EQ((std::vector{nextRandom(), nextRandom(), nextRandom()}),
+            (std::vector{41, 18467, 6334}));
 }
 
 // The folders a path makes: exactly the named folder and its missing
-// parents, each with what the process's umask leaves of 0777, and nothing
-// else anywhere on the path. A relative path starts at the working folder;
-// "." and ".." are followed as the system follows them; repeated and
-// trailing separators name nothing more; one-letter names are folders like
-// any other, odd names are taken literally (never by a shell), and a folder
-// that exists is fine. Under a plain file nothing is made; the root exists.
+// parents (0777 less the umask), nothing else on the path. Relative paths
+// start at the working folder; "." and ".." are followed as the system does;
+// repeated and trailing separators name nothing more; one-letter and odd
+// names are taken literally (never by a shell); an existing folder is fine.
+// Under a plain file nothing is made; the root exists.
 TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
   namespace fs = std::filesystem;
   const fs::path home = fs::current_path();
+  auto make = [](const std::string& path) { return platform::makeDirectories(path.c_str()); };
   // Path, whether it names an existing folder afterwards, the folders made.
   const std::tuple<std::string, bool, std::string> cases[] = {
       {"a", true, "a/"},
@@ -68,42 +66,32 @@ TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
     TempFolder temp;
     testing_support::writeFile(temp.path() + "/plain", "");
     fs::current_path(temp.path());
-    EXPECT_EQ(platform::makeDirectories(path.c_str()), made);
-    EXPECT_EQ(platform::makeDirectories(path.c_str()), made) << "again";
+    EXPECT_EQ(make(path), made);
+    EXPECT_EQ(make(path), made) << "again";
     fs::current_path(home);
     EXPECT_EQ(testing_support::listTree(temp.path(), "plain"), folders);
   }
-  TempFolder temp;
-  testing_support::writeFile(temp.path() + "/plain", "");
-  EXPECT_FALSE(platform::makeDirectories((temp.path() + "/plain/sub").c_str()) ||
-               platform::makeDirectories((temp.path() + "/plain").c_str()));
-  EXPECT_TRUE(platform::makeDirectories("/") && platform::makeDirectories(temp.path().c_str()));
-  EXPECT_TRUE(platform::makeDirectories((temp.path() + "/1/2").c_str()) &&
-              fs::is_directory(temp.path() + "/1/2"));
+  TempFolder temp;  // absolute paths
+  const std::string top = temp.path();
+  testing_support::writeFile(top + "/plain", "");
+  EXPECT_FALSE(make(top + "/plain/sub") || make(top + "/plain"));
+  EXPECT_TRUE(make("/") && make(top) && make(top + "/1/2") && fs::is_directory(top + "/1/2"));
 }
 
 // Events: an auto-reset event lets one wait through per set() and clears
-// itself as it does; a manual-reset event lets every wait through until
-// reset(). A wait on an event that is not set returns once another thread
-// sets it.
+// itself; a manual-reset one lets every wait through until reset(). A wait
+// on an unset event returns once another thread sets it.
 TEST(Platform, AutoAndManualResetEvents) {
   for (bool manual : {false, true}) {
     platform::Event event(manual, true);
     std::string seen;  // '1' for each poll that finds the event set
     auto poll = [&] { seen += event.waitFor(0) ? '1' : '0'; };
-    poll();
-    poll();
-    event.set();
-    event.wait();
-    poll();
-    event.set();
-    event.reset();
-    poll();
-    event.set();
-    event.set();
-    poll();
-    poll();
-    event.reset();
+    for (char step : std::string("ppswpsrpssppr")) {  // poll, set, wait, reset
+      if (step == 'p') poll();
+      if (step == 's') event.set();
+      if (step == 'w') event.wait();
+      if (step == 'r') event.reset();
+    }
     std::thread setter([&] { event.set(); });
     event.wait();
     setter.join();
@@ -117,7 +105,7 @@ TEST(Platform, AutoAndManualResetEvents) {
 // 32-byte aligned (AVX2 builds store them 32 bytes at a time), land at
 // their alignment whichever new creates them, and zeroed.
 TEST(Platform, AlignedZeroedMemory) {
-  for (std::size_t alignment : {1, 8, 16, 32, 64, 4096, 2 << 20}) {
+  for (std::size_t alignment : {1, 8, 16, 32, 64, 4096, 2 << 20})
     for (std::size_t bytes : {1, 100, 1 << 20}) {
       auto* block = static_cast<unsigned char*>(platform::allocateZeroed(bytes, alignment));
       ASSERT_NE(block, nullptr);
@@ -126,22 +114,19 @@ TEST(Platform, AlignedZeroedMemory) {
       block[bytes - 1] = 1;
       platform::freeZeroed(block);
     }
-  }
   EXPECT_EQ(platform::allocateZeroed(SIZE_MAX - 8, 64), nullptr);
-  static_assert(alignof(velm::VelmBrain) >= 32 && alignof(velm::VelmBoard) >= 32);
-  auto aligned = [](const void* p, std::size_t a) {
-    return reinterpret_cast<std::uintptr_t>(p) % a == 0;
+  static_assert(alignof(velm::VelmBrain) >= 32 && alignof(velm::VelmBoard) >= 32 &&
+                alignof(velm::BoardSquare) == 32);
+  auto aligned = [](const auto* p) {  // at the alignment of its type
+    return reinterpret_cast<std::uintptr_t>(p) % alignof(decltype(*p)) == 0;
   };
   for (int round = 0; round < 3; round++) {
     auto* brain = new velm::VelmBrain;
     auto* spare = new (std::nothrow) velm::VelmBrain;
     auto board = std::make_unique<velm::VelmBoard>();
     auto worker = std::make_unique<velm::SearchWorker>(brain->tables, brain->memo, brain->params);
-    EXPECT_TRUE(aligned(brain, alignof(velm::VelmBrain)) &&
-                aligned(spare, alignof(velm::VelmBrain)));
-    EXPECT_TRUE(aligned(board.get(), alignof(velm::VelmBoard)) &&
-                aligned(worker.get(), alignof(velm::SearchWorker)));
-    EXPECT_TRUE(aligned(&brain->board().square(0), 32) && brain->nodes() == 0 &&
+    EXPECT_TRUE(aligned(brain) && aligned(spare) && aligned(board.get()) && aligned(worker.get()));
+    EXPECT_TRUE(aligned(&brain->board().square(0)) && brain->nodes() == 0 &&
                 brain->board().key() == 0 && worker->rootCount == 0);
     worker.reset();  // before the engine whose tables it names
     delete spare;
