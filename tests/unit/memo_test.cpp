@@ -91,8 +91,7 @@ TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
   memo->lostTable[3][7] = {0xF1E2D3C4B5A69788, 1, -2};
   memo->fillIndex[3] = 8;
   memo.reset();  // the destructor writes
-  EXPECT_TRUE(readFile(file) == fileBytes(15, true));
-  EXPECT_FALSE(fs::exists(file + ".tmp"));
+  EXPECT_TRUE(readFile(file) == fileBytes(15, true) && !fs::exists(file + ".tmp"));
   // The offset of a 32-bit value (or -1) and the value, bytes added, accepted.
   const long f = kFillOffset,
              damage[][4] = {{-1, 0, 0, 1},       {0, 20, 0, 0},      {4, 19, 0, 0},
@@ -197,8 +196,8 @@ TEST_F(Memo, CanonicalKeysAndLostPositions) {
 TEST_F(Memo, SaveGame) {
   const Moves moves = game(20, 30);
   std::unique_ptr<VelmMemo> memo;
-  for (int n : {10, 11, 19, 30}) {
-    for (int ply : {n, n + 1, 41}) {
+  for (int n : {10, 11, 19, 30})
+    for (int ply : {n, n + 1, 41})
       for (std::uint32_t seed = 0; seed < 40; seed++) {
         memo = open("", 20);
         play(*memo, Moves(moves.begin(), moves.begin() + n));
@@ -212,8 +211,6 @@ TEST_F(Memo, SaveGame) {
         ASSERT_EQ((Ints{memo->lostTable[i][0].value, memo->fillIndex[i], used(*memo)}),
                   (Ints{0, 1, 1}));
       }
-    }
-  }
   memo = open("", 20);
   play(*memo, Moves(moves.begin(), moves.begin() + 9));
   memo->saveGame(1, 9);
@@ -234,8 +231,6 @@ TEST_F(Memo, SaveGame) {
   EXPECT_EQ(memo->lostTable[0][kMemoBlockSize - 1].key, memo->moveKeys[8]);
   EXPECT_EQ((Ints{memo->lostTable[0][kMemoBlockSize - 1].value, memo->fillIndex[0], used(*memo)}),
             (Ints{1, 0, 3}));
-  // A game on another board size starts the tables afresh, and without a
-  // folder it has no file.
   memo->init(15, 15, &keys[0][0], "");
   EXPECT_EQ((Ints{memo->size, used(*memo), memo->fillIndex[0]}), (Ints{15, 0, 0}));
   memo = open(folder, 20);
@@ -243,14 +238,12 @@ TEST_F(Memo, SaveGame) {
   EXPECT_STREQ(memo->fileName, "");
 }
 
-// A new game on the player (what RESTART does) starts the board, the time
-// account and the result tables afresh, puts the colour (1: the engine
-// played the first stone, -1: the other side did) and the count of stones
-// back to 0, and keeps the game memory with what it learned, unwritten,
-// under a new game record. END destroys the player and its memory writes
-// the file; a new player on the folder reads it and writes it back as it
-// was. The game: the engine moves first and, after 10 stones, meets the
-// other side's open four (5..8,7).
+// A new game on the player (RESTART) starts the board, time account, result
+// tables, colour (1: the engine played first, -1: the other side) and stone
+// count afresh, and keeps what the game memory learned, unwritten, under a
+// new game record. END writes the memory's file; a new player on the folder
+// reads it and writes it back as it was. The game: the engine moves first
+// and, after 10 stones, meets the other side's open four (5..8,7).
 TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
   const Moves lost = {{0, 0}, {5, 7},   {0, 14}, {6, 7}, {14, 0},
                       {7, 7}, {14, 14}, {8, 7},  {7, 0}, {2, 12}};
@@ -296,8 +289,7 @@ TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
   EXPECT_EQ(state(*p), fresh);
   EXPECT_EQ((Ints{memo.loaded, memo.numMoves, memo.saved}), (Ints{1, 0, 0}));
   EXPECT_TRUE(memo.lostTable[0][0].key == stored.key && memo.memoKeys[1][7] == memoKey);
-  EXPECT_FALSE(fs::exists(file));
-  EXPECT_TRUE(knowsTheLoss(*p));
+  EXPECT_TRUE(!fs::exists(file) && knowsTheLoss(*p));
   p->newgame();
   p->move_oppo(x, y);
   p->move_my(y, x);
