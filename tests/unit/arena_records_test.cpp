@@ -27,7 +27,6 @@ GameRecord game(int blackEngine, const std::vector<std::string>& stones,
 }
 
 TEST(ArenaRecords, MessagesBecomeCommentsOnTheStoneTheyCameBefore) {
-  const std::string head = "(;GM[4]FF[4]SZ[5]";
   const std::tuple<const char*, GameRecord, const char*> cases[] = {
       {"no lines, no comments", game(0, {"0,0", "1,1"}, {}), ";B[aa];W[bb])\n"},
       {"each engine's lines on its own stones, in order; DEBUG and SUGGEST left out",
@@ -55,9 +54,8 @@ TEST(ArenaRecords, MessagesBecomeCommentsOnTheStoneTheyCameBefore) {
        game(0, {"0,0"}, {{0, "MESSAGE a]b\\c", 1}, {0, "MESSAGE", 1}}), ";B[aa]C[a\\]b\\\\c\n])\n"},
   };
   for (const auto& [what, record, sgf] : cases) {
-    const std::string& black = record.names[record.blackEngine];
-    const std::string& white = record.names[1 - record.blackEngine];
-    EXPECT_EQ(sgfText(record), head + "PB[" + black + "]PW[" + white + "]RE[0]" + sgf) << what;
+    const std::string players = record.blackEngine ? "PB[b]PW[a]" : "PB[a]PW[b]";
+    EXPECT_EQ(sgfText(record), "(;GM[4]FF[4]SZ[5]" + players + "RE[0]" + sgf) << what;
   }
 }
 

@@ -31,19 +31,17 @@ TEST(ArenaShards, ShardsCutTheMatchIntoWholePairs) {
   EXPECT_EQ(shardGames(12, {2, 3}), (std::vector<int>{2, 3, 8, 9}));
   EXPECT_EQ(shardGames(5, {3, 3}), (std::vector<int>{4}));
   EXPECT_EQ(shardGames(2, {2, 3}), std::vector<int>{});
-  for (int total : {0, 1, 2, 5, 12, 49}) {
+  for (int total : {0, 1, 2, 5, 12, 49})
     for (int count = 1; count <= 5; ++count) {
       std::vector<int> times(total);  // each game's
-      for (int index = 1; index <= count; ++index) {
+      for (int index = 1; index <= count; ++index)
         for (int game : shardGames(total, {index, count})) {
           times.at(game)++;
           EXPECT_EQ(pairOfGame(game) % count, index - 1);
           EXPECT_TRUE((game ^ 1) >= total || inShard(game ^ 1, {index, count})) << game;
         }
-      }
       EXPECT_EQ(times, std::vector<int>(total, 1)) << total << " games in " << count;
     }
-  }
 }
 
 GameResult result(int game, int winner, const std::string& moves = "0,0") {
@@ -53,24 +51,21 @@ GameResult result(int game, int winner, const std::string& moves = "0,0") {
 }
 
 Slice sample() {
-  Slice s;
-  MatchIdentity& m = s.match;
-  m.engines[0] = {"build/pbrain-velmaro", {"max_node 2000", "show_detail 1"}, "velmaro"};
-  m.engines[1] = {"'/opt/x y/pbrain-\"other\"'", {}, "oth\xFF"};
-  m.size = 9;
-  m.games = 12;
-  m.turnMs = 1000;
-  m.toleranceMs = 500;
-  m.maxMemory = 30000000;
-  m.openings = true;
-  m.openingsFile = "op.txt";
-  m.openingsHash = "eb9ad7fdcaeacac3";
-  m.openingsCount = 2;
-  m.fresh = true;
-  s.shard = {2, 3};
-  s.games = {result(3, 0, "4,4 5,4"), result(4, kNoWinner), result(9, 1)};
-  s.complete = false;
-  return s;
+  const EngineIdentity ours{"build/pbrain-velmaro", {"max_node 2000", "show_detail 1"}, "velmaro"};
+  return {.match = {.engines = {ours, {"'/opt/x y/pbrain-\"other\"'", {}, "oth\xFF"}},
+                    .size = 9,
+                    .games = 12,
+                    .turnMs = 1000,
+                    .toleranceMs = 500,
+                    .maxMemory = 30000000,
+                    .openings = true,
+                    .openingsFile = "op.txt",
+                    .openingsHash = "eb9ad7fdcaeacac3",
+                    .openingsCount = 2,
+                    .fresh = true},
+          .shard = {2, 3},
+          .complete = false,
+          .games = {result(3, 0, "4,4 5,4"), result(4, kNoWinner), result(9, 1)}};
 }
 
 const char* const kSampleText =
@@ -103,7 +98,6 @@ TEST(ArenaResults, TextIsTheDocumentedFormatAndReadsBack) {
   Slice read;
   std::string error;
   ASSERT_TRUE(parseResults(text, read, error)) << error;
-  // Every field read back is written again: the same text.
   EXPECT_EQ(resultsText(read), text);
   EXPECT_EQ(read.match.engines[1].name, "oth\xEF\xBF\xBD");
 

@@ -7,7 +7,6 @@
 
 #include <sstream>
 #include <string>
-#include <tuple>
 
 namespace {
 
@@ -33,9 +32,7 @@ std::string figures(const SearchReport& r) {
 void expectReport(const std::string& before, const std::string& line, bool reads,
                   const std::string& expected, SearchReport r = {}) {
   SCOPED_TRACE(line);
-  if (!before.empty()) {
-    ASSERT_TRUE(readSearchLine(before, kSize, r));
-  }
+  ASSERT_TRUE(before.empty() || readSearchLine(before, kSize, r));
   EXPECT_EQ(readSearchLine(line, kSize, r), reads);
   EXPECT_EQ(figures(r), expected);
 }
@@ -67,16 +64,14 @@ TEST(SearchReport, DepthLinesReplaceTheFigures) {
 }
 
 TEST(SearchReport, BestLinesAddTheChoice) {
-  const std::tuple<const char*, const char*> cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"MESSAGE best 10,7 by search depth 10", "10,7 by search depth 10"},
       {"MESSAGE best 7,7 by opening rule", "7,7 by opening rule"},
       {"MESSAGE best 0,14 by forced reply \r", "0,14 by forced reply"},
   };
-  // The figures stay.
-  for (const auto& [line, choice] : cases) {
+  for (const auto& [line, choice] : cases)
     expectReport("MESSAGE depth 8 score 5 nodes 1 nps 1 time 1 pv 1,1", line, true,
                  "depth 8 score 5 none 0 nodes 1 nps 1 time 1 pv 1,1; best " + std::string(choice));
-  }
 }
 
 TEST(SearchReport, OtherLinesChangeNothing) {
@@ -101,10 +96,9 @@ TEST(SearchReport, OtherLinesChangeNothing) {
       "MESSAGE bestest 3,3 by forced reply",
       "",
   };
-  for (const char* line : lines) {
+  for (const char* line : lines)
     expectReport("MESSAGE depth 6 score 9 nodes 8 nps 7 time 6 pv 2,2 3,3", line, false,
                  "depth 6 score 9 none 0 nodes 8 nps 7 time 6 pv 2,2 3,3");
-  }
 }
 
 }  // namespace
