@@ -84,12 +84,7 @@ const Conversation kConversations[] = {
      "ERROR maximum memory in bytes, zero if unlimited|> INFO max_memory 0|"
      "> INFO game_type -1|> START 15|ERROR unsupported game type -1|> INFO game_type 4|"
      "> START 15|ERROR unsupported game type 4|> INFO game_type 0|> START 15|OK|"
-     "> INFO game_type 3|> START 15|OK|> INFO rule 3|ERROR unsupported game type exact 5|"
-     "> START 15|ERROR unsupported game type exact 5|> INFO rule 6|"
-     "ERROR unsupported game type renju|> START 15|ERROR unsupported game type renju|"
-     "> INFO rule 2|ERROR unsupported game type continuous|> START 15|"
-     "ERROR unsupported game type continuous|> INFO rule 8|ERROR unsupported game type caro|"
-     "> START 15|ERROR unsupported game type caro|> INFO rule 0|> START 15|OK"},
+     "> INFO game_type 3|> START 15|OK"},
     // INFO is answered only for a rule the brain does not play (see
     // kRules); lines are kept whole up to 4096 characters.
     {"InfoAndUnknownLines",
