@@ -4,21 +4,9 @@ clicks against velmaro-arena --serve.
 
   page_test.py ARENA BRAIN TEST_BRAIN [--screenshot FILE]
 
-Game 1 against the real brain, to its end and an undo: the notation, a
-hint, the brain's analysis, numbers on the stones, the result from the
-person's side; prints how long after the server had each brain move the page
-showed it, and how long after each click the person's stone. With
---screenshot FILE it saves the finished game (the README's picture) and, in
-FILE-phone.png, the page on a phone. Game 2 against a slow scripted brain:
-the thinking indicator and the principal variation drawn while it thinks,
-and a second browser on the game, which also reaches the server under
-another name (DNS rebinding) and is refused. A loaded SGF and .psq reviewed
-and played on from; the new-game form on 20x20, seen in a second tab. A
-phone (mobile emulation, 360x800, touch): a tap previews, a second plays,
-a tap on a stone is refused, the page fits the width. Ten tabs of one
-browser, more than the six connections it opens to one server, all show
-every move within a second (the figures are printed). Exits 77, skipped in
-CTest, without Selenium, Chromium or its driver.
+--screenshot FILE saves the finished game (the README's picture) and, in
+FILE-phone.png, the page on a phone. Exits 77, skipped in CTest, without
+Selenium, Chromium or its driver.
 """
 import os
 import re
@@ -146,21 +134,17 @@ def name(x, y, size=SIZE):
 def game_against_the_brain(page, url, screenshot):
     page.driver.get(url)
     page.expect(lambda: page.text("status") == "Your turn (black)", "the person begins")
-    # The notation: letters below from the left, numbers from the bottom,
-    # outside the wood, and the five star points.
     columns = [t.text for t in page.find("text.coord.col")]
     rows = [t.text for t in page.find("text.coord.row")]
     check(columns == list(COLUMNS[:SIZE]) and rows == [str(SIZE - i) for i in range(SIZE)],
           "columns A-O, rows 15 (top) to 1 (bottom)")
     wood = page.find(".wood")[0].rect
-    labels = page.find("text.coord")
     check(all(not (wood["x"] <= t.rect["x"] + t.rect["width"] / 2 <= wood["x"] + wood["width"] and
                    wood["y"] <= t.rect["y"] + t.rect["height"] / 2 <= wood["y"] + wood["height"])
-              for t in labels), "the labels lie outside the wood, where no stone goes")
+              for t in page.find("text.coord")), "the labels lie outside the wood, where no stone goes")
     check(len(page.find(".star")) == 5, "five star points")
     check(page.flagged("undo"), "undo disabled with nothing to undo")
 
-    # A hint on the empty board, marked and named, not played.
     page.button("hint")
     page.expect(lambda: page.find("#hintMark") and page.text("notice").startswith("Hint: "), "the hint is marked")
     hx, hy = (int(page.find("#hintMark")[0].get_attribute(a)) for a in ("data-x", "data-y"))
@@ -168,8 +152,7 @@ def game_against_the_brain(page, url, screenshot):
           f"the hint named in the notation ({name(hx, hy)}) and not played")
     check(page.flagged("hint"), "no second hint for the same position")
 
-    # The first stone, on the hint; the brain's answer marked as the last
-    # move; its analysis stays shown.
+    # The first stone, on the hint.
     page.press(hx, hy)
     check(page.until(lambda: len(page.find(".stone.white")) == 1) and len(page.find(".stone.black")) == 1,
           "the brain answers the first click")
@@ -374,6 +357,7 @@ def phone(page, url, screenshot):
 
 
 def ten_tabs(page, url):
+    """More tabs than the six connections a browser opens to one server."""
     driver = page.driver
     driver.get(url)
     first = driver.current_window_handle
