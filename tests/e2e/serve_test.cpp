@@ -1,24 +1,16 @@
-// The board page's server end to end: velmaro-arena --serve started as a
-// process and driven over HTTP as the page drives it (requests, and the
-// event stream that brings every change), against scripted test brains and
-// the real brain. The records and the brain's transcript are compared with
-// what a match of the arena writes for the same game. The server's defences
-// (Host, Origin, framing headers, body limits in every coding, idle and slow
-// clients, many tabs, stops at any moment) are tested over raw connections.
+// The board page's server end to end: velmaro-arena --serve driven over
+// HTTP as the page drives it, its defences over raw connections.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <thread>
 #include <tuple>
 
 #include "arena_support.h"
-#include "brain_driver.h"
 #include "http_client.h"
 
 namespace {
@@ -27,8 +19,7 @@ using Json = nlohmann::json;
 using namespace testing_support;
 
 constexpr int kStateTimeoutMs = 60000;  // for a state to come: a brain may be slow
-// What the server promises a tab or a request however many other
-// connections are open: an answer in under a second.
+// What the server promises however many connections are open: an answer in under a second.
 constexpr long long kPromptMs = 1000;
 const char* kJson = "application/json";
 const std::string kPolicy =
@@ -49,18 +40,15 @@ void expectSecurityHeaders(const HttpReply& r, const std::string& what) {
 // Each field of `expected`, a JSON object, is the state's.
 void expectFields(const Json& state, const std::string& expected) {
   const Json fields = Json::parse(expected);
-  for (const auto& [key, value] : fields.items()) {
+  for (const auto& [key, value] : fields.items())
     EXPECT_EQ(state.value(key, Json()), value) << key << " in " << state.dump();
-  }
 }
 
-// A refused request: its status, and its reason in the body.
 void expectRefused(const HttpReply& r, int status, const std::string& says) {
   EXPECT_EQ(r.status, status) << r.body;
   EXPECT_NE(r.body.find(says), std::string::npos) << r.body;
 }
 
-// Stops a server with the signal: it ends at once, with exit code 0.
 void expectStops(tools::ChildProcess& process, int signal = SIGTERM) {
   ::kill(process.processId(), signal);
   int code = -1;
@@ -68,12 +56,10 @@ void expectStops(tools::ChildProcess& process, int signal = SIGTERM) {
   EXPECT_EQ(code, 0);
 }
 
-// When a request is refused: before the person's first stone, while the
-// brain thinks, at the person's turn, after the end, while two brains play.
+// When a request is refused; kWatching: while two brains play.
 enum Phase { kNoStone, kThinking, kTurn, kOver, kWatching };
 
-// Every kind of refused request, with its status and (part of) its reason;
-// a request without a body is a GET.
+// Each refused request, its status and (part of) its reason; one without a body is a GET.
 struct Refusal {
   Phase phase;
   const char* where;
@@ -162,17 +148,15 @@ class Serve : public ::testing::Test {
     if (arena.running()) expectStops(arena);
   }
 
-  // A GET, or a POST when there is a body; every answer carries the
-  // security headers.
+  // A GET, or a POST when there is a body; every answer carries the security headers.
   HttpReply send(const std::string& where, const std::string& body = "", const char* type = kJson,
                  std::vector<std::string> headers = {}) {
     headers.push_back(std::string("Content-Type: ") + type);
     const HttpReply r = httpRequest(port, body.empty() ? "GET" : "POST", where, body, headers);
     expectSecurityHeaders(r, where);
     const Json state = parse(r.body);
-    if (r.status == 200 && state.is_object() && state.contains("version")) {
+    if (r.status == 200 && state.is_object() && state.contains("version"))
       seen = std::max(seen, state["version"].get<long long>());
-    }
     return r;
   }
   HttpReply play(int x, int y) {
@@ -180,8 +164,7 @@ class Serve : public ::testing::Test {
   }
   Json state() { return parse(send("/api/state").body); }
 
-  // The first state from the event stream that is no older than every
-  // answer so far and satisfies `done`.
+  // The first state from the event stream no older than every answer so far that satisfies `done`.
   Json awaitState(const std::function<bool(const Json&)>& done) {
     if (!events) {
       events = std::make_unique<HttpConnection>(port);
@@ -308,11 +291,9 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
             "DONE\r\n");
 }
 
-// The brain's MESSAGE lines are the comments of its stones in the page's SGF
-// too; an undo takes back the lines with the stones, so the replayed stone
-// carries its new lines only. The page sends the brain its own INFO lines
-// after the settings at every START: the first game's, a new game's and an
-// undo's.
+// The brain's MESSAGE lines are its stones' comments in the page's SGF; an undo takes them back
+// with the stones. Every START (the first game's, a new game's, an undo's) is followed by the
+// settings and the brain's own INFO lines.
 TEST_F(Serve, UndoTakesBackTheBrainsLinesAndEveryStartGetsTheEngineInfo) {
   start({"--engine", brain("--messages", "served.log"), "--engine-info", "max_depth 3",
          "--engine-info", "thread_num 2", "--size", "9", "--turn", "1000"});
@@ -321,9 +302,7 @@ TEST_F(Serve, UndoTakesBackTheBrainsLinesAndEveryStartGetsTheEngineInfo) {
   after(play(4, 4));
   Json s = after(send("/api/undo", "{}"));
   EXPECT_EQ(s["messages"], Json::array());
-  for (int y = 4; y <= 8; ++y) {
-    s = after(play(4, y), "thinking", false);
-  }
+  for (int y = 4; y <= 8; ++y) s = after(play(4, y), "thinking", false);
   ASSERT_EQ(s["status"], "over");
   EXPECT_EQ(send("/api/record.sgf").body,
             "(;GM[4]FF[4]SZ[9]PB[person]PW[test-brain]RE[B+1];B[ee];W[aa]C[thinking about move 1]"
@@ -384,8 +363,7 @@ TEST_F(Serve, TwoBrainsPlayWhileThePageWatches) {
 // begin from stones (a loaded record), which undo does not take back.
 TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
   start({"--engine", brain("", "new.log"), "--size", "9", "--turn", "1000"});
-  // 20x20, 700 ms a move, the person white, no help, from two stones: the
-  // brain, black, gets the position with BOARD.
+  // The brain, black, gets the two stones with BOARD.
   Json s = after(send("/api/new",
                       "{\"size\":20,\"turnMs\":700,\"colour\":\"white\",\"help\":false,"
                       "\"moves\":[[10,10],[11,11]]}"));
@@ -401,7 +379,6 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndMayBeginFromStones) {
                 "/arena-engine1\r\nINFO show_detail 0\r\nINFO time_left 1000000000\r\n"
                 "BOARD\r\n10,10,1\r\n11,11,2\r\nDONE\r\n");
 
-  // Without help there are no hints.
   expectRefused(send("/api/hint", "{}"), 409, "help is off in this game");
   // The person's stone and the answer can be taken back, the stones the
   // game began from cannot.
@@ -435,9 +412,8 @@ TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
   expectFields(awaitState(searching(true))["analysis"],
                R"({"player": 1, "hint": true, "active": true, "stones": 0, "score": -25,
                    "pv": [[0,0],[8,8]]})");
-  for (const char* where : {"/api/hint", "/api/move", "/api/undo"}) {
+  for (const char* where : {"/api/hint", "/api/move", "/api/undo"})
     expectRefused(send(where, "{\"x\":4,\"y\":4}"), 409, "wait: the hint is on its way");
-  }
   Json s = awaitStatus("turn");
   EXPECT_EQ(s["hint"], Json::parse("{\"stones\":0,\"square\":[0,0]}"));
   expectFields(s["analysis"], R"({"best": [0,0], "by": "search depth 2", "active": false})");
@@ -541,9 +517,8 @@ TEST_F(Serve, OnlyThisServersOwnPageDrivesIt) {
   }
   EXPECT_EQ(send("/api/state").body, before);
   for (const std::string where :
-       {"/", "/page.js", "/board.js", "/notation.js", "/board.css", "/events-worker.js"}) {
+       {"/", "/page.js", "/board.js", "/notation.js", "/board.css", "/events-worker.js"})
     EXPECT_EQ(send(where).status, 200) << where;
-  }
   EXPECT_EQ(send("/api/move", "{\"x\":4,\"y\":4}", kJson,
                  {"Origin: http://127.0.0.1:" + p, "Sec-Fetch-Site: same-origin"})
                 .status,
@@ -637,9 +612,8 @@ TEST_F(Serve, TenTabsStreamsShowAMoveAtOnce) {
       EXPECT_LT(tools::nowMs() - clicked, kPromptMs);
       EXPECT_EQ(parse(data)["moves"].size(), 2u * move + 1);
       // ... then the brain's reply.
-      while (parse(data)["moves"].size() < 2u * move + 2) {
+      while (parse(data)["moves"].size() < 2u * move + 2)
         ASSERT_TRUE(tab->readEvent(data, kLineTimeoutMs));
-      }
     }
   }
 }
@@ -666,9 +640,8 @@ TEST_F(Serve, IdleAndHalfSentConnectionsStallNobody) {
   const std::string slow = requestText("GET", "/api/state", port);
   const auto began = std::chrono::steady_clock::now();
   std::size_t sent = 0;
-  while (sent < slow.size() && trickle.send(slow.substr(sent, 1)) && !trickle.closedWithin(100)) {
+  while (sent < slow.size() && trickle.send(slow.substr(sent, 1)) && !trickle.closedWithin(100))
     ++sent;
-  }
   EXPECT_LT(sent, slow.size());  // never all of it
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
   for (auto& c : halfSent) EXPECT_TRUE(c->closedWithin(kLineTimeoutMs));
@@ -690,9 +663,8 @@ TEST(ServeStop, TheFirstSignalEndsTheServerAndEveryBrainAtAnyMoment) {
     TempFolder temp;
     const std::string pids = temp.path() + "/pids";
     tools::ChildProcess arena;
-    ASSERT_TRUE(
-        arena.start({kArena, "--serve", "0", "--folder", temp.path(), "--size", "9", "--engine",
-                     "'" + kTestBrain + "' " + args + " --pids '" + pids + "'"}));
+    ASSERT_TRUE(arena.start({kArena, "--serve", "0", "--folder", temp.path(), "--size", "9",
+                             "--engine", testBrain(std::string(args) + " --pids '" + pids + "'")}));
     int brainPid = 0;
     ASSERT_TRUE(eventually([&] { return !!(std::istringstream(readFile(pids)) >> brainPid); }));
     std::string line;
