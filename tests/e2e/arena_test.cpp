@@ -1,21 +1,16 @@
-// The match runner as a user runs it: velmaro-arena started as a process
-// against scripted test brains (and once against the real brain), judged by
-// its printed lines, the records it writes and what the brains received.
+// The match runner as a user runs it, against scripted test brains (and once the real brain),
+// judged by its printed lines, the records it writes and what the brains received.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <thread>
 #include <tuple>
 
 #include "arena_support.h"
-#include "brain_driver.h"
 
 namespace {
 
@@ -31,8 +26,7 @@ std::string quoted(const std::string& path) {
   return std::string(1, '\'').append(path).append(1, '\'');
 }
 
-// A command line run through the shell with its standard error joined to
-// its output, so that the test reads both.
+// The command run through the shell with its standard error joined to its output.
 Args withStandardError(const Args& argv) {
   Args shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
   shell.insert(shell.end(), argv.begin(), argv.end());
@@ -117,9 +111,9 @@ TEST_F(Arena, EachFaultLosesWithItsReasonAndTheMatchGoesOn) {
   }
 }
 
-// The scripts, then first-empty play, fill the 5x5 board without five in
-// both games. --show draws every position with the last stone marked and
-// prints engine 1's MESSAGE and DEBUG lines, none of them taken as a reply.
+// The scripts, then first-empty play, fill the 5x5 board without five in both games. --show draws
+// every position, its last stone marked, and prints engine 1's MESSAGE and DEBUG lines, none of
+// them taken as a reply.
 TEST_F(Arena, FullBoardDrawsShownWithTheBrainsMessages) {
   Output out = run(brain("--messages --moves '2,2 3,3'"), brain("--moves '2,3'"),
                    "--size 5 --games 2 --turn 500 --show --psq psq --sgf games.sgf");
@@ -212,7 +206,6 @@ TEST_F(Arena, OpeningsArePlayedTwiceWithColoursSwappedAndBadOnesStopTheArena) {
   EXPECT_EQ(boardBlocks(readFile(path("one.log"))), (Args{a + reply, aWhite, b + reply, bWhite}));
   EXPECT_EQ(boardBlocks(readFile(path("two.log"))), (Args{aWhite, a + reply, bWhite, b + reply}));
 
-  // A bad openings file stops the arena before the first game.
   for (const char* bad : {"0,0, 5,0\n", "0,0, 1\n"}) {  // off the 9x9 board; half a stone
     std::ofstream(path("bad.txt")) << bad;
     out = run(brain(""), brain(""), "--size 9 --openings bad.txt");
@@ -250,19 +243,17 @@ TEST_F(Arena, ConcurrentGamesWriteTheRecordsOfOneAtATime) {
   EXPECT_EQ(runs["3"].count("\nGame 1 of 6: engine 2 (white) wins, engine 1 crashed (signal 6); "
                             "6 moves; slowest"),
             1);
-  for (int game = 1; game <= 6; ++game) {
+  for (int game = 1; game <= 6; ++game)
     EXPECT_EQ(withoutTimes(psq(game, "1")), withoutTimes(psq(game, "3"))) << game;
-  }
   EXPECT_EQ(readFile(path("1.sgf")), readFile(path("3.sgf")));
   EXPECT_TRUE(fileExists(path("data/arena-engine2-slot3")));
   EXPECT_EQ(runningBrains(), std::vector<int>{});
 }
 
 TEST_F(Arena, SprtStopsTheMatchOnAPairOrAGame) {
-  // Engine 2 answers ERROR, so engine 1 wins every game. With openings the
-  // LLR moves once per pair and H1 wins after 12 pairs; the games of the
-  // second slot beyond them are broken off. Without openings it moves once
-  // per game, and the losing side is accepted as H0.
+  // Engine 2 answers ERROR, so engine 1 wins every game. With openings the LLR moves once per
+  // pair and H1 wins after 12 pairs; the games of the second slot beyond them are broken off.
+  // Without openings it moves once per game, and the losing side is accepted as H0.
   std::ofstream(path("openings.txt")) << "0,0, 1,0, 0,1\n";
   const std::string error = brain("--mode error --at 1 --pids " + path("pids"));
   Output out = run(brain(""), error,
@@ -343,9 +334,8 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
   EXPECT_NE(log.find("INFO timeout_turn 400\r\nINFO timeout_match 400\r\n"), std::string::npos);
   std::vector<int> left;
   const std::regex timeLeft("INFO time_left (\\d+)\r\n");
-  for (std::sregex_iterator it(log.begin(), log.end(), timeLeft), end; it != end; ++it) {
+  for (std::sregex_iterator it(log.begin(), log.end(), timeLeft), end; it != end; ++it)
     left.push_back(std::stoi((*it)[1]));
-  }
   ASSERT_EQ(left.size(), 11u);
   EXPECT_EQ(left.front(), 400);
   EXPECT_GT(left.back(), left.front());
@@ -362,10 +352,9 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
   EXPECT_TRUE(psq(1).ends_with("\n4\n"));
 }
 
-// Every MESSAGE line is kept: in the SGF as the comment of the stone it came
-// before (or of the last stone, when it came before a losing reply), and in
-// the --messages file with its game, engine and move, games in match order
-// also when two are played at once.
+// Every MESSAGE line is kept: in the SGF as the comment of the stone it came before (or of the
+// last stone, when it came before a losing reply), and in the --messages file with its game,
+// engine and move, games in match order also when two are played at once.
 TEST_F(Arena, MessagesAreKeptInTheSgfAndTheMessagesFile) {
   Output out = run(brain("--messages --say 'ready ]\\' --mode error --at 3"),
                    brain("--say hello --delay 100"),
@@ -392,11 +381,10 @@ TEST_F(Arena, MessagesAreKeptInTheSgfAndTheMessagesFile) {
             "game 2 engine 1 move 6 thinking about move 3\n");
 }
 
-// The real brain: one process for the whole match, a fresh game each time,
-// begun at the centre where it is black (games 1 and 3). Its detail lines,
-// asked for with --engine-info, are in the records: each decision's
-// iterations up to max_depth and its closing line, whose move is the stone
-// that follows it; the player is created once and never restarted.
+// The real brain: one process for the whole match, a fresh game each time, begun at the centre
+// where it is black (games 1 and 3). Its detail lines, asked for with --engine-info, are in the
+// records: each decision's iterations up to max_depth and its closing line, whose move is the
+// stone that follows it; the player is created once and never restarted.
 TEST_F(Arena, RealBrainPlaysEveryGameAndItsDetailLinesAreKeptWithTheMoveTheyChose) {
   Output out =
       runArgs({"--engine",    VELMARO_BRAIN, "--engine-info", "show_detail 1", "--engine-info",
@@ -441,9 +429,8 @@ TEST_F(Arena, RealBrainPlaysEveryGameAndItsDetailLinesAreKeptWithTheMoveTheyChos
   EXPECT_EQ(countOf(sgf, "C[creating player\nbest "), 1) << sgf;
 }
 
-// Each engine's own INFO lines follow the arena's settings after every
-// START, in the order given, also in a process started again after a crash;
-// the other engine gets none of them.
+// Each engine's own INFO lines follow the arena's settings after every START, in the order given,
+// also in a process started again after a crash; the other engine gets none of them.
 TEST_F(Arena, EngineInfoLinesFollowEveryStartOfTheirEngine) {
   Output out =
       runArgs({"--engine", brain("--mode crash --at 2", "one.log"), "--engine-info", "thread_num 2",
@@ -463,9 +450,8 @@ TEST_F(Arena, EngineInfoLinesFollowEveryStartOfTheirEngine) {
   EXPECT_EQ(countOf(two, "thread_num") + countOf(two, "max_node"), 0);
 }
 
-// A bad command line (a misplaced or malformed --engine-info, a bad shard,
-// SPRT or merge option) stops the arena with its reason, the usage and exit
-// code 2, before any brain starts; so does a results file it cannot write.
+// A bad command line stops the arena with its reason, the usage and exit code 2, before any
+// brain starts.
 TEST_F(Arena, BadCommandLinesStopTheArenaBeforeAnyBrainStarts) {
   const std::string b = brain("--pids " + path("pids")), a1 = path("a1.json");
   const std::tuple<Args, std::string> cases[] = {
@@ -541,9 +527,8 @@ TEST_F(Arena, ShardsMergeIntoTheWholeMatch) {
     for (const std::string& game : games) EXPECT_EQ(out.count("\nGame " + game + " of 8: "), 1);
     EXPECT_EQ(out.count("\nGame "), static_cast<int>(games.size()));
   }
-  for (int game = 1; game <= 8; ++game) {
+  for (int game = 1; game <= 8; ++game)
     EXPECT_EQ(withoutTimes(psq(game, "psq")), withoutTimes(psq(game, "whole"))) << game;
-  }
   Output merged = runArgs({"merge", "--sprt", "elo0=0", "elo1=30", "--results", path("merged.json"),
                            path("s3.json"), path("s1.json"), path("s2.json")});
   EXPECT_EQ(merged.code, 0) << merged.text;
@@ -572,8 +557,7 @@ TEST_F(Arena, ShardsMergeIntoTheWholeMatch) {
       << part.text;
 }
 
-// Slices that do not add up to one match are refused with the reason and
-// exit code 2, and nothing is written.
+// Slices that do not make up one match are refused; nothing is written.
 TEST_F(Arena, MergeRefusesSlicesOfOtherMatchesAndShardsTwice) {
   std::ofstream(path("openings.txt")) << "0,0, 1,0, 0,1\n-1,-1, 1,1, 2,0\n";
   const std::string match = "--size 7 --turn 1000 --openings openings.txt ";
@@ -623,8 +607,7 @@ TEST_F(Arena, MergeRefusesSlicesOfOtherMatchesAndShardsTwice) {
   EXPECT_TRUE(fileExists(path("merged.json")));
 }
 
-// A shard stopped by Ctrl-C writes the games it counted, marked unfinished;
-// the merge says so.
+// A shard stopped by Ctrl-C writes the games it counted, marked unfinished; merge says so.
 TEST_F(Arena, AnInterruptedShardWritesWhatItCounted) {
   Output out =
       run(brain("--delay 100", "slow.log"), brain(""),
@@ -646,10 +629,8 @@ TEST_F(Arena, AnInterruptedShardWritesWhatItCounted) {
       << merged.text;
 }
 
-// A brain that cannot start at all (a mistyped path, a file that is not a
-// program, one that ends at once) stops the arena before the first game, in
-// a match and for the board page, with its reason and exit code 2, and
-// leaves no other brain running.
+// A brain that cannot start at all stops the arena before the first game, in a match and for
+// the board page, with its reason and exit code 2, and leaves no other brain running.
 TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
   writeFile(path("not-a-program"), "just text\n");
   const std::tuple<std::string, std::string> engines[] = {
