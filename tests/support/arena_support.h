@@ -39,8 +39,7 @@ inline std::string withoutTimes(const std::string& psq) {
   return std::regex_replace(psq, std::regex("^(\\d+,\\d+),\\d+$", std::regex::multiline), "$1,#");
 }
 
-// A program's output (every line ends in "\n", and a "\n" goes before the
-// first) and its exit code.
+// A program's output (every line ends in "\n", and a "\n" goes before the first), its exit code.
 struct Output {
   std::string text = "\n";
   int code = -1;
@@ -62,14 +61,12 @@ inline bool eventually(const std::function<bool()>& done, int timeoutMs = kLineT
   return true;
 }
 
-// The test brains that wrote their process ids into `file` (--pids) and
-// still run.
+// The test brains that wrote their process ids into `file` (--pids) and still run.
 inline std::vector<int> runningPids(const std::string& file) {
   std::vector<int> running;
   std::istringstream pids(readFile(file));
-  for (int pid = 0; pids >> pid;) {
+  for (int pid = 0; pids >> pid;)
     if (::kill(pid, 0) == 0 || errno != ESRCH) running.push_back(pid);
-  }
   return running;
 }
 

@@ -144,9 +144,8 @@ std::string listTree(const std::string& root, const std::string& leaveOut) {
 
 long procStatusKb(int pid, const std::string& field) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
+  for (std::string line; std::getline(status, line);)
     if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
-  }
   return -1;
 }
 

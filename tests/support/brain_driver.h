@@ -1,8 +1,6 @@
-// BrainDriver: a program (the real brain, or any other) started over pipes
-// and talked to as a manager does; every read has a time limit, so a brain
-// that stops answering fails the test instead of hanging it. Beside it:
-// temporary folders, files, and how the brain under test names a host folder
-// (the Windows brain under Wine sees the host's root as drive Z:).
+// BrainDriver: a program (the real brain, or any other) started over pipes and talked to as a
+// manager does; every read has a time limit, so a brain that stops answering fails the test
+// instead of hanging it. Beside it: temporary folders and files.
 #pragma once
 
 #include <string>
@@ -17,23 +15,19 @@ class BrainDriver {
  public:
   // Starts the program in workDir (empty: the current folder).
   BrainDriver(const std::string& program, const std::string& workDir);
-  // Starts the program again, in the same folder.
   void restart() { process.start({program}, workDir); }
   void send(const std::string& line) { process.writeLine(line, "\n"); }
   // The next line of output, or "<timeout>" / "<eof>".
   std::string next(int timeoutMs = kReplyTimeoutMs);
-  // Exit code after the program ended by itself; -1 when it did not end in
-  // time or died from a signal.
+  // Exit code after the program ended by itself; -1: it did not end in time or died by a signal.
   int exitCode(int timeoutMs = kReplyTimeoutMs);
 
-  // Plays a conversation: steps separated by '|'. "> text" sends text (each
-  // "$D" replaced by `folder`); "<close>" closes the program's input;
-  // "<exit>" or "<exit MS>" expects it to end with exit code 0 (within MS);
-  // "<silent>" expects no reply for a moment; "<size FILE N>" expects the
-  // file in the working folder to hold N bytes (-1: no such file); "<move
-  // N>" expects a move on a board of side N; "{a/b/c}" expects these replies
-  // in any order (the command loop and the worker write independently); any
-  // other step is the exact next reply.
+  // Plays a conversation: steps separated by '|'. "> text" sends text (each "$D" replaced by
+  // `folder`); "<close>" closes the program's input; "<exit>" or "<exit MS>" expects it to end
+  // with exit code 0 (within MS); "<silent>" expects no reply for a moment; "<size FILE N>"
+  // expects the file in the working folder to hold N bytes (-1: no such file); "<move N>" expects
+  // a move on a board of side N; "{a/b/c}" expects these replies in any order (the command loop
+  // and the worker write independently); any other step is the exact next reply.
   void run(const std::string& script, const std::string& folder = "");
 
   tools::ChildProcess process;
@@ -53,7 +47,7 @@ constexpr const char* kQuietBoard = "> BOARD|> 10,10,2|> 11,11,1|> 9,11,2|> 12,1
 // True when reply is a move "x,y" on a board of side `size`, nothing else.
 bool isMove(const std::string& reply, int size);
 
-// A host path as the brain under test names it.
+// A host path as the brain under test names it (under Wine the host's root is drive Z:).
 inline std::string brainPath(std::string path) {
 #ifdef VELMARO_WINE
   path = "Z:" + path;
@@ -63,8 +57,7 @@ inline std::string brainPath(std::string path) {
   return path;
 }
 
-// A fresh empty folder under the system's temporary folder, removed (with
-// its contents) when the object goes.
+// A fresh empty folder under the system's temporary folder, removed with its contents at the end.
 class TempFolder {
  public:
   TempFolder();

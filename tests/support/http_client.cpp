@@ -73,9 +73,8 @@ bool HttpConnection::readReply(HttpReply& reply, int timeoutMs) {
   // Step 1. The head, skipping interim answers (100 Continue).
   std::size_t end;
   for (;;) {
-    while ((end = buffer.find("\r\n\r\n")) == std::string::npos) {
+    while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
       if (!fill(deadline)) return false;
-    }
     if (buffer.rfind("HTTP/1.1 1", 0) != 0) break;
     buffer.erase(0, end + 4);
   }
@@ -110,9 +109,8 @@ bool HttpConnection::readEvent(std::string& data, int timeoutMs) {
   const long long deadline = tools::nowMs() + timeoutMs;
   for (;;) {
     std::size_t end;
-    while ((end = buffer.find("\n\n")) == std::string::npos) {
+    while ((end = buffer.find("\n\n")) == std::string::npos)
       if (!fill(deadline)) return false;
-    }
     const std::string event = buffer.substr(0, end + 1);
     buffer.erase(0, end + 2);
     data.clear();
@@ -140,9 +138,8 @@ std::string requestText(const std::string& method, const std::string& path, int 
   };
   std::string text = method + " " + path + " HTTP/1.1\r\n";
   if (!given("Host:")) text += "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
-  for (const std::string& h : headers) {
+  for (const std::string& h : headers)
     if (h != "Host:") text += h + "\r\n";
-  }
   if (!body.empty() || method == "POST") {
     if (!given("Content-Type:")) text += "Content-Type: application/json\r\n";
     if (!given("Transfer-Encoding:") && !given("Content-Length:"))
@@ -155,9 +152,8 @@ HttpReply httpRequest(int port, const std::string& method, const std::string& pa
                       const std::string& body, const std::vector<std::string>& headers) {
   HttpConnection connection(port);
   HttpReply reply;
-  if (connection.send(requestText(method, path, port, body, headers))) {
+  if (connection.send(requestText(method, path, port, body, headers)))
     connection.readReply(reply, kAnswerTimeoutMs);
-  }
   return reply;
 }
 

@@ -1,8 +1,5 @@
-// HttpConnection: one TCP connection to a server on this machine, with every
-// byte under the test's control: requests with a foreign Host, bodies in
-// chunks, half-sent heads, idle sockets, event streams. Every read has a
-// deadline, so a server that does not answer fails the test instead of
-// hanging it.
+// HttpConnection: one TCP connection to a server on this machine, with every byte under the
+// test's control. Every read has a deadline: a server that does not answer fails the test.
 #pragma once
 
 #include <map>
@@ -30,9 +27,8 @@ class HttpConnection {
 
   // False once the server no longer takes bytes.
   bool send(const std::string& bytes);
-  // The next answer: its head and a body of Content-Length bytes (or, for an
-  // event stream, none). False when none came within the time; with 0, it
-  // only looks at what has arrived.
+  // The next answer: its head and a body of Content-Length bytes (an event stream's: none).
+  // False when none came within the time; with 0, it only looks at what has arrived.
   bool readReply(HttpReply& reply, int timeoutMs);
   // The data of the next event of an event stream whose head has been read.
   bool readEvent(std::string& data, int timeoutMs);
@@ -41,8 +37,7 @@ class HttpConnection {
   bool closedWithin(int timeoutMs);
 
  private:
-  // Reads more into `buffer`; false at the deadline or at the end (then
-  // `closed`).
+  // Reads more into `buffer`; false at the deadline or at the end (then `closed`).
   bool fill(long long deadline);
 
   int fd = -1;
@@ -50,10 +45,9 @@ class HttpConnection {
   std::string buffer;
 };
 
-// A request's text: the Host header is "127.0.0.1:PORT" unless `headers`
-// give one (an empty "Host:" is left out); a body goes with Content-Length
-// (unless `headers` give it or Transfer-Encoding) and, unless `headers` give
-// one, Content-Type application/json.
+// A request's text: the Host header is "127.0.0.1:PORT" unless `headers` give one (an empty
+// "Host:" is left out); a body goes with Content-Length (unless `headers` give it or
+// Transfer-Encoding) and, unless `headers` give one, Content-Type application/json.
 std::string requestText(const std::string& method, const std::string& path, int port,
                         const std::string& body = "", const std::vector<std::string>& headers = {});
 
