@@ -75,6 +75,9 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::string
   if (pid == 0) {
     setpgid(0, 0);
     sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+    // An ignored signal stays ignored across exec: the program gets SIGPIPE
+    // back as a manager would start it, and handles it itself.
+    signal(SIGPIPE, SIG_DFL);
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     if (in[0] == STDIN_FILENO) fcntl(STDIN_FILENO, F_SETFD, 0);
