@@ -484,7 +484,10 @@ TEST_F(Brain, MaxNodeMakesDecisionsReproducible) {
   run("> INFO max_node -5|> INFO max_depth -1|> INFO show_detail -1|> INFO max_node 99999999999|"
       "> INFO max_depth 1000000|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|"
       "> INFO max_depth 1|> INFO max_node 0|> START 20|OK|" +
-      string(kQuietBoard) + "|MESSAGE creating player|<move 20>|" + kEnd);
+      string(kQuietBoard) + "|MESSAGE creating player|<move 20>");
+  run("> INFO max_depth 0|> INFO max_node 1|> INFO timeout_turn 30000|> START 20|OK");
+  EXPECT_LT(quietMove(), kPromptEndMs) << "a budget of one node";
+  run(kEnd);
 }
 
 // A game memory file's used slots as "block.slot=winner", then "fill
