@@ -55,6 +55,12 @@ def check(condition, what):
         failures.append(what)
 
 
+def figures(what, values, bound):
+    """Prints the median and the slowest of the values, and checks them against a generous bound."""
+    print(f"{what}: {statistics.median(values):.1f} ms (median), {max(values):.1f} ms (max) over {len(values)}")
+    check(max(values) < bound, f"{what}: within {bound} ms")
+
+
 def serve(arena, engine, folder, *options):
     process = subprocess.Popen([arena, "--serve", "0", "--engine", engine, "--size", str(SIZE),
                                 "--folder", folder, *options], stdout=subprocess.PIPE, text=True)
@@ -79,6 +85,15 @@ class Browser:
     def find(self, css):
         return self.driver.find_elements(By.CSS_SELECTOR, css)
 
+    def texts(self, css):
+        return [e.text for e in self.find(css)]
+
+    def count(self, css):
+        return len(self.find(css))
+
+    def board(self):
+        return self.text("status"), self.count(".stone")
+
     def until(self, condition, wait=WAIT_S):
         """The condition's value once it holds, or False after the wait."""
         try:
@@ -87,11 +102,13 @@ class Browser:
             return False
 
     def expect(self, condition, what):
-        """A check that the condition comes to hold within the wait."""
         check(self.until(condition), what)
 
+    def step(self, element_id, condition, what):
+        self.button(element_id)
+        self.expect(condition, what)
+
     def open(self, url):
-        """The page, once it shows the person's turn."""
         self.driver.get(url)
         return self.until(lambda: self.text("status").startswith("Your turn"))
 
@@ -99,8 +116,8 @@ class Browser:
         """Whether the element carries the attribute (disabled, hidden)."""
         return self.find("#" + element_id)[0].get_attribute(attribute) is not None
 
-    def stones(self):
-        return {(int(s.get_attribute("data-x")), int(s.get_attribute("data-y"))) for s in self.find(".stone")}
+    def stones(self, css=".stone"):
+        return {(int(s.get_attribute("data-x")), int(s.get_attribute("data-y"))) for s in self.find(css)}
 
     def press(self, x, y, touch=False):
         """A click (or a finger's tap) on the pointer layer at the square's centre."""
@@ -134,44 +151,34 @@ def name(x, y, size=SIZE):
 def game_against_the_brain(page, url, screenshot):
     page.driver.get(url)
     page.expect(lambda: page.text("status") == "Your turn (black)", "the person begins")
-    columns = [t.text for t in page.find("text.coord.col")]
-    rows = [t.text for t in page.find("text.coord.row")]
-    check(columns == list(COLUMNS[:SIZE]) and rows == [str(SIZE - i) for i in range(SIZE)],
-          "columns A-O, rows 15 (top) to 1 (bottom)")
     wood = page.find(".wood")[0].rect
-    check(all(not (wood["x"] <= t.rect["x"] + t.rect["width"] / 2 <= wood["x"] + wood["width"] and
-                   wood["y"] <= t.rect["y"] + t.rect["height"] / 2 <= wood["y"] + wood["height"])
-              for t in page.find("text.coord")), "the labels lie outside the wood, where no stone goes")
-    check(len(page.find(".star")) == 5, "five star points")
-    check(page.flagged("undo"), "undo disabled with nothing to undo")
-
-    page.button("hint")
-    page.expect(lambda: page.find("#hintMark") and page.text("notice").startswith("Hint: "), "the hint is marked")
-    hx, hy = (int(page.find("#hintMark")[0].get_attribute(a)) for a in ("data-x", "data-y"))
-    check(page.text("notice") == "Hint: " + name(hx, hy) and not page.find(".stone"),
-          f"the hint named in the notation ({name(hx, hy)}) and not played")
-    check(page.flagged("hint"), "no second hint for the same position")
-
-    # The first stone, on the hint.
+    inside = lambda r: (wood["x"] <= r["x"] + r["width"] / 2 <= wood["x"] + wood["width"] and
+                        wood["y"] <= r["y"] + r["height"] / 2 <= wood["y"] + wood["height"])
+    shown = (page.texts("text.coord.col"), page.texts("text.coord.row"),
+             any(inside(t.rect) for t in page.find("text.coord")), page.count(".star"), page.flagged("undo"))
+    check(shown == (list(COLUMNS[:SIZE]), [str(SIZE - i) for i in range(SIZE)], False, 5, True),
+          f"columns A-O, rows 15 (top) to 1, labels outside the wood, five star points, undo disabled: {shown}")
+    page.step("hint", lambda: page.find("#hintMark") and page.text("notice").startswith("Hint: "), "the hint is marked")
+    (hx, hy), = page.stones("#hintMark")
+    check((page.text("notice"), page.count(".stone"), page.flagged("hint")) == ("Hint: " + name(hx, hy), 0, True),
+          f"the hint named in the notation ({name(hx, hy)}), not played, and no second one")
     page.press(hx, hy)
-    check(page.until(lambda: len(page.find(".stone.white")) == 1) and len(page.find(".stone.black")) == 1,
-          "the brain answers the first click")
-    check(not page.find("#hintMark"), "the hint is gone with its position")
+    page.expect(lambda: page.count(".stone.white") == 1, "the brain answers the first click")
     last, white = page.find("#lastMark")[0], page.find(".stone.white")[0]
-    check(all(last.get_attribute(a) == white.get_attribute(a) for a in ("cx", "cy")),
-          "the brain's stone marked as last")
+    check((page.count(".stone.black"), page.count("#hintMark"), [last.get_attribute(a) for a in ("cx", "cy")]) ==
+          (1, 0, [white.get_attribute(a) for a in ("cx", "cy")]),
+          "one black stone, the hint gone with its position, the brain's stone marked as last")
     page.expect(lambda: re.fullmatch(r"velmaro chose [A-O]\d+ by .*|velmaro's search: depth .*",
                                      page.text("searchText")), "the brain's choice shown")
-    moves = [li.text for li in page.find("#moves li")]
-    check(moves[0].startswith(name(hx, hy) + " you") and re.match(r"[A-O]\d+ velmaro", moves[1]),
-          f"the move list in the notation: {moves}")
     page.button("numbers")
-    check([t.text for t in page.find("text.num")] == ["1", "2"], "numbers on the stones")
-    check("[velmaro] MESSAGE creating player" in page.driver.find_element(By.ID, "log").get_attribute("textContent"),
-          "the brain's lines kept aside")
+    moves = page.texts("#moves li")
+    check(moves[0].startswith(name(hx, hy) + " you") and re.match(r"[A-O]\d+ velmaro", moves[1]) and
+          page.texts("text.num") == ["1", "2"] and
+          "[velmaro] MESSAGE creating player" in page.driver.find_element(By.ID, "log").get_attribute("textContent"),
+          f"the move list in the notation, numbers on the stones, the brain's lines kept aside: {moves}")
     page.refused(hx, hy, f"({hx},{hy}) is taken: choose a free square")
 
-    # Play the free square nearest the centre until the game ends.
+    # The free square nearest the centre until the game ends.
     c = SIZE // 2
     squares = sorted(((x, y) for y in range(SIZE) for x in range(SIZE)),
                      key=lambda s: (max(abs(s[0] - c), abs(s[1] - c)), abs(s[0] - c) + abs(s[1] - c)))
@@ -180,7 +187,7 @@ def game_against_the_brain(page, url, screenshot):
     while not ended():
         taken = page.stones()
         page.press(*next(s for s in squares if s not in taken))
-        if not page.until(lambda: len(page.find(".stone")) >= len(taken) + 2 or ended()):
+        if not page.until(lambda: page.count(".stone") >= len(taken) + 2 or ended()):
             break
         searches.append((page.text("searchText"), page.text("scoreText")))
     searched = [(t, score) for t, score in searches if t.startswith("velmaro's search: depth")]
@@ -189,39 +196,30 @@ def game_against_the_brain(page, url, screenshot):
                            re.fullmatch(r"Score [-+]?\d+ for velmaro|(velmaro wins|You win) in \d+", score)
                            for t, score in searched),
           f"the brain's analysis: depth, nodes, its line and score ({len(searched)} searches), e.g. {searched[-1:] or searches}")
-    moves = len(page.find(".stone"))
-    check(page.text("status") == "You lose: five in a row", f"the result, from the person's side: {page.text('status')}")
-    check(len(page.find(".five")) >= 5, "the winning five highlighted")
-    check(len(page.find("#moves li")) == moves, "the move list")
-    check(page.find("#psq")[0].get_attribute("class") == "", "downloads offered")
-    check(page.flagged("resign"), "no resigning a finished game")
+    moves = page.count(".stone")
+    shown = (page.text("status"), page.count(".five") >= 5, page.count("#moves li"),
+             page.find("#psq")[0].get_attribute("class"), page.flagged("resign"))
+    check(shown == ("You lose: five in a row", True, moves, "", True),
+          f"the result from the person's side, the five highlighted, the move list, downloads offered, "
+          f"no resigning: {shown}")
     if screenshot:
         page.driver.save_screenshot(screenshot)
     page.refused(0, 14, "the game is over: start a new game, or undo")
 
-    # Review of the finished game: back, to the start, and on again.
-    page.button("back")
-    check(page.until(lambda: len(page.find(".stone")) == moves - 1) and
-          page.text("reviewAt") == f"{moves - 1} / {moves}", "one move back in the finished game")
-    page.button("first")
-    page.expect(lambda: not page.find(".stone"), "the first position")
-    page.button("lastPos")
-    page.expect(lambda: len(page.find(".stone")) == moves, "the last position")
-
-    page.button("undo")
-    page.expect(lambda: page.text("status").startswith("Your turn") and len(page.find(".stone")) == moves - 2,
-                "undo of the last pair")
+    page.step("back", lambda: page.count(".stone") == moves - 1 and page.text("reviewAt") == f"{moves - 1} / {moves}",
+              "one move back in the finished game")
+    page.step("first", lambda: not page.find(".stone"), "the first position")
+    page.step("lastPos", lambda: page.count(".stone") == moves, "the last position")
+    page.step("undo", lambda: page.text("status").startswith("Your turn") and page.count(".stone") == moves - 2,
+              "undo of the last pair")
     check(page.text("notice") == "", "notices cleared by the new state")
 
-    lags = [t["lagMs"] for t in page.driver.execute_script("return window.velmaroTimings")
-            if t["brainMove"]]
-    print(f"the page showed the brain's {len(lags)} moves {statistics.median(lags):.0f} ms "
-          f"(median), {max(lags)} ms (max) after the server had them")
-    check(max(lags) < LAG_BOUND_MS, f"the brain's moves shown within {LAG_BOUND_MS} ms")
+    figures("the brain's moves shown after the server had them",
+            [t["lagMs"] for t in page.driver.execute_script("return window.velmaroTimings") if t["brainMove"]],
+            LAG_BOUND_MS)
     clicks = [c["ms"] for c in page.driver.execute_script("return window.velmaroClicks")]
-    print(f"click to stone: {statistics.median(clicks):.1f} ms (median), {max(clicks):.1f} ms (max) "
-          f"over {len(clicks)} clicks")
-    check(len(clicks) >= 5 and max(clicks) < LAG_BOUND_MS, f"every stone shown within {LAG_BOUND_MS} ms of its click")
+    check(len(clicks) >= 5, f"{len(clicks)} clicks timed")
+    figures("click to stone", clicks, LAG_BOUND_MS)
 
 
 def game_against_a_slow_brain(page, second, url):
@@ -229,25 +227,25 @@ def game_against_a_slow_brain(page, second, url):
     page.press(7, 7)
     seconds = lambda: re.search(r"is thinking\.\.\. (\d+\.\d) s", page.text("status"))
     first = page.until(seconds)
-    # The scripted brain's search: its move and the far corner, numbered,
-    # translucent, not stones; the score on the bar.
-    check(page.until(lambda: [(g.get_attribute("data-x"), g.get_attribute("data-y")) for g in page.find(".ghost")]
-                     == [("0", "0"), ("14", "14")]) and
-          [t.text for t in page.find("text.num")][-2:] == ["1", "2"] and len(page.find(".stone")) == 1,
-          "the principal variation drawn while the brain thinks")
-    check(page.text("scoreText") == "Score -25 for test-brain" and
-          page.find("#barFill")[0].value_of_css_property("width") != "", "the score shown")
+    # The scripted brain's search: its move and the far corner, numbered, not stones.
+    page.expect(lambda: [(g.get_attribute("data-x"), g.get_attribute("data-y")) for g in page.find(".ghost")]
+                == [("0", "0"), ("14", "14")],
+                "the principal variation drawn while the brain thinks")
+    shown = (page.texts("text.num")[-2:], page.count(".stone"), page.text("scoreText"),
+             page.find("#barFill")[0].value_of_css_property("width") != "")
+    check(shown == (["1", "2"], 1, "Score -25 for test-brain", True),
+          f"the variation numbered, and the score shown: {shown}")
     page.refused(8, 8, "not your turn: the brain is thinking")
     time.sleep(0.5)
     later = seconds()
-    check(first and later and float(later[1]) > float(first[1]), "the thinking time counts up")
-    check(page.find(".clock.running .who")[0].text.startswith("test-brain"), "the brain's clock runs")
-    page.expect(lambda: not page.find(".ghost") and len(page.find(".stone")) == 2,
+    check(first and later and float(later[1]) > float(first[1]) and
+          page.find(".clock.running .who")[0].text.startswith("test-brain"),
+          "the thinking time counts up, the brain's clock runs")
+    page.expect(lambda: not page.find(".ghost") and page.count(".stone") == 2,
                 "the variation goes when the brain has played")
     second.driver.get(url)
-    second.expect(lambda: len(second.find(".stone.white")) == 1 and len(second.find(".stone.black")) == 1,
+    second.expect(lambda: second.count(".stone.white") == 1 and second.count(".stone.black") == 1,
                   "a second browser shows the game")
-    # The same server under a name of another site that resolves here.
     second.driver.get(url.replace("127.0.0.1", REBOUND))
     check("not to the Host of this request" in second.driver.page_source,
           "a page under another name is refused (DNS rebinding)")
@@ -262,42 +260,35 @@ LOADED_PSQ = "Piskvorky 15x15, 11:11, 0\n8,8,0\n9,9,0\n8,9,0\nAlice\nBob\n0\n"
 
 def review_a_loaded_game(page, url, folder):
     page.open(url)
-    files = {}
-    for name_, text in (("game.sgf", LOADED_SGF), ("game.psq", LOADED_PSQ), ("bad.sgf", "(;SZ[15];B[hh];B[ii])")):
-        files[name_] = os.path.join(folder, name_)
-        with open(files[name_], "w") as f:
+
+    def load(file_name, text):
+        with open(os.path.join(folder, file_name), "w") as f:
             f.write(text)
-    page.driver.find_element(By.ID, "load").send_keys(files["bad.sgf"])
+        page.driver.find_element(By.ID, "load").send_keys(os.path.join(folder, file_name))
+
+    load("bad.sgf", "(;SZ[15];B[hh];B[ii])")
     page.expect(lambda: page.text("notice") == "Cannot read bad.sgf: move 2 is black out of turn",
                 "a record that cannot be read is refused, saying why")
-    page.driver.find_element(By.ID, "load").send_keys(files["game.sgf"])
+    load("game.sgf", LOADED_SGF)
     page.expect(lambda: page.text("status") == "Reviewing game.sgf: move 9 of 9", "the SGF loaded for review")
-    check(page.stones() == {(7, 7), (8, 8), (7, 8), (9, 9), (7, 9), (10, 10), (7, 10), (11, 11), (7, 11)},
-          "its main line on the board")
-    check([li.text.split()[0] for li in page.find("#moves li")][:3] == ["H8", "I7", "H7"], "its moves in the notation")
+    check(page.stones() == {(7, 7), (8, 8), (7, 8), (9, 9), (7, 9), (10, 10), (7, 10), (11, 11), (7, 11)} and
+          [m.split()[0] for m in page.texts("#moves li")][:3] == ["H8", "I7", "H7"],
+          "its main line on the board, its moves in the notation")
     page.button("back")
-    page.button("back")
-    page.expect(lambda: page.text("reviewAt") == "7 / 9" and len(page.find(".stone")) == 7, "stepped back two moves")
+    page.step("back", lambda: page.text("reviewAt") == "7 / 9" and page.count(".stone") == 7, "stepped back two moves")
     page.press(0, 0)
     page.expect(lambda: page.text("notice").startswith("Reviewing"), "no stones played while reviewing")
     page.find("#moves li")[2].click()
     page.expect(lambda: page.text("reviewAt") == "3 / 9", "a move of the list chosen")
-    # Play on from there: the server's game begins with those three stones,
-    # the person black as the form says, the brain (white) to move.
-    page.button("playOn")
-    page.expect(lambda: page.text("status") == "Your turn (black)" and len(page.find(".stone")) == 4,
-                "played on from the third move: the brain answers")
-    check([li.get_attribute("class").strip() for li in page.find("#moves li")][:3] == ["opening"] * 3,
-          "the loaded stones marked in the move list")
-    check(page.flagged("undo"), "the loaded stones cannot be undone")
-    page.driver.find_element(By.ID, "load").send_keys(files["game.psq"])
+    # The server's game begins with those three stones, the person black as the form says.
+    page.step("playOn", lambda: page.board() == ("Your turn (black)", 4), "played on from the third move: the brain answers")
+    check([li.get_attribute("class").strip() for li in page.find("#moves li")][:3] == ["opening"] * 3 and
+          page.flagged("undo"), "the loaded stones marked in the move list, and not undone")
+    load("game.psq", LOADED_PSQ)
     check(page.until(lambda: page.text("status") == "Reviewing game.psq: move 3 of 3") and
           page.stones() == {(7, 7), (8, 8), (7, 8)}, "a .psq loaded for review")
-    page.button("leave")
-    page.expect(lambda: page.text("status") == "Your turn (black)" and len(page.find(".stone")) == 4,
-                "back to the game")
-    page.button("resign")
-    page.expect(lambda: page.text("status") == "You lose: you resigned", "resigned")
+    page.step("leave", lambda: page.board() == ("Your turn (black)", 4), "back to the game")
+    page.step("resign", lambda: page.text("status") == "You lose: you resigned", "resigned")
 
 
 def new_game_on_20x20(page, url):
@@ -310,21 +301,17 @@ def new_game_on_20x20(page, url):
     turn.clear()
     turn.send_keys("0.5")
     driver.find_element(By.ID, "help").click()  # off
-    page.button("start")
-    page.expect(lambda: page.text("status") == "Your turn (white)" and len(page.find(".stone")) == 1,
-                "a new game on 20x20, the brain black")
-    check([t.text for t in page.find("text.coord.col")] == list(COLUMNS) and
-          [t.text for t in page.find("text.coord.row")][0] == "20", "columns A-T, rows 20 to 1")
-    check(page.flagged("hint", "hidden") and not page.find("#analysis")[0].is_displayed(),
-          "no help in a game without it")
-    check("0.5 s a move" in page.text("clock0") or "0.5 s a move" in page.text("clock1"), "the brain's time a move")
+    page.step("start", lambda: page.board() == ("Your turn (white)", 1), "a new game on 20x20, the brain black")
+    shown = (page.texts("text.coord.col"), page.texts("text.coord.row")[0], page.flagged("hint", "hidden"),
+             page.find("#analysis")[0].is_displayed(), "0.5 s a move" in page.text("clock0") + page.text("clock1"))
+    check(shown == (list(COLUMNS), "20", True, False, True),
+          f"columns A-T, rows 20 to 1, no help in a game without it, the brain's time a move: {shown}")
     page.press(19, 0)
-    page.expect(lambda: len(page.find(".stone")) == 3, "the person plays T20")
-    check(page.find("#moves li")[1].text.startswith("T20 you"), "T20 in the move list")
-    # Another tab shows the colour the person plays.
+    check(page.until(lambda: page.count(".stone") == 3) and page.texts("#moves li")[1].startswith("T20 you"),
+          "the person plays T20, in the move list")
     driver.switch_to.new_window("tab")
     driver.get(url)
-    check(page.until(lambda: len(page.find(".stone")) == 3) and
+    check(page.until(lambda: page.count(".stone") == 3) and
           driver.find_element(By.ID, "colour").get_attribute("value") == "white" and
           driver.find_element(By.ID, "size").get_attribute("value") == "20", "a second tab's form shows the game")
     driver.close()
@@ -334,19 +321,16 @@ def new_game_on_20x20(page, url):
 def phone(page, url, screenshot):
     driver = page.driver
     page.open(url)
-    width = driver.execute_script("return document.documentElement.scrollWidth")
+    width, board = driver.execute_script("return [document.documentElement.scrollWidth, "
+                                         "document.getElementById('board').getBoundingClientRect().width]")
     check(width <= PHONE["width"], f"the page fits {PHONE['width']} px: {width} px wide")
-    square = driver.execute_script(
-        "const r = document.getElementById('board').getBoundingClientRect(); return r.width;") / (SIZE + 26 / 36)
-    print(f"a square on the phone: {square:.1f} px")
-    # Small squares: the first tap previews, a second one plays.
+    print(f"a square on the phone: {board / (SIZE + 26 / 36):.1f} px")
     page.press(7, 7, touch=True)
     check(page.until(lambda: page.find("#preview")) and not page.find(".stone") and
           page.text("notice") == "Tap H8 again to play it", "a first tap previews")
     page.press(7, 7, touch=True)
-    check(page.until(lambda: len(page.find(".stone")) == 2) and not page.find("#preview"), "a second tap plays")
+    check(page.until(lambda: page.count(".stone") == 2) and not page.find("#preview"), "a second tap plays")
     stones = page.stones()
-    # A tap on a stone is that stone's square, refused, whichever of the two.
     for x, y in sorted(stones):
         page.refused(x, y, f"({x},{y}) is taken: choose a free square", touch=True)
     check(page.stones() == stones, "no stone played by a tap on a stone")
@@ -360,7 +344,6 @@ def ten_tabs(page, url):
     """More tabs than the six connections a browser opens to one server."""
     driver = page.driver
     driver.get(url)
-    first = driver.current_window_handle
     for _ in range(TABS - 1):
         driver.switch_to.new_window("tab")
         try:
@@ -368,30 +351,21 @@ def ten_tabs(page, url):
         except TimeoutException:  # the browser found no free connection for the page
             break
     tabs = driver.window_handles
-    shown = 0
-    for tab in tabs:
-        driver.switch_to.window(tab)
-        shown += bool(page.until(lambda: page.text("status") == "Your turn (black)"))
-    check(shown == TABS, f"{TABS} tabs show the game")
-
-    # A stone in the first tab, then the brain's answer: every tab shows both.
-    driver.switch_to.window(first)
+    in_every_tab = lambda condition: sum(bool(driver.switch_to.window(tab) or page.until(condition)) for tab in tabs)
+    check(in_every_tab(lambda: page.text("status") == "Your turn (black)") == TABS, f"{TABS} tabs show the game")
+    driver.switch_to.window(tabs[0])
     page.press(4, 4)
-    lags, shown = [], 0
+    check(in_every_tab(lambda: page.count(".stone") == 2) == TABS, f"{TABS} tabs show the stone and the brain's answer")
+    lags = []
     for tab in tabs:
         driver.switch_to.window(tab)
-        shown += bool(page.until(lambda: len(page.find(".stone")) == 2))
         timings = driver.execute_script("return window.velmaroTimings")
-        for moves in (1, 2):
-            lags.append(min((t["lagMs"] for t in timings if t["moves"] == moves), default=10**9))
-    check(shown == TABS, f"{TABS} tabs show the stone and the brain's answer")
-    print(f"{TABS} tabs showed the person's stone and the brain's answer {statistics.median(lags):.0f} ms "
-          f"(median), {max(lags)} ms (max) after the server had them")
-    check(max(lags) < TABS_BOUND_MS, f"every tab shows every move within {TABS_BOUND_MS} ms")
+        lags += [min((t["lagMs"] for t in timings if t["moves"] == moves), default=10**9) for moves in (1, 2)]
+    figures(f"{TABS} tabs showed the stone and the brain's answer after the server had them", lags, TABS_BOUND_MS)
     for tab in tabs[1:]:
         driver.switch_to.window(tab)
         driver.close()
-    driver.switch_to.window(first)
+    driver.switch_to.window(tabs[0])
 
 
 def main():
@@ -410,9 +384,8 @@ def main():
                                          (f"'{test_brain}' --delay 100", "/load", []),
                                          (f"'{test_brain}' --delay 100", "/phone", [])):
                 servers.append(serve(arena, engine, folder + sub, *options))
-            pages.append(Browser(folder + "/profile1"))
-            pages.append(Browser(folder + "/profile2",
-                                 [f"--host-resolver-rules=MAP {REBOUND} 127.0.0.1"]))
+            pages += [Browser(folder + "/profile1"),
+                      Browser(folder + "/profile2", [f"--host-resolver-rules=MAP {REBOUND} 127.0.0.1"])]
             game_against_the_brain(pages[0], servers[0][1], screenshot)
             game_against_a_slow_brain(pages[0], pages[1], servers[1][1])
             review_a_loaded_game(pages[0], servers[3][1], folder)
