@@ -1,18 +1,13 @@
-// Fuzzing the manager's command stream: arbitrary bytes are cut into lines
-// exactly as the brain reads standard input (LineSplitter) and handed to
-// handleLine, with a real engine behind it. Every input starts from a brain
-// just started (no player, default settings, an empty data folder). Moves are
-// computed synchronously in handleLine, each held to a small node budget
-// whatever INFO timeout_turn says. END, and the one fatal error a manager can
-// provoke (a move request on a full board), would end the brain; here the
-// protocol state is reset and the rest of the input goes to a new brain.
+// Fuzzing the manager's command stream: arbitrary bytes are cut into lines exactly as the brain
+// reads standard input (LineSplitter) and handed to handleLine, with a real engine behind it that
+// answers synchronously within a small node budget. Every input starts from a brain just started.
+// END, and the one fatal error a manager can provoke (a move request on a full board), would end
+// the brain; here the protocol state is reset and the rest of the input goes to a new brain.
 //
-// INFO folder may name any path: so that the engine only writes inside the
-// harness's temporary folder, a changed data folder is replaced by one of a
-// few folders in it, picked by the length of the name: short names, a name as
-// long as a data folder can be, and a plain file (where the data sub-folder
-// cannot be made). An empty name (the working folder, where libFuzzer writes
-// its findings) is kept out too.
+// So that the engine writes only inside the harness's temporary folder, a data folder named by
+// INFO folder is replaced, by the length of its name, with one of a few folders there: short
+// names, a name as long as a data folder can be, a plain file (where the data sub-folder cannot be
+// made), and "empty" for an empty name (the working folder, where libFuzzer writes its findings).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,8 +23,8 @@
 
 namespace {
 
-// Work units per move decision: enough to search, stop and answer (the
-// positions harness is the one that searches deeply).
+// Work units per move decision: enough to search, stop and answer (the positions harness is the
+// one that searches deeply).
 constexpr unsigned long long kNodeBudget = 300;
 constexpr const char* kPlainFile = "plain-file";
 // No data folder set yet: no INFO line can name this (lines have no LF).
@@ -37,27 +32,17 @@ constexpr const char* kUnconfined = "\n";
 
 std::string workFolder;  // the harness's temporary folder
 
-// The folder that stands for a data folder the input named.
-std::string mappedFolder(const char* named) {
-  const std::size_t length = std::strlen(named);
-  const std::string longest(kDataFolderCapacity - 1 - workFolder.size() - 1, 'x');
-  const std::string folders[] = {kPlainFile, "a", "b b", longest};
-  return workFolder + "/" + (length == 0 ? std::string("empty") : folders[length % 4]);
-}
-
-// Keeps the engine's files inside workFolder (see the note above), and its
-// tables the smallest: a max_memory far below the engine's needs.
+// Keeps the engine's files inside workFolder, and its tables the smallest: a max_memory far below
+// the engine's needs.
 void confine(std::string& lastFolder) {
   if (gameSettings.info_max_memory >= 0) gameSettings.info_max_memory = 1;
   if (lastFolder == gameSettings.dataFolder) return;
-  std::string mapped = mappedFolder(gameSettings.dataFolder);
+  const std::size_t length = std::strlen(gameSettings.dataFolder);
+  const std::string longest(kDataFolderCapacity - 1 - workFolder.size() - 1, 'x');
+  const std::string folders[] = {kPlainFile, "a", "b b", longest};
+  const std::string mapped = workFolder + "/" + (length == 0 ? "empty" : folders[length % 4]);
   std::snprintf(gameSettings.dataFolder, sizeof gameSettings.dataFolder, "%s", mapped.c_str());
   lastFolder = gameSettings.dataFolder;
-}
-
-void freshWorkFolder() {
-  fuzzing::clearFolder(workFolder);
-  FUZZ_CHECK(std::ofstream(workFolder + "/" + kPlainFile).is_open());
 }
 
 }  // namespace
@@ -73,7 +58,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  freshWorkFolder();
+  fuzzing::clearFolder(workFolder);
+  FUZZ_CHECK(std::ofstream(workFolder + "/" + kPlainFile).is_open());
   resetCommandLoop();
   std::string lastFolder = kUnconfined;
   confine(lastFolder);
