@@ -25,11 +25,6 @@ std::string BrainDriver::next(int timeoutMs) {
   return process.timedOut() ? "<timeout>" : "<eof>";
 }
 
-int BrainDriver::exitCode(int timeoutMs) {
-  int code = -1;
-  return process.waitExit(timeoutMs, code) && !process.exitedBySignal() ? code : -1;
-}
-
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -60,7 +55,9 @@ void BrainDriver::run(const std::string& script, const std::string& folder) {
     } else if (step == "<close>") {
       process.closeInput();
     } else if (std::sscanf(step.c_str(), "<exit %d>", &ms) == 1 || step == "<exit>") {
-      EXPECT_EQ(exitCode(ms), 0);
+      int code = -1;
+      EXPECT_TRUE(process.waitExit(ms, code) && !process.exitedBySignal()) << "no end, or a signal";
+      EXPECT_EQ(code, 0);
     } else if (step == "<silent>") {
       EXPECT_FALSE(process.readLine(line, 200)) << line;
     } else if (step.rfind("<size ", 0) == 0) {

@@ -19,8 +19,6 @@ class BrainDriver {
   void send(const std::string& line) { process.writeLine(line, "\n"); }
   // The next line of output, or "<timeout>" / "<eof>".
   std::string next(int timeoutMs = kReplyTimeoutMs);
-  // Exit code after the program ended by itself; -1: it did not end in time or died by a signal.
-  int exitCode(int timeoutMs = kReplyTimeoutMs);
 
   // Plays a conversation: steps separated by '|'. "> text" sends text (each "$D" replaced by
   // `folder`); "<close>" closes the program's input; "<exit>" or "<exit MS>" expects it to end
@@ -40,8 +38,8 @@ class BrainDriver {
 constexpr const char* kAboutText =
     "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
     "www=\"https://velmaro.org\"";
-// A 20x20 position with no forced answer (the engine to move as who 1), in a
-// BOARD block: the engine searches it until its time runs out.
+// A 20x20 position with no forced answer (the engine to move as who 1), in a BOARD block: the
+// engine searches it until its time runs out.
 constexpr const char* kQuietBoard = "> BOARD|> 10,10,2|> 11,11,1|> 9,11,2|> 12,10,1|> done";
 
 // True when reply is a move "x,y" on a board of side `size`, nothing else.
@@ -74,12 +72,10 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 long fileSize(const std::string& path);  // -1 when there is no such file
-// What is below `root` but the file `leaveOut`: the relative names, sorted, joined by
-// blanks, a folder's with a trailing "/". Every folder is expected to have
-// what the process's umask leaves of 0777.
+// What is below `root` but the file `leaveOut`: the relative names, sorted, joined by blanks, a
+// folder's with a trailing "/". Every folder is expected to have what the umask leaves of 0777.
 std::string listTree(const std::string& root, const std::string& leaveOut = "");
-// A field of a process's status in /proc, in kB (VmHWM: its peak resident
-// memory); -1 when there is none.
+// A field of a process's status in /proc, in kB (VmHWM: its peak resident memory); -1 if none.
 long procStatusKb(int pid, const std::string& field);
 
 }  // namespace testing_support
