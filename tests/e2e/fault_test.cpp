@@ -2,9 +2,8 @@
 // that refuses the memory file half-way, a kill in the middle of END. The memory file on disk is
 // always a complete file, the old one or the new one, and every end has exit code 0.
 //
-// The tests run as root, whom file permissions do not stop. Where a permission must bite, the brain
-// runs under setpriv with every capability dropped: it stays root by number but loses the override
-// of permission bits, so a folder with mode 0555 really refuses it.
+// The tests run as root: where a permission must bite, the brain runs under setpriv with every
+// capability dropped, which loses root's override of permission bits.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -73,8 +72,7 @@ TEST_F(Faults, AKillDuringEndLeavesTheOldOrTheNewCompleteFile) {
     std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
     brain.process.kill();
     const std::string now = readFile(memory);
-    sawOld += now == old;
-    sawNew += now != old;
+    (now == old ? sawOld : sawNew)++;
     EXPECT_TRUE(now == old || (now.size() == old.size() && now.substr(0, 20) == kHeader15));
   }
   std::printf("kills during END: %d left the old file, %d the new one\n", sawOld, sawNew);

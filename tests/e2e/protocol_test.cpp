@@ -16,6 +16,13 @@ namespace {
 using namespace testing_support;
 using std::string;
 
+// The brain's reply to ABOUT.
+constexpr const char* kAboutText =
+    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
+    "www=\"https://velmaro.org\"";
+// A 20x20 position with no forced answer (the engine to move as who 1), in a BOARD block: the
+// engine searches it until its time runs out.
+constexpr const char* kQuietBoard = "> BOARD|> 10,10,2|> 11,11,1|> 9,11,2|> 12,10,1|> done";
 constexpr long kMemoryFileSize = 358540;
 // How soon the brain must be gone after end of input while it thinks. Under ThreadSanitizer the
 // exit itself, with the worker still searching, takes 2 to 4 s of the sanitizer's finalisation.
@@ -51,11 +58,9 @@ string times(int n, const string& steps) {
   return all;
 }
 
-// INFO rule, whenever it comes: the brain plays free-style (0) only and refuses any other rule
-// (named by `refused`) at once with one ERROR line, which START then answers too. Managers announce
-// it before START (Piskvork), after its OK (c-gomoku-cli) or between moves, even while the engine
-// thinks; 10,10 taken in both games and no "MESSAGE creating player" show that the game and the
-// player were kept.
+// INFO rule before START (Piskvork), after its OK (c-gomoku-cli), between moves and while the
+// engine thinks: any rule but free-style (0) is refused at once with one ERROR line, which START
+// then answers too; 10,10 taken in both games and no new player show that both were kept.
 string rule(const char* value, const string& refused) {
   const string refusal = refused.empty() ? "" : "ERROR unsupported game type " + refused;
   const string info = "> INFO rule " + string(value) + "|";
@@ -218,8 +223,7 @@ TEST_P(Script, Replies) {
 INSTANTIATE_TEST_SUITE_P(Protocol, Script, ::testing::ValuesIn(kConversations),
                          [](const auto& info) { return string(info.param.name); });
 
-// Whether the stone at x,y is in a row of five or more of the stones that `own` says are its
-// side's.
+// Whether x,y is in a row of five or more of the stones that `own` counts as its side's.
 bool fiveThrough(int x, int y, const std::function<bool(int, int)>& own) {
   const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
   for (const auto& d : steps) {
@@ -244,21 +248,15 @@ TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
         "> INFO timeout_turn 200|> INFO timeout_match 60000|> START 10|OK|> BEGIN|"
         "MESSAGE creating player");
     int board[kSize][kSize] = {};  // 0 empty, 1 the brain, 2 the opponent
-    auto fiveAt = [&](int x, int y) {
-      return fiveThrough(x, y, [&](int a, int b) {
-        return a >= 0 && b >= 0 && a < kSize && b < kSize && board[a][b] == board[x][y];
-      });
+    auto side = [&board](int who) {
+      return [&board, who](int a, int b) {
+        return a >= 0 && b >= 0 && a < kSize && b < kSize && board[a][b] == who;
+      };
     };
-    // Whether the brain has an empty square that makes its five.
-    auto canWin = [&] {
-      for (int sq = 0; sq < kSize * kSize; sq++) {
-        int& cell = board[sq / kSize][sq % kSize];
-        if (cell != 0) continue;
-        cell = 1;
-        const bool five = fiveAt(sq / kSize, sq % kSize);
-        cell = 0;
-        if (five) return true;
-      }
+    auto canWin = [&] {  // whether an empty square makes the brain's five
+      for (int sq = 0; sq < kSize * kSize; sq++)
+        if (board[sq / kSize][sq % kSize] == 0 && fiveThrough(sq / kSize, sq % kSize, side(1)))
+          return true;
       return false;
     };
     for (int stones = 0, x, y;;) {
@@ -268,12 +266,12 @@ TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
       std::sscanf(reply.c_str(), "%d,%d", &x, &y);
       ASSERT_EQ(board[x][y], 0) << "the brain played on a stone: " << reply;
       board[x][y] = 1;
-      ASSERT_TRUE(!winning || fiveAt(x, y)) << "a five missed: " << reply;
-      if (fiveAt(x, y) || ++stones == kSize * kSize) break;
+      ASSERT_TRUE(!winning || fiveThrough(x, y, side(1))) << "a five missed: " << reply;
+      if (fiveThrough(x, y, side(1)) || ++stones == kSize * kSize) break;
       int sq = 0;
       while (board[sq / kSize][sq % kSize] != 0) sq++;
       board[sq / kSize][sq % kSize] = 2;
-      if (fiveAt(sq / kSize, sq % kSize) || ++stones == kSize * kSize) break;
+      if (fiveThrough(sq / kSize, sq % kSize, side(2)) || ++stones == kSize * kSize) break;
       brain.send("TURN " + std::to_string(sq / kSize) + "," + std::to_string(sq % kSize));
     }
     run(kEnd);
@@ -357,8 +355,7 @@ bool legalVariation(int size, std::vector<std::pair<int, int>> stones,
 // INFO show_detail 1: a line per completed iteration, in order, each with a legal principal
 // variation starting at the move chosen in the end, then the choice; max_depth bounds the
 // iterations; a proven win is said with its plies down to the five; the opening and forced replies
-// are named. Without the line, nothing more than the move (the conversations show it byte for
-// byte).
+// are named. (Without it, the conversations show the replies byte for byte.)
 TEST_F(Brain, ShowDetailSaysWhatTheBrainThinks) {
   // A middle game that the side to move wins (found at depth 10 within the budget).
   const std::vector<std::pair<int, int>> stones = {{7, 7}, {8, 8}, {8, 7}, {6, 7}, {9, 7}, {6, 8},
@@ -373,8 +370,7 @@ TEST_F(Brain, ShowDetailSaysWhatTheBrainThinks) {
     run("> INFO show_detail 1|> INFO max_node 4000000|> INFO max_depth " + string(maxDepth) +
         "|> START 15|OK|" + board);
     const Detail d = readDetail(brain);
-    ASSERT_TRUE(isMove(d.move, 15)) << d.move;
-    ASSERT_FALSE(d.iterations.empty());
+    ASSERT_FALSE(d.iterations.empty()) << d.move;
     int depth = 0;
     bool five = false;
     for (const Detail::Iteration& it : d.iterations) {
@@ -449,12 +445,10 @@ string memoryEntries(const string& path) {
   return entries;
 }
 
-// RESTART starts a new game on the same player: the board is empty again (the next game's stones
-// may lie where the last game's did), and the game memory stays in the process with what it
-// learned, unwritten until END. END writes it, and a new process reads it back. Two games, each
-// lost by the brain at its 11th move (the other side's open four), store their position after move
-// 9 in block 0 of the memory, slots 0 and 1: over a RESTART in one process as over END and a new
-// process, and a position already stored adds nothing, whichever way it comes back.
+// RESTART empties the board of the same player (the next game's stones may lie where the last
+// game's did), whose game memory keeps what it learned, unwritten until END; a new process reads it
+// back. Two games lost at the brain's 11th move store their position after move 9 in block 0,
+// slots 0 and 1, over RESTART as over END and a new process; a position stored adds nothing again.
 TEST_F(Brain, RestartKeepsTheGameMemoryEndWritesItANewProcessReadsIt) {
   const string lost1 =
       "> BOARD|> 0,0,1|> 5,7,2|> 0,14,1|> 6,7,2|> 14,0,1|> 7,7,2|> 14,14,1|> 8,7,2|> 7,0,1|"
@@ -470,8 +464,7 @@ TEST_F(Brain, RestartKeepsTheGameMemoryEndWritesItANewProcessReadsIt) {
       lost2 + "7,9|" + kEnd);
   const string both = readFile(memory);
   EXPECT_EQ(memoryEntries(memory), "0.0=1 0.1=1 fill 0=2 ");
-  // A new process reads them: the same games, over RESTART and over a new game by START, leave the
-  // file as it was.
+  // A new process reads them: the same games, over RESTART and START, leave the file as it was.
   restart();
   run(start + lost2 + "MESSAGE creating player|7,9|" + again + lost1 + "9,7|" + start + lost2 +
       "7,9|" + kEnd);
@@ -590,8 +583,7 @@ TEST_F(Brain, AClosedOutputEndsTheBrainWithExitCodeZero) {
 
 #ifdef __linux__
 // The limit holds with every search thread's board and stack counted, whether the threads are
-// announced before START (the tables leave them room) or after it (no more threads than the room
-// left).
+// announced before START (the tables leave them room) or after it (no more than the room left).
 TEST_F(Brain, MaxMemoryBoundsThePeakResidentMemory) {
   constexpr long kLimit = 50000000;
   const std::pair<const char*, const char*> announced[] = {

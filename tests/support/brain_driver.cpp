@@ -14,17 +14,6 @@
 
 namespace testing_support {
 
-BrainDriver::BrainDriver(const std::string& program, const std::string& workDir)
-    : program(program), workDir(workDir) {
-  restart();
-}
-
-std::string BrainDriver::next(int timeoutMs) {
-  std::string line;
-  if (process.readLine(line, timeoutMs)) return line;
-  return process.timedOut() ? "<timeout>" : "<eof>";
-}
-
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {

@@ -14,11 +14,18 @@ constexpr int kReplyTimeoutMs = 10000;
 class BrainDriver {
  public:
   // Starts the program in workDir (empty: the current folder).
-  BrainDriver(const std::string& program, const std::string& workDir);
+  BrainDriver(const std::string& program, const std::string& workDir)
+      : program(program), workDir(workDir) {
+    restart();
+  }
   void restart() { process.start({program}, workDir); }
   void send(const std::string& line) { process.writeLine(line, "\n"); }
   // The next line of output, or "<timeout>" / "<eof>".
-  std::string next(int timeoutMs = kReplyTimeoutMs);
+  std::string next(int timeoutMs = kReplyTimeoutMs) {
+    std::string line;
+    if (process.readLine(line, timeoutMs)) return line;
+    return process.timedOut() ? "<timeout>" : "<eof>";
+  }
 
   // Plays a conversation: steps separated by '|'. "> text" sends text (each "$D" replaced by
   // `folder`); "<close>" closes the program's input; "<exit>" or "<exit MS>" expects it to end
@@ -33,14 +40,6 @@ class BrainDriver {
  private:
   std::string program, workDir;
 };
-
-// The brain's reply to ABOUT.
-constexpr const char* kAboutText =
-    "name=\"velmaro\", author=\"TN\", version=\"0.0\", country=\"Ita\", "
-    "www=\"https://velmaro.org\"";
-// A 20x20 position with no forced answer (the engine to move as who 1), in a BOARD block: the
-// engine searches it until its time runs out.
-constexpr const char* kQuietBoard = "> BOARD|> 10,10,2|> 11,11,1|> 9,11,2|> 12,10,1|> done";
 
 // True when reply is a move "x,y" on a board of side `size`, nothing else.
 bool isMove(const std::string& reply, int size);
