@@ -1,8 +1,6 @@
-// The platform layer (text, the random generator, folders, aligned zeroed
-// memory and the engine objects that live in it) and what the
-// in-process harnesses rely on: the line splitter shared with the command
-// loop, the replaceable fatal-error hook, and the protocol run synchronously
-// with a reset after END and after a fatal error.
+// The platform layer (text, random numbers, folders, events, aligned memory) and what the
+// in-process harnesses rely on: the line splitter, the fatal-error hook, the protocol run in
+// process.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -162,20 +160,9 @@ struct FatalExit {};
 // driven in process, as the fuzzing harness drives it, answers moves inside
 // handleLine and is back in its start-up state after a fatal error or END.
 TEST(Platform, FatalErrorsInHarnesses) {
-  ASSERT_EXIT(
-      {
-        setFatalExitHook([] { throw FatalExit{}; });
-        for (const char* message : {"Game over", "Size"}) {
-          try {
-            erro(message);
-          } catch (const FatalExit&) {
-          }
-        }
-        std::_Exit(3);
-      },
-      testing::ExitedWithCode(3), "");
-  TempFolder temp;
   setFatalExitHook([] { throw FatalExit{}; });
+  for (const char* message : {"Game over", "Size"}) EXPECT_THROW(erro(message), FatalExit);
+  TempFolder temp;
   setSynchronousTurns(true);
   auto run = [](std::string lines) {
     ::testing::internal::CaptureStdout();
