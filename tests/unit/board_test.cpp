@@ -119,7 +119,7 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
       }
       const int x = b().sideToMove(), y = b().sideOther();
       const int fivesBefore = b().counts().patCount[x][patFive];
-      const Ints list = test::candidates(b());
+      const Ints list = candidates();
       for (int s : list) {
         const bool four = b().fourSquares(0).contains(s) || b().fourSquares(1).contains(s);
         if (!four && static_cast<int>(rng() % list.size()) >= kOthers) continue;

@@ -183,12 +183,12 @@ TEST_F(Search, Values) {
 
 // What the engine sees along the edges, where the squares to play and block
 // have the lowest and highest indices, is the same in all 8 images of the
-// board: each four's block (soleFiveAfter), the forced replies' verdict and
-// a lone five's block, both values, and where no reply wins, the time checks
-// of the forced-line evaluation. On fours blocked on a corner, then on seeded
-// random games in a corner of every size from 5 to 20. (Beyond a lone five's
-// block the replies may differ: open fours in two lines are answered by the
-// completions of the first in direction order.)
+// board after every move: each four's block (soleFiveAfter), the forced
+// replies' verdict and a lone five's block, both values, and where no reply
+// wins, the time checks of the forced-line evaluation. On fours blocked on a
+// corner, then on seeded random games in a corner of every size from 5 to 20.
+// (Beyond a lone five's block the replies may differ: open fours in two lines
+// are answered by the completions of the first in direction order.)
 TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
   int n = 0, k = 0;
   // The index of square s of the first image in image k: k % 4 quarter
@@ -198,8 +198,8 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
     for (int r = 0; r < k % 4; r++) std::tie(x, y) = std::pair{n - 1 - y, x};
     return sq(x, y);
   };
-  auto look = [&] {
-    Ints seen(n * n + 4, -1), toFirst(n * n);
+  auto look = [&](bool timed) {
+    Ints seen(n * n + 5, -1), toFirst(n * n);
     for (int s = 0; s < n * n; s++) toFirst[image(s)] = s;
     for (int s = 0; s < n * n; s++) {
       const int block =
@@ -212,8 +212,31 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
         board().counts().patCount[board().sideToMove()][patFive] == 0)
       seen[n * n + 1] = toFirst[list[0]];
     seen[n * n + 2] = w().boardValueBase();
+    if (timed) b().tables.clear();  // its time checks on cold tables
+    b().params.nodeLimit = 1ull << 60;
+    b().params.clock = FakeClock::read;
+    w().time.startTime();
+    w().searching = true;
+    w().stopSearch = false;
     seen[n * n + 3] = w().boardValueRico();
+    w().searching = false;
+    b().params.nodeLimit = 0;
+    seen[n * n + 4] = timed && seen[n * n + 3] != winScore ? w().time.nodeBudgetUsed : 0;
     return seen;
+  };
+  // A game of the first image played in every image; what it sees after each move there.
+  std::vector<Ints> first;
+  auto inEveryImage = [&](const Ints& game, bool timed) {
+    first.clear();
+    for (k = 0; k < kMemoSymmetries; k++) {
+      newGame(n);
+      for (std::size_t i = 0; i < game.size(); i++) {
+        b().makeGameMove(board().sqX(image(game[i])), board().sqY(image(game[i])));
+        const Ints now = look(timed);
+        if (k == 0) first.push_back(now);
+        ASSERT_EQ(now, first[i]) << "image " << k << " after " << i + 1 << " moves";
+      }
+    }
   };
   b().tables.setTableBits(kMinTableBits);  // every image is a new game
   // Board side, moves, a four of the side to move and its block ("": none),
@@ -238,26 +261,11 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
   for (const auto& [side, moves, four, block, won] : positions) {
     SCOPED_TRACE(moves);
     n = side;
-    Ints first;
-    for (k = 0; k < kMemoSymmetries; k++) {
-      newGame(n);
-      const Ints stones = squares(moves), fours = squares(four), blocks = squares(block);
-      for (int s : stones) b().makeGameMove(board().sqX(image(s)), board().sqY(image(s)));
-      for (int f : fours)
-        EXPECT_EQ(board().soleFiveAfter(image(f)), blocks.empty() ? -1 : image(blocks[0]));
-      b().params.nodeLimit = 1ull << 60;
-      b().params.clock = FakeClock::read;
-      w().time.startTime();
-      w().searching = true;
-      w().stopSearch = false;
-      EXPECT_EQ(w().boardValueRico() == winScore, won);
-      w().searching = false;
-      b().params.nodeLimit = 0;
-      Ints seen = look();
-      seen.push_back(won ? 0 : static_cast<int>(w().time.nodeBudgetUsed));  // time checks
-      if (k == 0) first = seen;
-      EXPECT_EQ(seen, first) << k;
-    }
+    newGame(n);
+    const Ints fours = squares(four), blocks = squares(block);
+    inEveryImage(squares(moves), true);
+    EXPECT_EQ(first.back()[n * n + 3] == winScore, won);
+    for (int f : fours) EXPECT_EQ(first.back()[f], blocks.empty() ? -1 : blocks[0]);
   }
   int edges = 0;  // fours blocked on the first row or column
   for (n = 5; n <= kMaxSide; n++) {
@@ -265,9 +273,8 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
     std::mt19937 rng(n);
     const int reach = std::min(n, 6);
     Ints game;
-    std::vector<Ints> seen;
     newGame(n);
-    for (k = 0; static_cast<int>(game.size()) < 24;) {
+    while (game.size() < 24) {
       // Half the stones on the three lines through the corner square 0.
       const int along = static_cast<int>(rng() % reach), line = static_cast<int>(rng() % 6);
       const int s = line == 0   ? sq(0, along)
@@ -276,19 +283,12 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
                                 : sq(static_cast<int>(rng() % reach), along);
       if (board().square(s).stone != kCellEmpty) continue;
       b().makeGameMove(s / n, s % n);
-      game.push_back(s);
       if (b().checkWin()) break;
-      seen.push_back(look());
-      for (int i = 0; i < n * n; i++)
-        edges += seen.back()[i] >= 0 && (seen.back()[i] < n || seen.back()[i] % n == 0);
+      game.push_back(s);
     }
-    for (k = 1; k < kMemoSymmetries; k++) {
-      newGame(n);
-      for (std::size_t i = 0; i < seen.size(); i++) {
-        b().makeGameMove(board().sqX(image(game[i])), board().sqY(image(game[i])));
-        ASSERT_EQ(look(), seen[i]) << "image " << k << " after " << i + 1 << " moves";
-      }
-    }
+    inEveryImage(game, false);
+    for (const Ints& after : first)
+      for (int i = 0; i < n * n; i++) edges += after[i] >= 0 && (after[i] < n || after[i] % n == 0);
   }
   EXPECT_GT(edges, 40);
   b().tables.setTableBits(kDefaultTableBits);
@@ -482,8 +482,8 @@ TEST_F(Search, SelfPlay) {
       const std::uint64_t key = board().key();
       int mx = -1, my = -1;
       if (threads > 1 && rng() % 4 == 0) {
-        const Ints candidates = test::candidates(board());
-        const int s = candidates[rng() % candidates.size()];
+        const Ints list = candidates();
+        const int s = list[rng() % list.size()];
         mx = board().sqX(s);
         my = board().sqY(s);
       } else {
