@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -155,35 +154,24 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
 // the second. The count has every (square, direction) pair, the check
 // passes, and undo restores the state exactly.
 TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
-  const char* kEdgeO = "0,0 0,3 0,6 0,9 0,12 3,14 6,14 9,14 12,14 14,11 14,8 14,5";
-  // Side 0 (X) moves first; the other side's stones fill the gaps in order.
-  auto alternate = [](const char* x, const char* o) {
-    std::istringstream xs(x), os(o);
-    std::string moves, a, b;
-    while (xs >> a) moves += a + " " + (os >> b ? b + " " : "");
-    while (os >> b) moves += b + " ";
-    return moves;
-  };
   // Stones before, the move, the mover's record and five pairs after, the
   // other's record after (nullptr: as it was).
-  const std::tuple<std::string, const char*, const char*, int, const char*> cases[] = {
-      {alternate("5,7 6,7 8,7 7,5 7,6 7,8", "0,0 0,2 0,4 14,0 14,2 14,4"), "7,7", "9,7 4,7", 4,
-       nullptr},
-      {alternate("5,7 6,7 8,7 7,5 7,6 7,8 5,5 6,6 8,8 5,9 6,8 8,6", kEdgeO), "7,7", "9,7 4,7", 8,
-       nullptr},
+  const std::tuple<const char*, const char*, const char*, int, const char*> cases[] = {
+      {"5,7 0,0 6,7 0,2 8,7 0,4 7,5 14,0 7,6 14,2 7,8 14,4", "7,7", "9,7 4,7", 4, nullptr},
+      {"5,7 0,0 6,7 0,3 8,7 0,6 7,5 0,9 7,6 0,12 7,8 3,14 5,5 6,14 6,6 9,14 8,8 12,14 5,9 14,11 "
+       "6,8 14,8 8,6 14,5",
+       "7,7", "9,7 4,7", 8, nullptr},
       // Side 1 (O): an open four and a four, three squares.
-      {alternate("0,0 0,2 0,4 7,8 14,0 14,2 14,4", "5,7 6,7 8,7 7,4 7,5 7,6"), "7,7", "9,7 4,7", 3,
-       nullptr},
+      {"0,0 5,7 0,2 6,7 0,4 8,7 7,8 7,4 14,0 7,5 14,2 7,6 14,4", "7,7", "9,7 4,7", 3, nullptr},
       // O's stone takes X's first recorded five square (9,7) and makes two
       // open fours: X's record keeps (4,7) in both places.
-      {alternate("5,7 6,7 0,0 0,3 8,7 0,6 7,7", "10,6 11,5 9,8 9,9 12,4 9,10"), "9,7", "9,11 9,6",
-       4, "4,7 4,7"},
+      {"5,7 10,6 6,7 11,5 0,0 9,8 0,3 9,9 8,7 12,4 0,6 9,10 7,7", "9,7", "9,11 9,6", 4, "4,7 4,7"},
       // Exactly two: both kept.
-      {alternate("5,7 6,7 8,7", "0,0 0,2 0,4"), "7,7", "9,7 4,7", 2, nullptr}};
+      {"5,7 0,0 6,7 0,2 8,7 0,4", "7,7", "9,7 4,7", 2, nullptr}};
   for (const auto& [moves, move, record, pairs, otherRecord] : cases) {
-    SCOPED_TRACE(moves + "then " + move);
+    SCOPED_TRACE(std::string(moves) + " then " + move);
     newGame(15);
-    play(moves.c_str());
+    play(moves);
     const int mover = b().sideToMove(), other = b().sideOther();
     ASSERT_EQ(b().counts().patCount[mover][patFive], 0);
     const std::vector<long long> before = state(b());
@@ -304,15 +292,6 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   tables.storeTT0(a, -3);
   const_cast<TT0Entry&>(tables.tt0Slot(a & tables.mask())).check ^= 1;
   EXPECT_EQ(tables.retriveTT0(a), NO_SCORE);
-  const long long limits[][3] = {{0, kDefaultTableBits, 1},
-                                 {350LL << 20, kDefaultTableBits, 1},
-                                 {100000000, 21, 1},
-                                 {50000000, 20, 1},
-                                 {1000, kMinTableBits, 0}};
-  for (const auto& [limit, bits, fits] : limits) {
-    bool fit = !fits;
-    EXPECT_EQ(VelmBrain::tableBitsFor(limit, fit) * 2 + fit, bits * 2 + fits) << limit;
-  }
   // Search threads: at least one, at most the processor's and 64, and only
   // as many as the memory left beside the tables holds (a helper takes its
   // worker and a megabyte of stack); tables of a game leave room for them.
@@ -320,19 +299,26 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   const long long engine = static_cast<long long>(sizeof(VelmBrain)) + (10LL << 20) +
                            static_cast<long long>(tableBytes(20));
   const long long helper = static_cast<long long>(sizeof(SearchWorker)) + (1LL << 20);
-  const long long threads[][3] = {{0, 0, 1},
-                                  {-3, 0, 1},
-                                  {2, 0, std::min(2, cores)},
-                                  {1000, 0, std::min(kMaxSearchThreads, cores)},
-                                  {3, engine + 2 * helper, std::min(3, cores)},
-                                  {3, engine + 2 * helper - 1, std::min(2, cores)},
-                                  {3, engine, 1}};
+  // Memory limit, threads, table bits, whether they fit.
+  const std::tuple<long long, int, int, bool> limits[] = {
+      {0, 1, kDefaultTableBits, true},   {350LL << 20, 1, kDefaultTableBits, true},
+      {100000000, 1, 21, true},          {50000000, 1, 20, true},
+      {1000, 1, kMinTableBits, false},   {engine + helper, 2, 20, true},
+      {engine + helper - 1, 2, 19, true}};
+  for (const auto& [limit, threads, bits, fits] : limits) {
+    bool fit = !fits;
+    EXPECT_EQ(VelmBrain::tableBitsFor(limit, fit, threads) * 2 + fit, bits * 2 + fits) << limit;
+  }
+  const std::tuple<int, long long, int> threads[] = {
+      {0, 0, 1},
+      {-3, 0, 1},
+      {2, 0, std::min(2, cores)},
+      {1000, 0, std::min(kMaxSearchThreads, cores)},
+      {3, engine + 2 * helper, std::min(3, cores)},
+      {3, engine + 2 * helper - 1, std::min(2, cores)},
+      {3, engine, 1}};
   for (const auto& [wanted, memory, count] : threads)
-    EXPECT_EQ(VelmBrain::threadsFor(static_cast<int>(wanted), memory, 20), count)
-        << wanted << " " << memory;
-  bool fit = false;
-  EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper, fit, 2), 20);
-  EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper - 1, fit, 2), 19);
+    EXPECT_EQ(VelmBrain::threadsFor(wanted, memory, 20), count) << wanted << " " << memory;
   const int players[][4] = {{200, 1000000000, -1, 0},  {4999, 1000000000, -1, 0},
                             {30000, 24999, -1, 0},     {30000, 180000, 20000, 0},
                             {30000, 180000, 0, 0},     {30000, 180000, -1, 1},
