@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -36,8 +37,7 @@ class Memo : public ::testing::Test {
   const std::string folder = dir.path() + "/", file = folder + kMemoFileName;
   std::uint64_t keys[2][kMaxSquares];  // side 0's first, as the engine passes them
 
-  // A memory for a size x size board in a folder ("": no file), with the
-  // random numbers of a seed.
+  // A memory for a size x size board in a folder ("": no file), with the random numbers of a seed.
   std::unique_ptr<VelmMemo> open(const std::string& where, int size, std::uint32_t seed = 1) {
     platform::seedRandom(seed);
     for (auto& side : keys)
@@ -46,8 +46,8 @@ class Memo : public ::testing::Test {
     memo->init(size, size, &keys[0][0], where.c_str());
     return memo;
   }
-  // A game without symmetry, its moves spread over the board; or one of its
-  // images under the 8 symmetries (a quarter turn k times, mirrored from 4).
+  // A game without symmetry, its moves spread over the board, in image k of the 8 symmetries (a
+  // quarter turn k times, mirrored from 4).
   Moves game(int size, int count, int k = 0, int salt = 0) {
     Moves moves;
     std::vector<bool> used(size * size);
@@ -81,10 +81,9 @@ class Memo : public ::testing::Test {
   }
 };
 
-// The file, byte for byte: header, blocks, fill indices and random numbers,
-// little-endian, written through a temporary file that does not stay. A
-// reader takes a file of exactly this size, header and used fill indices,
-// and writes it back as it was; any other file leaves fresh tables, written
+// The file, byte for byte: header, blocks, fill indices and random numbers, little-endian, written
+// through a temporary file that does not stay. A reader takes a file of exactly this size, header
+// and used fill indices, and writes it back as it was; any other file leaves fresh tables, written
 // at the end.
 TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
   auto memo = open(folder, 15);
@@ -113,11 +112,11 @@ TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
   }
 }
 
-// The file's name: none without a folder, the folder as a prefix however
-// short, none when the folder leaves no room for the temporary file's name;
-// the memory works in play all the same. Nothing is written under a plain
-// file, or by a memory never initialised; a board that is not square is
-// fatal. (The end-to-end faults test writes that fail.)
+// The file's name: none without a folder, the folder as a prefix however short, none when the
+// folder leaves no room for the temporary file's name; the memory works in play all the same, and
+// another board size starts empty tables under the new folder's name.
+// Nothing is written under a plain file, or by a memory never initialised; a board that is not
+// square is fatal. (The end-to-end faults test writes that fail.)
 TEST_F(Memo, FileNames) {
   const std::string longest = folder + std::string(kPathCapacity - 14 - folder.size(), 'e');
   const std::pair<std::string, std::string> names[] = {
@@ -128,6 +127,9 @@ TEST_F(Memo, FileNames) {
     play(*memo, game(15, 12));
     memo->saveGame(0, 12);
     EXPECT_EQ(used(*memo), 1);
+    memo->init(20, 20, &keys[0][0], "");  // another size: empty tables, under no file
+    const int fill = *std::ranges::max_element(memo->fillIndex);
+    EXPECT_EQ((Ints{memo->size, used(*memo), fill, memo->fileName[0]}), (Ints{20, 0, 0, 0}));
     memo->loaded = 0;  // nothing to write at the end
   }
   testing_support::writeFile(folder + "plain", "123");
@@ -140,11 +142,10 @@ TEST_F(Memo, FileNames) {
               testing::ExitedWithCode(0), "Error: Memo only works for squared boards");
 }
 
-// The canonical key of a position is the smallest XOR of its stones' numbers
-// under the 8 symmetries: every image of a game has the same keys, another
-// game others, and moves after the 30th are not recorded. A lost position
-// is found again in every image of the game, but only as the position after
-// move 9 to 30.
+// The canonical key of a position is the smallest XOR of its stones' numbers under the 8
+// symmetries: every image of a game has the same keys, another game others, and moves after the
+// 30th are not recorded. A lost position is found again in every image of the game, but only as the
+// position after move 9 to 30.
 TEST_F(Memo, CanonicalKeysAndLostPositions) {
   auto reference = open("", 15);
   play(*reference, game(15, 32));
@@ -189,10 +190,9 @@ TEST_F(Memo, CanonicalKeysAndLostPositions) {
   }
 }
 
-// saveGame keeps one position per game, reached by a move of the losing
-// side (the parity of ply), and only once ten moves are recorded; a position
-// already known takes the new winner; each block is a ring of 1000. Another
-// board size starts empty tables, under the new folder's name.
+// saveGame keeps one position per game, reached by a move of the losing side (the parity of ply),
+// and only once ten moves are recorded; a position already known takes the new winner; each block
+// is a ring of 1000.
 TEST_F(Memo, SaveGame) {
   const Moves moves = game(20, 30);
   std::unique_ptr<VelmMemo> memo;
@@ -231,19 +231,13 @@ TEST_F(Memo, SaveGame) {
   EXPECT_EQ(memo->lostTable[0][kMemoBlockSize - 1].key, memo->moveKeys[8]);
   EXPECT_EQ((Ints{memo->lostTable[0][kMemoBlockSize - 1].value, memo->fillIndex[0], used(*memo)}),
             (Ints{1, 0, 3}));
-  memo->init(15, 15, &keys[0][0], "");
-  EXPECT_EQ((Ints{memo->size, used(*memo), memo->fillIndex[0]}), (Ints{15, 0, 0}));
-  memo = open(folder, 20);
-  memo->init(15, 15, &keys[0][0], "");
-  EXPECT_STREQ(memo->fileName, "");
 }
 
-// A new game on the player (RESTART) starts the board, time account, result
-// tables, colour (1: the engine played first, -1: the other side) and stone
-// count afresh, and keeps what the game memory learned, unwritten, under a
-// new game record. END writes the memory's file; a new player on the folder
-// reads it and writes it back as it was. The game: the engine moves first
-// and, after 10 stones, meets the other side's open four (5..8,7).
+// A new game on the player (RESTART) starts the board, time account, result tables, colour (1: the
+// engine played first, -1: the other side) and stone count afresh, and keeps what the game memory
+// learned, unwritten, under a new game record. END writes the memory's file; a new player on the
+// folder reads it and writes it back as it was. The game: the engine moves first and, after 10
+// stones, meets the other side's open four (5..8,7).
 TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
   const Moves lost = {{0, 0}, {5, 7},   {0, 14}, {6, 7}, {14, 0},
                       {7, 7}, {14, 14}, {8, 7},  {7, 0}, {2, 12}};
@@ -264,8 +258,7 @@ TEST_F(Memo, APlayerOverANewGameEndAndANewPlayer) {
       i % 2 ? p.move_oppo(x, y) : p.move_my(x, y);
     }
   };
-  // Whether the memory knows the lost position once the first 8 stones are
-  // played: the 9th leads into it, won by side 1.
+  // Whether the memory knows, after the first 8 stones, that the 9th leads into a loss.
   auto knowsTheLoss = [&](Velmaro_player& p) {
     play(p, 8);
     int value = -1;
