@@ -26,11 +26,10 @@ class Board : public test::EngineSuite {
   VelmBoard& b() { return BoardProbe::writable(board()); }
 };
 
-// Fingerprints of the pattern tables: the codes of every line key for both
-// sides, the cross codes and values of every quadruple of direction codes.
-// A key's codes stay when the colours are exchanged or the line reversed;
-// its completion offsets are the empty cells that make five (one for a four,
-// two ascending for an open four, none otherwise).
+// Fingerprints of the pattern tables: the codes of every line key for both sides, the cross codes
+// and values of every quadruple of direction codes. A key's codes stay when the colours are
+// exchanged or the line reversed; its completion offsets are the empty cells that make five (one
+// for a four, two ascending for an open four, none otherwise).
 TEST_F(Board, PatternTables) {
   Ints codes(kPatternCodes), crossCodes(kCrossCodes);
   for (int key = 0; key < kLineKeys; key++) {
@@ -85,13 +84,11 @@ std::vector<long long> state(const VelmBoard& b) {
   return v;
 }
 
-// Random walks of makes and undos on boards of several shapes: each make
-// passes the board's check, each undo restores the state exactly. Before
-// each make the fours of both sides and a few other candidates are tried:
-// countsAfter foretells makeMove's counts; a move soleFiveAfter names leaves
-// the mover that one five square and the opponent none, and from no five
-// every such move is named. The walks reach fives of both sides. A side
-// over 20 is refused.
+// Random walks of makes and undos on boards of several shapes: each make passes the board's check,
+// each undo restores the state exactly. Before each make the fours of both sides and a few other
+// candidates are tried: countsAfter foretells makeMove's counts; a move soleFiveAfter names leaves
+// the mover that one five square and the opponent none, and from no five every such move is named.
+// The walks reach fives of both sides. A side over 20 is refused.
 TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
   const int shapes[][3] = {{15, 15, 1}, {20, 20, 2}, {10, 15, 3}, {7, 7, 4},
                            {5, 9, 5},   {6, 6, 6},   {15, 15, 7}, {20, 20, 8}};
@@ -147,12 +144,11 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
                 testing::ExitedWithCode(0), "Error: Size");
 }
 
-// A move can leave its side more five squares than the record's two: it
-// takes the first two in slot order (direction 0 first, in each +1..+4, then
-// -1..-4) and writes nothing past them (the sanitizer builds check); the
-// other side's record stays, but a square the move took passes its place to
-// the second. The count has every (square, direction) pair, the check
-// passes, and undo restores the state exactly.
+// A move can leave its side more five squares than the record's two: it takes the first two in slot
+// order (direction 0 first, in each +1..+4, then -1..-4) and writes nothing past them (the
+// sanitizer builds check); the other side's record stays, but a square the move took passes its
+// place to the second. The count has every (square, direction) pair, the check passes, and undo
+// restores the state exactly.
 TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
   // Stones before, the move, the mover's record and five pairs after, the
   // other's record after (nullptr: as it was).
@@ -188,9 +184,8 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
   }
 }
 
-// The diagnostics, byte for byte: the stones with their coordinates, the
-// moves 1-based, both sides' pattern and cross counts, and a line key's
-// cells around its square ('#' off the board).
+// The diagnostics, byte for byte: the stones with their coordinates, the moves 1-based, both sides'
+// pattern and cross counts, and a line key's cells around its square ('#' off the board).
 TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
   newGame(7);
   play("3,3 2,2 4,3 0,6 5,3 6,0");
@@ -215,10 +210,9 @@ TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
             " . . . . . # # # #  # # # # . . . . .  # # # # . # # # #  . o . . . # # # # ");
 }
 
-// The board's own check notices each kind of drift between what make/undo
-// keep and the stones (and the squares whose line state an undo record would
-// put back), on the board's first and last rows and columns too, and
-// accepts the candidate mark that undoing a move far from the stones leaves
+// The board's own check notices each kind of drift between what make/undo keep and the stones (and
+// the squares whose line state an undo record would put back), on the board's first and last rows
+// and columns too, and accepts the candidate mark that undoing a move far from the stones leaves
 // behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
   play("7,7 8,8 6,8 0,0 14,14");
@@ -250,13 +244,12 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
   EXPECT_TRUE(b().isCandidate(sq(0, 14)) && consistent());
 }
 
-// The result tables: allocated by the first game (fresh zeroed pages), then
-// cleared by a game only after a store, allocated anew by the game after a
-// new size, and sized to a manager's memory limit. Huge pages behind them
-// only when the first move has room for the stalls of mapping them: a hard
-// limit of 5 s or more (the turn time, a fifth of the match time, or of the
-// manager's time left when it says less, 0 included). A slot whose two
-// words come from different stores reads as a miss.
+// The result tables: allocated by the first game (fresh zeroed pages), then cleared by a game only
+// after a store, allocated anew by the game after a new size, and sized to a manager's memory
+// limit. Huge pages behind them only when the first move has room for the stalls of mapping them: a
+// hard limit of 5 s or more (the turn time, a fifth of the match time, or of the manager's time
+// left when it says less, 0 included). A slot whose two words come from different stores reads as a
+// miss.
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   VelmHash tables;
   tables.clear();

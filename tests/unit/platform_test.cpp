@@ -37,12 +37,11 @@ TEST(Platform, TextAndRandomNumbers) {
             (std::vector{41, 18467, 6334}));
 }
 
-// The folders a path makes: exactly the named folder and its missing
-// parents (0777 less the umask), nothing else on the path. Relative paths
-// start at the working folder; "." and ".." are followed as the system does;
-// repeated and trailing separators name nothing more; one-letter and odd
-// names are taken literally (never by a shell); an existing folder is fine.
-// Under a plain file nothing is made; the root exists.
+// The folders a path makes: exactly the named folder and its missing parents (0777 less the umask),
+// nothing else on the path. Relative paths start at the working folder; "." and ".." are followed
+// as the system does; repeated and trailing separators name nothing more; one-letter and odd names
+// are taken literally (never by a shell); an existing folder is fine. Under a plain file nothing is
+// made; the root exists.
 TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
   namespace fs = std::filesystem;
   const fs::path home = fs::current_path();
@@ -98,10 +97,9 @@ TEST(Platform, AutoAndManualResetEvents) {
   }
 }
 
-// Blocks at every alignment the engine asks for, up to a huge page: aligned,
-// zeroed, released. The engine's objects, whose squares are declared
-// 32-byte aligned (AVX2 builds store them 32 bytes at a time), land at
-// their alignment whichever new creates them, and zeroed.
+// Blocks at every alignment the engine asks for, up to a huge page: aligned, zeroed, released. The
+// engine's objects, whose squares are declared 32-byte aligned (AVX2 builds store them 32 bytes at
+// a time), land at their alignment whichever new creates them, and zeroed.
 TEST(Platform, AlignedZeroedMemory) {
   for (std::size_t alignment : {1, 8, 16, 32, 64, 4096, 2 << 20})
     for (std::size_t bytes : {1, 100, 1 << 20}) {
@@ -155,10 +153,9 @@ TEST(Platform, LineSplitter) {
 
 struct FatalExit {};
 
-// A replaced hook gets each fatal error after its line is written, and may
-// return into the harness; the next fatal error gets in again. The protocol
-// driven in process, as the fuzzing harness drives it, answers moves inside
-// handleLine and is back in its start-up state after a fatal error or END.
+// A replaced hook gets each fatal error after its line is written, and may return into the harness;
+// the next fatal error gets in again. The protocol driven in process, as the fuzzing harness drives
+// it, answers moves inside handleLine and is back in its start-up state after a fatal error or END.
 TEST(Platform, FatalErrorsInHarnesses) {
   setFatalExitHook([] { throw FatalExit{}; });
   for (const char* message : {"Game over", "Size"}) EXPECT_THROW(erro(message), FatalExit);
