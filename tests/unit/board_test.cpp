@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <random>
 #include <thread>
 #include <tuple>
@@ -31,6 +32,7 @@ class Board : public test::EngineSuite {
 // exchanged or the line reversed; its completion offsets are the empty cells that make five (one
 // for a four, two ascending for an open four, none otherwise).
 TEST_F(Board, PatternTables) {
+  const PatternTables& t = b().patterns();
   Ints codes(kPatternCodes), crossCodes(kCrossCodes);
   for (int key = 0; key < kLineKeys; key++) {
     int line[kLineCells], swapped[kLineCells], reversed[kLineCells];
@@ -40,7 +42,6 @@ TEST_F(Board, PatternTables) {
       reversed[i] = line[kLineCells - 1 - i];
     }
     for (int side = 0; side < 2; side++) {
-      const PatternTables& t = b().patterns();
       const int code = t.linePattern[key][side];
       const int* slots = t.lineDefence[key][side];
       codes.at(code)++;
@@ -61,13 +62,9 @@ TEST_F(Board, PatternTables) {
     }
   }
   EXPECT_EQ(codes, (Ints{107634, 4270, 800, 166, 7780, 1164, 156, 6428, 626, 2048}));
-  long long values = 0;
-  for (int i = 0; i < kCrossEntries; i++) {
-    crossCodes.at(b().patterns().crossCode[i])++;
-    values += b().patterns().crossValue[i];
-  }
+  for (int i = 0; i < kCrossEntries; i++) crossCodes.at(t.crossCode[i])++;
   EXPECT_EQ(crossCodes, (Ints{6517, 323, 676, 417, 676, 868, 523}));
-  EXPECT_EQ(values, 22904488);
+  EXPECT_EQ(std::accumulate(t.crossValue, t.crossValue + kCrossEntries, 0LL), 22904488);
 }
 
 // Everything make/undo keep of a position, for exact comparisons.
@@ -150,8 +147,7 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
 // place to the second. The count has every (square, direction) pair, the check passes, and undo
 // restores the state exactly.
 TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
-  // Stones before, the move, the mover's record and five pairs after, the
-  // other's record after (nullptr: as it was).
+  // Stones, the move, the mover's record and five pairs after, the other's record (nullptr: kept).
   const std::tuple<const char*, const char*, const char*, int, const char*> cases[] = {
       {"5,7 0,0 6,7 0,2 8,7 0,4 7,5 14,0 7,6 14,2 7,8 14,4", "7,7", "9,7 4,7", 4, nullptr},
       {"5,7 0,0 6,7 0,3 8,7 0,6 7,5 0,9 7,6 0,12 7,8 3,14 5,5 6,14 6,6 9,14 8,8 12,14 5,9 14,11 "
@@ -159,8 +155,7 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
        "7,7", "9,7 4,7", 8, nullptr},
       // Side 1 (O): an open four and a four, three squares.
       {"0,0 5,7 0,2 6,7 0,4 8,7 7,8 7,4 14,0 7,5 14,2 7,6 14,4", "7,7", "9,7 4,7", 3, nullptr},
-      // O's stone takes X's first recorded five square (9,7) and makes two
-      // open fours: X's record keeps (4,7) in both places.
+      // O takes X's first five square (9,7) with two open fours: X's record keeps (4,7) twice.
       {"5,7 10,6 6,7 11,5 0,0 9,8 0,3 9,9 8,7 12,4 0,6 9,10 7,7", "9,7", "9,11 9,6", 4, "4,7 4,7"},
       // Exactly two: both kept.
       {"5,7 0,0 6,7 0,2 8,7 0,4", "7,7", "9,7 4,7", 2, nullptr}};
@@ -211,9 +206,8 @@ TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
 }
 
 // The board's own check notices each kind of drift between what make/undo keep and the stones (and
-// the squares whose line state an undo record would put back), on the board's first and last rows
-// and columns too, and accepts the candidate mark that undoing a move far from the stones leaves
-// behind.
+// the squares an undo record would put back), on the first and last rows and columns too, and
+// accepts the candidate mark that undoing a move far from the stones leaves behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
   play("7,7 8,8 6,8 0,0 14,14");
   using P = BoardProbe;
@@ -244,12 +238,11 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
   EXPECT_TRUE(b().isCandidate(sq(0, 14)) && consistent());
 }
 
-// The result tables: allocated by the first game (fresh zeroed pages), then cleared by a game only
-// after a store, allocated anew by the game after a new size, and sized to a manager's memory
-// limit. Huge pages behind them only when the first move has room for the stalls of mapping them: a
-// hard limit of 5 s or more (the turn time, a fifth of the match time, or of the manager's time
-// left when it says less, 0 included). A slot whose two words come from different stores reads as a
-// miss.
+// The result tables: allocated by the first game (fresh zeroed pages), cleared by a game only after
+// a store, allocated anew after a new size, sized to a manager's memory limit. Huge pages only when
+// the first move has room for the stalls of mapping them: a hard limit of 5 s or more (the turn
+// time, a fifth of the match time, or of the manager's time left when less, 0 included). A slot
+// whose two words come from different stores reads as a miss.
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   VelmHash tables;
   tables.clear();
@@ -285,9 +278,8 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   tables.storeTT0(a, -3);
   const_cast<TT0Entry&>(tables.tt0Slot(a & tables.mask())).check ^= 1;
   EXPECT_EQ(tables.retriveTT0(a), NO_SCORE);
-  // Search threads: at least one, at most the processor's and 64, and only
-  // as many as the memory left beside the tables holds (a helper takes its
-  // worker and a megabyte of stack); tables of a game leave room for them.
+  // Search threads: at least one, at most the processor's and 64, only as many as the memory left
+  // beside the tables holds (a worker and a megabyte of stack each); tables leave room for them.
   const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   const long long engine = static_cast<long long>(sizeof(VelmBrain)) + (10LL << 20) +
                            static_cast<long long>(tableBytes(20));

@@ -113,20 +113,17 @@ TEST(Platform, AlignedZeroedMemory) {
   EXPECT_EQ(platform::allocateZeroed(SIZE_MAX - 8, 64), nullptr);
   static_assert(alignof(velm::VelmBrain) >= 32 && alignof(velm::VelmBoard) >= 32 &&
                 alignof(velm::BoardSquare) == 32);
-  auto aligned = [](const auto* p) {  // at the alignment of its type
-    return reinterpret_cast<std::uintptr_t>(p) % alignof(decltype(*p)) == 0;
+  auto aligned = [](const auto& p) {  // at the alignment of its type
+    return reinterpret_cast<std::uintptr_t>(&*p) % alignof(decltype(*p)) == 0;
   };
   for (int round = 0; round < 3; round++) {
-    auto* brain = new velm::VelmBrain;
-    auto* spare = new (std::nothrow) velm::VelmBrain;
+    std::unique_ptr<velm::VelmBrain> brain(new velm::VelmBrain),
+        spare(new (std::nothrow) velm::VelmBrain);  // deleted after the worker naming its tables
     auto board = std::make_unique<velm::VelmBoard>();
     auto worker = std::make_unique<velm::SearchWorker>(brain->tables, brain->memo, brain->params);
-    EXPECT_TRUE(aligned(brain) && aligned(spare) && aligned(board.get()) && aligned(worker.get()));
+    EXPECT_TRUE(aligned(brain) && aligned(spare) && aligned(board) && aligned(worker));
     EXPECT_TRUE(aligned(&brain->board().square(0)) && brain->nodes() == 0 &&
                 brain->board().key() == 0 && worker->rootCount == 0);
-    worker.reset();  // before the engine whose tables it names
-    delete spare;
-    delete brain;
   }
 }
 
