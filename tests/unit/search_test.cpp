@@ -82,10 +82,9 @@ TEST_F(Search, PositionsAndTheirAnswers) {
 
 // The opening rules on every board size from 5 to 20: the first stone in the middle, the second on
 // a diagonal neighbour of it, the third (and with the radius option the second) on an empty square
-// of the board beside a stone, within 3 of the first in each coordinate; later moves not the
-// rules'. From corners and edges every such square is answered. Sizes run down from 20 so that
-// squares past a smaller board's edge hold what a larger one left; the offset histograms are those
-// of the seeded generator.
+// beside a stone, within 3 of the first in each coordinate; later moves not the rules'. From
+// corners and edges every such square is answered. Sizes run down so that squares past a smaller
+// board's edge hold what a larger one left; the histograms are the seeded generator's.
 TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   using Square = std::pair<int, int>;
   Ints diagonal(4), dx(7), dy(7);
@@ -154,9 +153,8 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   EXPECT_EQ(dy, (Ints{57315, 35051, 458441, 379361, 464346, 48828, 17250}));
 }
 
-// Static values: the plain and the forced-line evaluation on settled positions (a split three has
-// one open four square; O's four (8,1..4) blocked at (8,5) makes X's three an open four), and the
-// weights on counts set by hand.
+// The plain and the forced-line value of settled positions (a split three has one open four square;
+// O's four (8,1..4) blocked at (8,5) makes X's three an open four), and of counts set by hand.
 TEST_F(Search, Values) {
   const std::pair<const char*, int> cases[] = {{"", 0},
                                                {kFiveInOne, winScore},
