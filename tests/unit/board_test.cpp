@@ -142,10 +142,9 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
 }
 
 // A move can leave its side more five squares than the record's two: it takes the first two in slot
-// order (direction 0 first, in each +1..+4, then -1..-4) and writes nothing past them (the
-// sanitizer builds check); the other side's record stays, but a square the move took passes its
-// place to the second. The count has every (square, direction) pair, the check passes, and undo
-// restores the state exactly.
+// order (direction 0 first, in each +1..+4, then -1..-4) and writes nothing past them; the other
+// side's record stays, but a square the move took passes its place to the second. The count has
+// every (square, direction) pair, the check passes, and undo restores the state exactly.
 TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
   // Stones, the move, the mover's record and five pairs after, the other's record (nullptr: kept).
   const std::tuple<const char*, const char*, const char*, int, const char*> cases[] = {
@@ -239,10 +238,10 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
 }
 
 // The result tables: allocated by the first game (fresh zeroed pages), cleared by a game only after
-// a store, allocated anew after a new size, sized to a manager's memory limit. Huge pages only when
-// the first move has room for the stalls of mapping them: a hard limit of 5 s or more (the turn
-// time, a fifth of the match time, or of the manager's time left when less, 0 included). A slot
-// whose two words come from different stores reads as a miss.
+// a store, allocated anew after a new size, sized to a memory limit; a slot whose two words come
+// from different stores reads as a miss. Huge pages only when the first move has room for the
+// stalls of mapping them: a hard limit of 5 s or more (the turn time, a fifth of the match time,
+// or of the manager's time left when less, 0 included).
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   VelmHash tables;
   tables.clear();

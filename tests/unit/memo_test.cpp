@@ -83,8 +83,7 @@ class Memo : public ::testing::Test {
 
 // The file, byte for byte: header, blocks, fill indices and random numbers, little-endian, written
 // through a temporary file that does not stay. A reader takes a file of exactly this size, header
-// and used fill indices, and writes it back as it was; any other file leaves fresh tables, written
-// at the end.
+// and used fill indices, and writes it back as it was; any other leaves fresh tables, written.
 TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
   auto memo = open(folder, 15);
   memo->lostTable[3][7] = {0xF1E2D3C4B5A69788, 1, -2};
@@ -142,10 +141,9 @@ TEST_F(Memo, FileNames) {
               testing::ExitedWithCode(0), "Error: Memo only works for squared boards");
 }
 
-// The canonical key of a position is the smallest XOR of its stones' numbers under the 8
-// symmetries: every image of a game has the same keys, another game others, and moves after the
-// 30th are not recorded. A lost position is found again in every image of the game, but only as the
-// position after move 9 to 30.
+// A position's canonical key is the smallest XOR of its stones' numbers under the 8 symmetries:
+// every image of a game has the same keys, another game others; moves after the 30th are not
+// recorded. A lost position is found in every image of the game, but only as reached by move 9-30.
 TEST_F(Memo, CanonicalKeysAndLostPositions) {
   auto reference = open("", 15);
   play(*reference, game(15, 32));

@@ -1,6 +1,5 @@
-// The platform layer (text, random numbers, folders, events, aligned memory) and what the
-// in-process harnesses rely on: the line splitter, the fatal-error hook, the protocol run in
-// process.
+// The platform layer (text, random numbers, folders, events, aligned memory) and what in-process
+// harnesses rely on: the line splitter, the fatal-error hook, the protocol run synchronously.
 #include <gtest/gtest.h>
 
 #include <algorithm>
