@@ -1,12 +1,10 @@
-// Fuzzing move decisions: byte 0 picks the board side (5 to 20), byte 1 the
-// engine's options, and every following pair of bytes a square for the next
-// stone, sides alternating. A square that is taken, or on which the side to
-// move would make five, is moved on to the next one that is neither; the
-// decoding stops when no such square is left or one empty square remains. So
-// every position is one that a game can reach, with no five on the board and
-// at least one empty square. Then one decision, on a clock that stands still
-// and held to a node budget (bounded and repeatable): its answer must be an
-// empty square of the board, and the board exactly as before.
+// Fuzzing move decisions: byte 0 picks the board side (5 to 20), byte 1 the engine's options, and
+// every following pair of bytes a square for the next stone, sides alternating. A square that is
+// taken, or on which the side to move would make five, is moved on to the next one that is neither;
+// the decoding stops when no such square is left or one empty square remains. So every position is
+// one that a game can reach, with no five on the board and at least one empty square. Then one
+// decision, on a clock that stands still and held to a node budget (bounded and repeatable): its
+// answer must be an empty square of the board, and the board exactly as before.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,21 +15,11 @@
 
 namespace {
 
-constexpr int kMinSide = 5;
-constexpr int kSides = velm::kMaxSide - kMinSide + 1;
-constexpr std::uint64_t kNodeBudget = 2000;
-
 velm::VelmBrain* brain = nullptr;
 
 // The options that the input may vary, on top of the game memory.
-unsigned pickOptions(std::uint8_t b) {
-  unsigned options = velm::kOptionMemory;
-  if (b & 1) options |= velm::kOptionRichEval;
-  if (b & 2) options |= velm::kOptionRadiusReply;
-  if (b & 4) options |= velm::kOptionFixedGrowth;
-  if (b & 8) options |= velm::kOptionThreatsOnly;
-  return options;
-}
+const unsigned kVariedOptions[] = {velm::kOptionRichEval, velm::kOptionRadiusReply,
+                                   velm::kOptionFixedGrowth, velm::kOptionThreatsOnly};
 
 // An empty square on which the side to move would not make five.
 bool playable(int sq) {
@@ -48,20 +36,22 @@ bool playable(int sq) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzing::installFatalHook();
   brain = new velm::VelmBrain;
-  std::string folder = fuzzing::makeTempFolder("fuzz-positions") + "/";
-  std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s", folder.c_str());
+  const std::string folder = fuzzing::makeTempFolder("fuzz-positions");
+  std::snprintf(brain->dataPath, sizeof brain->dataPath, "%s/", folder.c_str());
   velm::EngineParams& params = brain->params;
   params.maxDepth = 24;  // as the protocol front end creates the engine
   params.timeoutTurn = params.timeoutMatch = 1000000000;
   params.clock = [] { return 0; };  // stands still
-  params.nodeLimit = kNodeBudget;
+  params.nodeLimit = 2000;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const int side = kMinSide + data[0] % kSides;
-  brain->params.options = pickOptions(data[1]);
+  const int side = 5 + data[0] % (velm::kMaxSide - 4);
+  brain->params.options = velm::kOptionMemory;
+  for (int i = 0; i < 4; i++)
+    if (data[1] & (1 << i)) brain->params.options |= kVariedOptions[i];
   brain->init(side, side);
   const int squares = side * side;
 

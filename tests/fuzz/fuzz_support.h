@@ -1,7 +1,6 @@
-// Helpers shared by the libFuzzer harnesses. The product code throws
-// nothing: only the harness's fatal hook throws FatalExit, so that a
-// legitimate fatal error (which would end the brain with exit code 0) unwinds
-// back into the harness instead of ending it.
+// Helpers shared by the libFuzzer harnesses. The product code throws nothing: only the harness's
+// fatal hook throws FatalExit, so that a legitimate fatal error (which would end the brain with
+// exit code 0) unwinds back into the harness instead of ending it.
 #pragma once
 
 #include <stdlib.h>

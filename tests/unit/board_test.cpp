@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <random>
-#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -27,12 +27,12 @@ class Board : public test::EngineSuite {
   VelmBoard& b() { return BoardProbe::writable(board()); }
 };
 
-// Fingerprints of the pattern tables: the codes of every line key for both
-// sides, the cross codes and values of every quadruple of direction codes.
-// A key's codes stay when the colours are exchanged or the line reversed;
-// its completion offsets are the empty cells that make five (one for a four,
-// two ascending for an open four, none otherwise).
+// Fingerprints of the pattern tables: the codes of every line key for both sides, the cross codes
+// and values of every quadruple of direction codes. A key's codes stay when the colours are
+// exchanged or the line reversed; its completion offsets are the empty cells that make five (one
+// for a four, two ascending for an open four, none otherwise).
 TEST_F(Board, PatternTables) {
+  const PatternTables& t = b().patterns();
   Ints codes(kPatternCodes), crossCodes(kCrossCodes);
   for (int key = 0; key < kLineKeys; key++) {
     int line[kLineCells], swapped[kLineCells], reversed[kLineCells];
@@ -42,7 +42,6 @@ TEST_F(Board, PatternTables) {
       reversed[i] = line[kLineCells - 1 - i];
     }
     for (int side = 0; side < 2; side++) {
-      const PatternTables& t = b().patterns();
       const int code = t.linePattern[key][side];
       const int* slots = t.lineDefence[key][side];
       codes.at(code)++;
@@ -63,13 +62,9 @@ TEST_F(Board, PatternTables) {
     }
   }
   EXPECT_EQ(codes, (Ints{107634, 4270, 800, 166, 7780, 1164, 156, 6428, 626, 2048}));
-  long long values = 0;
-  for (int i = 0; i < kCrossEntries; i++) {
-    crossCodes.at(b().patterns().crossCode[i])++;
-    values += b().patterns().crossValue[i];
-  }
+  for (int i = 0; i < kCrossEntries; i++) crossCodes.at(t.crossCode[i])++;
   EXPECT_EQ(crossCodes, (Ints{6517, 323, 676, 417, 676, 868, 523}));
-  EXPECT_EQ(values, 22904488);
+  EXPECT_EQ(std::accumulate(t.crossValue, t.crossValue + kCrossEntries, 0LL), 22904488);
 }
 
 // Everything make/undo keep of a position, for exact comparisons.
@@ -86,13 +81,11 @@ std::vector<long long> state(const VelmBoard& b) {
   return v;
 }
 
-// Random walks of makes and undos on boards of several shapes: each make
-// passes the board's check, each undo restores the state exactly. Before
-// each make the fours of both sides and a few other candidates are tried:
-// countsAfter foretells makeMove's counts; a move soleFiveAfter names leaves
-// the mover that one five square and the opponent none, and from no five
-// every such move is named. The walks reach fives of both sides. A side
-// over 20 is refused.
+// Random walks of makes and undos on boards of several shapes: each make passes the board's check,
+// each undo restores the state exactly. Before each make the fours of both sides and a few other
+// candidates are tried: countsAfter foretells makeMove's counts; a move soleFiveAfter names leaves
+// the mover that one five square and the opponent none, and from no five every such move is named.
+// The walks reach fives of both sides. A side over 20 is refused.
 TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
   const int shapes[][3] = {{15, 15, 1}, {20, 20, 2}, {10, 15, 3}, {7, 7, 4},
                            {5, 9, 5},   {6, 6, 6},   {15, 15, 7}, {20, 20, 8}};
@@ -119,7 +112,7 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
       }
       const int x = b().sideToMove(), y = b().sideOther();
       const int fivesBefore = b().counts().patCount[x][patFive];
-      const Ints list = test::candidates(b());
+      const Ints list = candidates();
       for (int s : list) {
         const bool four = b().fourSquares(0).contains(s) || b().fourSquares(1).contains(s);
         if (!four && static_cast<int>(rng() % list.size()) >= kOthers) continue;
@@ -148,42 +141,27 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
                 testing::ExitedWithCode(0), "Error: Size");
 }
 
-// A move can leave its side more five squares than the record's two: it
-// takes the first two in slot order (direction 0 first, in each +1..+4, then
-// -1..-4) and writes nothing past them (the sanitizer builds check); the
-// other side's record stays, but a square the move took passes its place to
-// the second. The count has every (square, direction) pair, the check
-// passes, and undo restores the state exactly.
+// A move can leave its side more five squares than the record's two: it takes the first two in slot
+// order (direction 0 first, in each +1..+4, then -1..-4) and writes nothing past them; the other
+// side's record stays, but a square the move took passes its place to the second. The count has
+// every (square, direction) pair, the check passes, and undo restores the state exactly.
 TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
-  const char* kEdgeO = "0,0 0,3 0,6 0,9 0,12 3,14 6,14 9,14 12,14 14,11 14,8 14,5";
-  // Side 0 (X) moves first; the other side's stones fill the gaps in order.
-  auto alternate = [](const char* x, const char* o) {
-    std::istringstream xs(x), os(o);
-    std::string moves, a, b;
-    while (xs >> a) moves += a + " " + (os >> b ? b + " " : "");
-    while (os >> b) moves += b + " ";
-    return moves;
-  };
-  // Stones before, the move, the mover's record and five pairs after, the
-  // other's record after (nullptr: as it was).
-  const std::tuple<std::string, const char*, const char*, int, const char*> cases[] = {
-      {alternate("5,7 6,7 8,7 7,5 7,6 7,8", "0,0 0,2 0,4 14,0 14,2 14,4"), "7,7", "9,7 4,7", 4,
-       nullptr},
-      {alternate("5,7 6,7 8,7 7,5 7,6 7,8 5,5 6,6 8,8 5,9 6,8 8,6", kEdgeO), "7,7", "9,7 4,7", 8,
-       nullptr},
+  // Stones, the move, the mover's record and five pairs after, the other's record (nullptr: kept).
+  const std::tuple<const char*, const char*, const char*, int, const char*> cases[] = {
+      {"5,7 0,0 6,7 0,2 8,7 0,4 7,5 14,0 7,6 14,2 7,8 14,4", "7,7", "9,7 4,7", 4, nullptr},
+      {"5,7 0,0 6,7 0,3 8,7 0,6 7,5 0,9 7,6 0,12 7,8 3,14 5,5 6,14 6,6 9,14 8,8 12,14 5,9 14,11 "
+       "6,8 14,8 8,6 14,5",
+       "7,7", "9,7 4,7", 8, nullptr},
       // Side 1 (O): an open four and a four, three squares.
-      {alternate("0,0 0,2 0,4 7,8 14,0 14,2 14,4", "5,7 6,7 8,7 7,4 7,5 7,6"), "7,7", "9,7 4,7", 3,
-       nullptr},
-      // O's stone takes X's first recorded five square (9,7) and makes two
-      // open fours: X's record keeps (4,7) in both places.
-      {alternate("5,7 6,7 0,0 0,3 8,7 0,6 7,7", "10,6 11,5 9,8 9,9 12,4 9,10"), "9,7", "9,11 9,6",
-       4, "4,7 4,7"},
+      {"0,0 5,7 0,2 6,7 0,4 8,7 7,8 7,4 14,0 7,5 14,2 7,6 14,4", "7,7", "9,7 4,7", 3, nullptr},
+      // O takes X's first five square (9,7) with two open fours: X's record keeps (4,7) twice.
+      {"5,7 10,6 6,7 11,5 0,0 9,8 0,3 9,9 8,7 12,4 0,6 9,10 7,7", "9,7", "9,11 9,6", 4, "4,7 4,7"},
       // Exactly two: both kept.
-      {alternate("5,7 6,7 8,7", "0,0 0,2 0,4"), "7,7", "9,7 4,7", 2, nullptr}};
+      {"5,7 0,0 6,7 0,2 8,7 0,4", "7,7", "9,7 4,7", 2, nullptr}};
   for (const auto& [moves, move, record, pairs, otherRecord] : cases) {
-    SCOPED_TRACE(moves + "then " + move);
+    SCOPED_TRACE(std::string(moves) + " then " + move);
     newGame(15);
-    play(moves.c_str());
+    play(moves);
     const int mover = b().sideToMove(), other = b().sideOther();
     ASSERT_EQ(b().counts().patCount[mover][patFive], 0);
     const std::vector<long long> before = state(b());
@@ -200,9 +178,8 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
   }
 }
 
-// The diagnostics, byte for byte: the stones with their coordinates, the
-// moves 1-based, both sides' pattern and cross counts, and a line key's
-// cells around its square ('#' off the board).
+// The diagnostics, byte for byte: the stones with their coordinates, the moves 1-based, both sides'
+// pattern and cross counts, and a line key's cells around its square ('#' off the board).
 TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
   newGame(7);
   play("3,3 2,2 4,3 0,6 5,3 6,0");
@@ -227,11 +204,9 @@ TEST_F(Board, DiagnosticsPrintTheBoardByteForByte) {
             " . . . . . # # # #  # # # # . . . . .  # # # # . # # # #  . o . . . # # # # ");
 }
 
-// The board's own check notices each kind of drift between what make/undo
-// keep and the stones (and the squares whose line state an undo record would
-// put back), on the board's first and last rows and columns too, and
-// accepts the candidate mark that undoing a move far from the stones leaves
-// behind.
+// The board's own check notices each kind of drift between what make/undo keep and the stones (and
+// the squares an undo record would put back), on the first and last rows and columns too, and
+// accepts the candidate mark that undoing a move far from the stones leaves behind.
 TEST_F(Board, TheCheckNoticesEveryDrift) {
   play("7,7 8,8 6,8 0,0 14,14");
   using P = BoardProbe;
@@ -262,13 +237,11 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
   EXPECT_TRUE(b().isCandidate(sq(0, 14)) && consistent());
 }
 
-// The result tables: allocated by the first game (fresh zeroed pages), then
-// cleared by a game only after a store, allocated anew by the game after a
-// new size, and sized to a manager's memory limit. Huge pages behind them
-// only when the first move has room for the stalls of mapping them: a hard
-// limit of 5 s or more (the turn time, a fifth of the match time, or of the
-// manager's time left when it says less, 0 included). A slot whose two
-// words come from different stores reads as a miss.
+// The result tables: allocated by the first game (fresh zeroed pages), cleared by a game only after
+// a store, allocated anew after a new size, sized to a memory limit; a slot whose two words come
+// from different stores reads as a miss. Huge pages only when the first move has room for the
+// stalls of mapping them: a hard limit of 5 s or more (the turn time, a fifth of the match time,
+// or of the manager's time left when less, 0 included).
 TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   VelmHash tables;
   tables.clear();
@@ -304,35 +277,32 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
   tables.storeTT0(a, -3);
   const_cast<TT0Entry&>(tables.tt0Slot(a & tables.mask())).check ^= 1;
   EXPECT_EQ(tables.retriveTT0(a), NO_SCORE);
-  const long long limits[][3] = {{0, kDefaultTableBits, 1},
-                                 {350LL << 20, kDefaultTableBits, 1},
-                                 {100000000, 21, 1},
-                                 {50000000, 20, 1},
-                                 {1000, kMinTableBits, 0}};
-  for (const auto& [limit, bits, fits] : limits) {
-    bool fit = !fits;
-    EXPECT_EQ(VelmBrain::tableBitsFor(limit, fit) * 2 + fit, bits * 2 + fits) << limit;
-  }
-  // Search threads: at least one, at most the processor's and 64, and only
-  // as many as the memory left beside the tables holds (a helper takes its
-  // worker and a megabyte of stack); tables of a game leave room for them.
+  // Search threads: at least one, at most the processor's and 64, only as many as the memory left
+  // beside the tables holds (a worker and a megabyte of stack each); tables leave room for them.
   const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   const long long engine = static_cast<long long>(sizeof(VelmBrain)) + (10LL << 20) +
                            static_cast<long long>(tableBytes(20));
   const long long helper = static_cast<long long>(sizeof(SearchWorker)) + (1LL << 20);
-  const long long threads[][3] = {{0, 0, 1},
-                                  {-3, 0, 1},
-                                  {2, 0, std::min(2, cores)},
-                                  {1000, 0, std::min(kMaxSearchThreads, cores)},
-                                  {3, engine + 2 * helper, std::min(3, cores)},
-                                  {3, engine + 2 * helper - 1, std::min(2, cores)},
-                                  {3, engine, 1}};
+  // Memory limit, threads, table bits, whether they fit.
+  const std::tuple<long long, int, int, bool> limits[] = {
+      {0, 1, kDefaultTableBits, true},   {350LL << 20, 1, kDefaultTableBits, true},
+      {100000000, 1, 21, true},          {50000000, 1, 20, true},
+      {1000, 1, kMinTableBits, false},   {engine + helper, 2, 20, true},
+      {engine + helper - 1, 2, 19, true}};
+  for (const auto& [limit, threads, bits, fits] : limits) {
+    bool fit = !fits;
+    EXPECT_EQ(VelmBrain::tableBitsFor(limit, fit, threads) * 2 + fit, bits * 2 + fits) << limit;
+  }
+  const std::tuple<int, long long, int> threads[] = {
+      {0, 0, 1},
+      {-3, 0, 1},
+      {2, 0, std::min(2, cores)},
+      {1000, 0, std::min(kMaxSearchThreads, cores)},
+      {3, engine + 2 * helper, std::min(3, cores)},
+      {3, engine + 2 * helper - 1, std::min(2, cores)},
+      {3, engine, 1}};
   for (const auto& [wanted, memory, count] : threads)
-    EXPECT_EQ(VelmBrain::threadsFor(static_cast<int>(wanted), memory, 20), count)
-        << wanted << " " << memory;
-  bool fit = false;
-  EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper, fit, 2), 20);
-  EXPECT_EQ(VelmBrain::tableBitsFor(engine + helper - 1, fit, 2), 19);
+    EXPECT_EQ(VelmBrain::threadsFor(wanted, memory, 20), count) << wanted << " " << memory;
   const int players[][4] = {{200, 1000000000, -1, 0},  {4999, 1000000000, -1, 0},
                             {30000, 24999, -1, 0},     {30000, 180000, 20000, 0},
                             {30000, 180000, 0, 0},     {30000, 180000, -1, 1},

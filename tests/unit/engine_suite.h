@@ -1,5 +1,4 @@
-// Helpers of the unit tests: one engine object per suite (it is about
-// 140 MB with its tables), and what the tests do with it.
+// One engine object per suite (about 140 MB with its tables), and what the tests do with it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,9 +11,7 @@
 
 namespace velm {
 
-// Write access to a board's state for tests that corrupt it on purpose (to
-// see verifyBoard notice) or set counts by hand. Nothing else writes a
-// board but its own make and undo.
+// Write access to a board's state, for tests that corrupt it on purpose or set counts by hand.
 struct BoardProbe {
   static VelmBoard& writable(const VelmBoard& b) { return const_cast<VelmBoard&>(b); }
   static BoardSquare& square(const VelmBoard& b, int sq) { return writable(b).squares[sq]; }
@@ -26,27 +23,6 @@ struct BoardProbe {
 };
 
 namespace test {
-
-// The board's own consistency check, with its reason.
-inline ::testing::AssertionResult consistent(const VelmBoard& board) {
-  char why[256] = "";
-  if (board.verifyBoard(why, sizeof why)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << why;
-}
-
-// The squares of "x,y x,y ..." on a board, and its candidate squares.
-inline std::vector<int> squaresOf(const VelmBoard& board, const char* text) {
-  std::vector<int> list;
-  for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
-    list.push_back(board.sqIndex(x, y));
-  return list;
-}
-inline std::vector<int> candidates(const VelmBoard& board) {
-  std::vector<int> list;
-  for (int s = 0; s < board.numSquares(); s++)
-    if (board.isCandidate(s)) list.push_back(s);
-  return list;
-}
 
 // A settable clock for the time account (the engine takes a plain function).
 struct FakeClock {
@@ -60,8 +36,8 @@ class EngineSuite : public ::testing::Test {
   static void TearDownTestSuite() { delete engine; }
   static inline VelmBrain* engine = nullptr;
 
-  // Every test starts a 15x15 game with the player's parameters minus the
-  // game memory (no file is touched), on the real clock.
+  // Every test starts a 15x15 game with the player's parameters minus the game memory (no
+  // file is touched), on the real clock.
   void SetUp() override { newGame(15); }
   void newGame(int width, unsigned options = kOptionRichEval, int height = 0) {
     engine->params = {.options = options, .maxDepth = 24, .clock = platform::monotonicMs};
@@ -71,11 +47,26 @@ class EngineSuite : public ::testing::Test {
   SearchWorker& w() { return engine->worker; }
   const VelmBoard& board() { return engine->board(); }
   int sq(int x, int y) { return board().sqIndex(x, y); }
-  std::vector<int> squares(const char* text) { return squaresOf(board(), text); }
+  std::vector<int> squares(const char* text) {  // of "x,y x,y ..."
+    std::vector<int> list;
+    for (int x, y, n; std::sscanf(text, " %d,%d%n", &x, &y, &n) == 2; text += n)
+      list.push_back(sq(x, y));
+    return list;
+  }
+  std::vector<int> candidates() {
+    std::vector<int> list;
+    for (int s = 0; s < board().numSquares(); s++)
+      if (board().isCandidate(s)) list.push_back(s);
+    return list;
+  }
   void play(const char* moves) {  // in the order of the list
     for (int s : squares(moves)) engine->makeGameMove(board().sqX(s), board().sqY(s));
   }
-  ::testing::AssertionResult consistent() { return test::consistent(board()); }
+  ::testing::AssertionResult consistent() {  // the board's own check, with its reason
+    char why[256] = "";
+    if (board().verifyBoard(why, sizeof why)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << why;
+  }
 };
 
 }  // namespace test

@@ -1,8 +1,5 @@
-// The platform layer (text, the random generator, folders, aligned zeroed
-// memory and the engine objects that live in it) and what the
-// in-process harnesses rely on: the line splitter shared with the command
-// loop, the replaceable fatal-error hook, and the protocol run synchronously
-// with a reset after END and after a fatal error.
+// The platform layer (text, random numbers, folders, events, aligned memory) and what in-process
+// harnesses rely on: the line splitter, the fatal-error hook, the protocol run synchronously.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,12 +36,11 @@ TEST(Platform, TextAndRandomNumbers) {
             (std::vector{41, 18467, 6334}));
 }
 
-// The folders a path makes: exactly the named folder and its missing
-// parents (0777 less the umask), nothing else on the path. Relative paths
-// start at the working folder; "." and ".." are followed as the system does;
-// repeated and trailing separators name nothing more; one-letter and odd
-// names are taken literally (never by a shell); an existing folder is fine.
-// Under a plain file nothing is made; the root exists.
+// The folders a path makes: exactly the named folder and its missing parents (0777 less the umask),
+// nothing else on the path. Relative paths start at the working folder; "." and ".." are followed
+// as the system does; repeated and trailing separators name nothing more; one-letter and odd names
+// are taken literally (never by a shell); an existing folder is fine. Under a plain file nothing is
+// made; the root exists.
 TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
   namespace fs = std::filesystem;
   const fs::path home = fs::current_path();
@@ -100,10 +96,9 @@ TEST(Platform, AutoAndManualResetEvents) {
   }
 }
 
-// Blocks at every alignment the engine asks for, up to a huge page: aligned,
-// zeroed, released. The engine's objects, whose squares are declared
-// 32-byte aligned (AVX2 builds store them 32 bytes at a time), land at
-// their alignment whichever new creates them, and zeroed.
+// Blocks at every alignment the engine asks for, up to a huge page: aligned, zeroed, released. The
+// engine's objects, whose squares are declared 32-byte aligned (AVX2 builds store them 32 bytes at
+// a time), land at their alignment whichever new creates them, and zeroed.
 TEST(Platform, AlignedZeroedMemory) {
   for (std::size_t alignment : {1, 8, 16, 32, 64, 4096, 2 << 20})
     for (std::size_t bytes : {1, 100, 1 << 20}) {
@@ -117,20 +112,17 @@ TEST(Platform, AlignedZeroedMemory) {
   EXPECT_EQ(platform::allocateZeroed(SIZE_MAX - 8, 64), nullptr);
   static_assert(alignof(velm::VelmBrain) >= 32 && alignof(velm::VelmBoard) >= 32 &&
                 alignof(velm::BoardSquare) == 32);
-  auto aligned = [](const auto* p) {  // at the alignment of its type
-    return reinterpret_cast<std::uintptr_t>(p) % alignof(decltype(*p)) == 0;
+  auto aligned = [](const auto& p) {  // at the alignment of its type
+    return reinterpret_cast<std::uintptr_t>(&*p) % alignof(decltype(*p)) == 0;
   };
   for (int round = 0; round < 3; round++) {
-    auto* brain = new velm::VelmBrain;
-    auto* spare = new (std::nothrow) velm::VelmBrain;
+    std::unique_ptr<velm::VelmBrain> brain(new velm::VelmBrain),
+        spare(new (std::nothrow) velm::VelmBrain);  // deleted after the worker naming its tables
     auto board = std::make_unique<velm::VelmBoard>();
     auto worker = std::make_unique<velm::SearchWorker>(brain->tables, brain->memo, brain->params);
-    EXPECT_TRUE(aligned(brain) && aligned(spare) && aligned(board.get()) && aligned(worker.get()));
+    EXPECT_TRUE(aligned(brain) && aligned(spare) && aligned(board) && aligned(worker));
     EXPECT_TRUE(aligned(&brain->board().square(0)) && brain->nodes() == 0 &&
                 brain->board().key() == 0 && worker->rootCount == 0);
-    worker.reset();  // before the engine whose tables it names
-    delete spare;
-    delete brain;
   }
 }
 
@@ -157,25 +149,13 @@ TEST(Platform, LineSplitter) {
 
 struct FatalExit {};
 
-// A replaced hook gets each fatal error after its line is written, and may
-// return into the harness; the next fatal error gets in again. The protocol
-// driven in process, as the fuzzing harness drives it, answers moves inside
-// handleLine and is back in its start-up state after a fatal error or END.
+// A replaced hook gets each fatal error after its line is written, and may return into the harness;
+// the next fatal error gets in again. The protocol driven in process, as the fuzzing harness drives
+// it, answers moves inside handleLine and is back in its start-up state after a fatal error or END.
 TEST(Platform, FatalErrorsInHarnesses) {
-  ASSERT_EXIT(
-      {
-        setFatalExitHook([] { throw FatalExit{}; });
-        for (const char* message : {"Game over", "Size"}) {
-          try {
-            erro(message);
-          } catch (const FatalExit&) {
-          }
-        }
-        std::_Exit(3);
-      },
-      testing::ExitedWithCode(3), "");
-  TempFolder temp;
   setFatalExitHook([] { throw FatalExit{}; });
+  for (const char* message : {"Game over", "Size"}) EXPECT_THROW(erro(message), FatalExit);
+  TempFolder temp;
   setSynchronousTurns(true);
   auto run = [](std::string lines) {
     ::testing::internal::CaptureStdout();

@@ -23,12 +23,11 @@ const char* kFoursAndASplitThree = "5,4 4,4 6,4 3,10 7,4 5,10 13,13 6,10";
 const char* kUnrelatedOpenThrees = "0,0 3,3 7,0 4,3 14,0 5,3 0,7 9,11 14,7 10,11 0,14 11,11";
 const char* kQuietMiddle = "7,7 6,6 7,8 8,7 9,9 9,8";
 
-// Positions with their forced replies (winAndForced's list and verdict,
-// genMoves' list and kind at any width) and the right decisions there. The
-// replies to the opponent's unstoppable fours are own fours, then every square
-// that defuses them all: a split three's open four square and completions, an
-// open three's inner ends, a double four's square and completions. A single
-// answer is played unsearched, its time not charged.
+// Positions with their forced replies (winAndForced's list and verdict, genMoves' list and kind at
+// any width) and the right decisions there. The replies to the opponent's unstoppable fours are own
+// fours, then every square that defuses them all: a split three's open four square and completions,
+// an open three's inner ends, a double four's square and completions. A single answer is played
+// unsearched, its time not charged.
 TEST_F(Search, PositionsAndTheirAnswers) {
   const std::tuple<int, const char*, const char*, int, const char*> cases[] = {
       {15, "", "", 0, "7,7"},
@@ -49,9 +48,8 @@ TEST_F(Search, PositionsAndTheirAnswers) {
       {15, "2,3 3,4 12,3 4,5 2,7 5,6 0,11 3,7 14,11 4,7 12,13 5,7", "6,7 7,7 7,8", 0, nullptr},
       {15, "0,0 3,3 7,0 4,3 14,0 5,3 5,7 4,7 6,7 9,11 7,7 10,11 14,7 11,11", "8,7 9,7", 0, nullptr},
       {15, "0,5 5,7 14,5 6,7 0,9 7,7 8,9 5,9", "4,7 8,7", 0, "4,7 8,7"},  // inner ends
-      // X leaves its five at (4,0) open, makes another that O blocks, and plays
-      // elsewhere: the board's record names a stone (found by the position
-      // fuzzer: the engine answered a taken square).
+      // X leaves its five at (4,0) open, makes another that O blocks, and plays elsewhere: the
+      // board's record names a stone (the position fuzzer found the engine answer a taken square).
       {15, "0,0 14,0 1,0 14,3 2,0 14,6 3,0 14,9 0,5 14,12 1,5 11,14 2,5 8,14 3,5 4,5 9,10", "4,0",
        0, "4,0"}};
   for (const auto& [size, moves, replies, verdict, decisions] : cases) {
@@ -82,13 +80,11 @@ TEST_F(Search, PositionsAndTheirAnswers) {
   }
 }
 
-// The opening rules on every board size from 5 to 20: the first stone in the
-// middle, the second on a diagonal neighbour of it, the third (and with the
-// radius option the second) on an empty square of the board beside a stone,
-// within 3 of the first in each coordinate; later moves not the rules'. From
-// corners and edges every such square is answered. Sizes run down from 20
-// so that squares past a smaller board's edge hold what a larger one left;
-// the offset histograms are those of the seeded generator.
+// The opening rules on every board size from 5 to 20: the first stone in the middle, the second on
+// a diagonal neighbour of it, the third (and with the radius option the second) on an empty square
+// beside a stone, within 3 of the first in each coordinate; later moves not the rules'. From
+// corners and edges every such square is answered. Sizes run down so that squares past a smaller
+// board's edge hold what a larger one left; the histograms are the seeded generator's.
 TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   using Square = std::pair<int, int>;
   Ints diagonal(4), dx(7), dy(7);
@@ -157,10 +153,8 @@ TEST_F(Search, OpeningWindowsOnEveryBoardSize) {
   EXPECT_EQ(dy, (Ints{57315, 35051, 458441, 379361, 464346, 48828, 17250}));
 }
 
-// Static values: the plain and the forced-line evaluation on settled
-// positions (a split three has one open four square; O's four (8,1..4)
-// blocked at (8,5) makes X's three an open four), and the weights on
-// counts set by hand.
+// The plain and the forced-line value of settled positions (a split three has one open four square;
+// O's four (8,1..4) blocked at (8,5) makes X's three an open four), and of counts set by hand.
 TEST_F(Search, Values) {
   const std::pair<const char*, int> cases[] = {{"", 0},
                                                {kFiveInOne, winScore},
@@ -173,33 +167,28 @@ TEST_F(Search, Values) {
     play(moves);
     EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{value, value})) << moves;
   }
-  // One open-three pair of the side to move and one four pair of the
-  // other: 242 - 400 plain, 2 * 242 - 480 with the forced lines.
+  // The mover's open-three pair against a four pair: 242 - 400 plain, 2 * 242 - 480 forced.
   CountBlock& counts = BoardProbe::counts(board()) = CountBlock{};
   counts.patCount[0][patOpenThree] = counts.patCount[1][patFour] = 1;
   BoardProbe::key(board()) = 0x1234567890ULL;  // a key no cache slot holds
   EXPECT_EQ((Ints{w().boardValueBase(), w().boardValueRico()}), (Ints{-158, 4}));
 }
 
-// What the engine sees along the edges, where the squares to play and block
-// have the lowest and highest indices, is the same in all 8 images of the
-// board: each four's block (soleFiveAfter), the forced replies' verdict and
-// a lone five's block, both values, and where no reply wins, the time checks
-// of the forced-line evaluation. On fours blocked on a corner, then on seeded
-// random games in a corner of every size from 5 to 20. (Beyond a lone five's
-// block the replies may differ: open fours in two lines are answered by the
-// completions of the first in direction order.)
+// What the engine sees along the edges (the lowest and highest square indices) is the same in all
+// 8 images of the board after every move: each four's block, the forced replies' verdict and a lone
+// five's block, both values, and in the positions by hand where no reply wins, the time checks of
+// the forced-line evaluation (elsewhere the order of replies may differ between images). On fours
+// blocked on a corner, then on seeded random games in a corner of every size from 5 to 20.
 TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
   int n = 0, k = 0;
-  // The index of square s of the first image in image k: k % 4 quarter
-  // turns, after a mirror from k = 4 on.
+  // Square s of the first image in image k: k % 4 quarter turns, after a mirror from k = 4 on.
   auto image = [&](int s) {
     int x = k >= 4 ? n - 1 - s / n : s / n, y = s % n;
     for (int r = 0; r < k % 4; r++) std::tie(x, y) = std::pair{n - 1 - y, x};
     return sq(x, y);
   };
-  auto look = [&] {
-    Ints seen(n * n + 4, -1), toFirst(n * n);
+  auto look = [&](bool timed) {
+    Ints seen(n * n + 5, -1), toFirst(n * n);
     for (int s = 0; s < n * n; s++) toFirst[image(s)] = s;
     for (int s = 0; s < n * n; s++) {
       const int block =
@@ -212,12 +201,34 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
         board().counts().patCount[board().sideToMove()][patFive] == 0)
       seen[n * n + 1] = toFirst[list[0]];
     seen[n * n + 2] = w().boardValueBase();
+    if (timed) b().tables.clear();  // its time checks on cold tables
+    b().params.nodeLimit = 1ull << 60;
+    b().params.clock = FakeClock::read;
+    w().time.startTime();
+    w().searching = true;
+    w().stopSearch = false;
     seen[n * n + 3] = w().boardValueRico();
+    w().searching = false;
+    b().params.nodeLimit = 0;
+    seen[n * n + 4] = timed && seen[n * n + 3] != winScore ? w().time.nodeBudgetUsed : 0;
     return seen;
   };
+  // A game of the first image played in every image; what it sees after each move there.
+  std::vector<Ints> first;
+  auto inEveryImage = [&](const Ints& game, bool timed) {
+    first.clear();
+    for (k = 0; k < kMemoSymmetries; k++) {
+      newGame(n);
+      for (std::size_t i = 0; i < game.size(); i++) {
+        b().makeGameMove(board().sqX(image(game[i])), board().sqY(image(game[i])));
+        const Ints now = look(timed);
+        if (k == 0) first.push_back(now);
+        ASSERT_EQ(now, first[i]) << "image " << k << " after " << i + 1 << " moves";
+      }
+    }
+  };
   b().tables.setTableBits(kMinTableBits);  // every image is a new game
-  // Board side, moves, a four of the side to move and its block ("": none),
-  // whether a reply wins.
+  // Board side, moves, a four of the side to move and its block ("": none), whether a reply wins.
   const char* wonThroughTheCorner =  // a four at (0,4) blocked at (0,0), then a double four
       "0,1 0,5 0,2 3,5 0,3 10,10 1,4 11,10 2,4 12,10 3,1 13,2 3,2 7,14 3,3 14,7";
   const std::tuple<int, const char*, const char*, const char*, bool> positions[] = {
@@ -228,9 +239,8 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
       {7, "0,1 3,3 0,2 4,3 0,3 0,5 6,6 2,3", "0,4", "0,0", false},
       // Two fours at once, the first in direction order blocked at (0,0).
       {15, "1,0 5,0 2,0 10,10 3,0 11,12 4,1 13,9 4,2 9,14 4,3 12,5", "4,0", "", true},
-      // X's double four leaves fives at (0,0) and (4,4); O blocks the second,
-      // then the block of X's next four takes the first place in X's record:
-      // the record names a stone, not the five square (0,0).
+      // X's double four leaves fives at (0,0) and (4,4); O blocks the second, then the block of
+      // X's next four takes the first place in X's record: it names a stone, not (0,0).
       {15,
        "1,0 5,0 2,0 5,7 3,0 14,14 4,1 14,11 4,2 14,8 4,3 11,14 1,7 8,14 2,7 14,5 3,7 14,2 4,0 4,4 "
        "4,7 0,7 9,9",
@@ -238,26 +248,11 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
   for (const auto& [side, moves, four, block, won] : positions) {
     SCOPED_TRACE(moves);
     n = side;
-    Ints first;
-    for (k = 0; k < kMemoSymmetries; k++) {
-      newGame(n);
-      const Ints stones = squares(moves), fours = squares(four), blocks = squares(block);
-      for (int s : stones) b().makeGameMove(board().sqX(image(s)), board().sqY(image(s)));
-      for (int f : fours)
-        EXPECT_EQ(board().soleFiveAfter(image(f)), blocks.empty() ? -1 : image(blocks[0]));
-      b().params.nodeLimit = 1ull << 60;
-      b().params.clock = FakeClock::read;
-      w().time.startTime();
-      w().searching = true;
-      w().stopSearch = false;
-      EXPECT_EQ(w().boardValueRico() == winScore, won);
-      w().searching = false;
-      b().params.nodeLimit = 0;
-      Ints seen = look();
-      seen.push_back(won ? 0 : static_cast<int>(w().time.nodeBudgetUsed));  // time checks
-      if (k == 0) first = seen;
-      EXPECT_EQ(seen, first) << k;
-    }
+    newGame(n);
+    const Ints fours = squares(four), blocks = squares(block);
+    inEveryImage(squares(moves), true);
+    EXPECT_EQ(first.back()[n * n + 3] == winScore, won);
+    for (int f : fours) EXPECT_EQ(first.back()[f], blocks.empty() ? -1 : blocks[0]);
   }
   int edges = 0;  // fours blocked on the first row or column
   for (n = 5; n <= kMaxSide; n++) {
@@ -265,9 +260,8 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
     std::mt19937 rng(n);
     const int reach = std::min(n, 6);
     Ints game;
-    std::vector<Ints> seen;
     newGame(n);
-    for (k = 0; static_cast<int>(game.size()) < 24;) {
+    while (game.size() < 24) {
       // Half the stones on the three lines through the corner square 0.
       const int along = static_cast<int>(rng() % reach), line = static_cast<int>(rng() % 6);
       const int s = line == 0   ? sq(0, along)
@@ -276,28 +270,20 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
                                 : sq(static_cast<int>(rng() % reach), along);
       if (board().square(s).stone != kCellEmpty) continue;
       b().makeGameMove(s / n, s % n);
-      game.push_back(s);
       if (b().checkWin()) break;
-      seen.push_back(look());
-      for (int i = 0; i < n * n; i++)
-        edges += seen.back()[i] >= 0 && (seen.back()[i] < n || seen.back()[i] % n == 0);
+      game.push_back(s);
     }
-    for (k = 1; k < kMemoSymmetries; k++) {
-      newGame(n);
-      for (std::size_t i = 0; i < seen.size(); i++) {
-        b().makeGameMove(board().sqX(image(game[i])), board().sqY(image(game[i])));
-        ASSERT_EQ(look(), seen[i]) << "image " << k << " after " << i + 1 << " moves";
-      }
-    }
+    inEveryImage(game, false);
+    for (const Ints& after : first)
+      for (int i = 0; i < n * n; i++) edges += after[i] >= 0 && (after[i] < n || after[i] % n == 0);
   }
   EXPECT_GT(edges, 40);
   b().tables.setTableBits(kDefaultTableBits);
 }
 
-// A fingerprint of the search: fixed-depth decisions (move, nodes, score) on
-// the bench's positions on a clock that stands still, a won or lost endgame
-// ending the deepening; and decisions held to a work budget whatever the
-// clock says: within it, and with one not reached the same as without.
+// A fingerprint of the search: fixed-depth decisions (move, nodes, score) on the bench's positions
+// on a clock that stands still, a won or lost endgame ending the deepening; and decisions held to a
+// work budget whatever the clock says: within it, and with one not reached the same as without.
 TEST_F(Search, FixedDepthFingerprint) {
   const char* middle = "7,7 8,8 8,9 7,10 6,7 6,10 7,9 6,9 7,8 9,10 8,10 5,7";
   const char* attack = "7,7 8,8 9,8 10,7 8,6 10,6 9,7 9,5 10,8 7,5 9,9 9,10";
@@ -365,8 +351,8 @@ TEST_F(Search, TimeAccount) {
   const int reads = FakeClock::reads;
   for (int i = 0; i < 999; i++) ASSERT_FALSE(t.timeOver()) << i;
   EXPECT_TRUE(FakeClock::reads == reads && t.timeOver());
-  // The soft limit spreads the time left over the moves to go (at least 5),
-  // the hard limit is a fifth of it, neither more than the turn time.
+  // The soft limit spreads the time left over the moves to go (at least 5), the hard limit is a
+  // fifth of it, neither more than the turn time.
   b().params.timeoutTurn = 30000;
   b().init(15, 15);
   Ints limits;
@@ -377,8 +363,7 @@ TEST_F(Search, TimeAccount) {
   EXPECT_EQ(limits, (Ints{12000, 30000, 12000, 30000, 12000, 30000, 12000, 28800,
                           12000, 26400, 12000, 24000, 12000, 21600, 12000, 19200,
                           12000, 16800, 12000, 14400, 12000, 12000, 9600,  9600}));
-  // The manager's clock counts when it says less; the move starts when its
-  // request arrived.
+  // The manager's clock counts when it says less; the move starts when its request arrived.
   b().params.managerTimeLeft = 10000;
   b().params.requestStart = FakeClock::now - 300;
   t.startTime();
@@ -396,18 +381,16 @@ TEST_F(Search, TimeAccount) {
   t.startTime();
   t.checkCountdown = 1;
   EXPECT_TRUE(t.timeOver() && t.timeOut(0));
-  // The most negative match time a manager can send stays the least time
-  // there is, decision after decision (it once wrapped to a full clock).
+  // The most negative match time stays the least there is (it once wrapped to a full clock).
   t.timeLeft = INT_MIN;
   for (int move = 0; move < 2; move++, FakeClock::now += 7, t.stopTime()) t.startTime();
   EXPECT_EQ(t.timeLeft, INT_MIN);
 }
 
-// Stopped decisions: past the hard limit in the first iteration, the list's
-// first move; with no match time, a legal move. Faults found: a node whose
-// child the time limit cut off stored the child's meaningless score as a
-// bound later searches trusted; a forced-line evaluation in a decision did
-// not yield to the time limit (it can branch into millions of positions).
+// Stopped decisions: past the hard limit in the first iteration, the list's first move; with no
+// match time, a legal move. Faults found: a node whose child the time limit cut off stored the
+// child's meaningless score as a bound later searches trusted; a forced-line evaluation in a
+// decision did not yield to the time limit (it can branch into millions of positions).
 TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
   play(kQuietMiddle);
   int list[kReplyListCapacity], x = -1, y = -1;
@@ -446,11 +429,10 @@ TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
   EXPECT_TRUE(w().boardValueRico() != NO_SCORE && b().tables.retriveTT0(board().key()) != NO_SCORE);
 }
 
-// Self-play on boards large and small, with every option and the game memory,
-// to a five or a full board; and on three threads whatever the machine has,
-// 24 moves from the middle, a quarter random: the helpers did search. Each
-// decision is an empty square, a candidate once a stone is down; an own five
-// is played, an opponent's lone five blocked; the board is left as it was.
+// Self-play on boards large and small, with every option and the game memory, to a five or a full
+// board; and on three threads whatever the machine has, 24 moves from the middle, a quarter random:
+// the helpers did search. Each decision is an empty square, a candidate once a stone is down; an
+// own five is played, an opponent's lone five blocked; the board is left as it was.
 TEST_F(Search, SelfPlay) {
   const char* noFive =  // no line of this 5x5 board can hold five of one colour
       "0,0 2,0 1,0 3,0 4,0 0,1 2,1 1,1 3,1 4,1 0,2 3,2 1,2 0,3 4,2 1,3 2,3 4,3 3,3 2,4 1,4 3,4";
@@ -482,8 +464,8 @@ TEST_F(Search, SelfPlay) {
       const std::uint64_t key = board().key();
       int mx = -1, my = -1;
       if (threads > 1 && rng() % 4 == 0) {
-        const Ints candidates = test::candidates(board());
-        const int s = candidates[rng() % candidates.size()];
+        const Ints list = candidates();
+        const int s = list[rng() % list.size()];
         mx = board().sqX(s);
         my = board().sqY(s);
       } else {
