@@ -32,16 +32,14 @@ class HttpConnection {
   bool readReply(HttpReply& reply, int timeoutMs);
   // The data of the next event of an event stream whose head has been read.
   bool readEvent(std::string& data, int timeoutMs);
-  // True when the server closes the connection within the time (what it
-  // sends first is dropped).
+  // True when the server closes the connection within the time (what it sends first is dropped).
   bool closedWithin(int timeoutMs);
 
  private:
-  // Reads more into `buffer`; false at the deadline or at the end (then `closed`).
+  // Reads more into `buffer`; false at the deadline or at the end (then the socket is closed).
   bool fill(long long deadline);
 
   int fd = -1;
-  bool closed = false;  // the server has closed the connection
   std::string buffer;
 };
 
