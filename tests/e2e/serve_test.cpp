@@ -156,7 +156,10 @@ class Serve : public ::testing::Test {
   HttpReply send(const std::string& where, const std::string& body = "", const char* type = kJson,
                  std::vector<std::string> headers = {}) {
     headers.push_back(std::string("Content-Type: ") + type);
-    const HttpReply r = httpRequest(port, body.empty() ? "GET" : "POST", where, body, headers);
+    HttpConnection connection(port);
+    HttpReply r;
+    if (connection.send(requestText(body.empty() ? "GET" : "POST", where, port, body, headers)))
+      connection.readReply(r, kStateTimeoutMs);
     expectSecurityHeaders(r, where);
     const Json state = parse(r.body);
     if (r.status == 200 && state.is_object() && state.contains("version"))

@@ -16,9 +16,6 @@
 
 namespace testing_support {
 
-// For an answer of the server, which may wait for a brain.
-constexpr int kAnswerTimeoutMs = 30000;
-
 HttpConnection::HttpConnection(int port) {
   fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = {};
@@ -139,15 +136,6 @@ std::string requestText(const std::string& method, const std::string& path, int 
       text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   }
   return text + "\r\n" + body;
-}
-
-HttpReply httpRequest(int port, const std::string& method, const std::string& path,
-                      const std::string& body, const std::vector<std::string>& headers) {
-  HttpConnection connection(port);
-  HttpReply reply;
-  if (connection.send(requestText(method, path, port, body, headers)))
-    connection.readReply(reply, kAnswerTimeoutMs);
-  return reply;
 }
 
 std::string chunked(const std::string& body, std::size_t chunk) {

@@ -49,10 +49,6 @@ class HttpConnection {
 std::string requestText(const std::string& method, const std::string& path, int port,
                         const std::string& body = "", const std::vector<std::string>& headers = {});
 
-// One request on a connection of its own.
-HttpReply httpRequest(int port, const std::string& method, const std::string& path,
-                      const std::string& body = "", const std::vector<std::string>& headers = {});
-
 // A body in the chunked coding, in chunks of `chunk` bytes.
 std::string chunked(const std::string& body, std::size_t chunk);
 
