@@ -75,7 +75,6 @@ const Refusal kRefusals[] = {
     {kTurn, "/api/move", "{\"x\":1,\"y\":1}", 415, "application/json", "text/plain"},
     {kTurn, "/api/move", "{\"x\":1,", 400, "malformed JSON: parse error at line 1, column 8"},
     {kTurn, "/api/move", "[1,2]", 400, "the body must be one object"},
-    {kTurn, "/api/move", "{\"x\":\"1\",\"y\":1}", 400, "whole numbers x and y"},
     {kTurn, "/api/move", "{\"x\":1.5,\"y\":1}", 400, "whole numbers x and y"},
     {kTurn, "/api/move", "{\"x\":9,\"y\":0}", 400, "(9,0) is off the board"},
     {kTurn, "/api/move", "{\"x\":2,\"y\":-1}", 400, "(2,-1) is off the board"},
@@ -97,11 +96,9 @@ const Refusal kRefusals[] = {
      "move 3 (1,1) is on a taken square"},
     {kTurn, "/api/new", "{\"moves\":[[0,0],[0,1],[1,0],[1,1],[2,0],[2,1],[3,0],[3,1],[4,0],[4,1]]}",
      400, "move 9 (4,0) makes five in a row: play on from before it"},
-    {kTurn, "/api/new",
-     "{\"size\":5,\"moves\":[[0,0],[0,1],[0,2],[0,3],[0,4],[1,0],[1,1],[1,2],[1,3],[1,4],[2,0],"
-     "[2,1],[2,2],[2,3],[2,4],[3,0],[3,1],[3,2],[3,3],[3,4],[4,0],[4,1],[4,2],[4,3],[4,4]]}",
-     400, "the moves fill the board"},
-    {kTurn, "/api/move", std::string(5000, ' '), 413, "larger than 4096 bytes"},
+    {kTurn, "/api/new", Json({{"size", 5}, {"moves", std::vector<int>(25)}}).dump(), 400,
+     "the moves fill the board"},  // counted before any is read
+    {kTurn, "/api/move", std::string(4097, ' '), 413, "larger than 4096 bytes"},
     {kTurn, "/api/nothing", "", 404, "no such page"},
     {kTurn, "/api/move", "", 405, "use POST for /api/move"},
     {kTurn, "/api/state", "{}", 405, "use GET for /api/state"},
@@ -277,11 +274,10 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
       temp.path());
   EXPECT_EQ(sgf.body, readFile(path("games.sgf")));
   EXPECT_EQ(withoutTimes(psq.body), withoutTimes(readFile(path("psq/game001.psq"))));
-  // The served game began with the second START (the first game was set up
-  // at start, the person black); the match ended with END.
+  // The served game began with the second START (the first was set up at start, the person
+  // black), the match ended with END; the page tells the brain whether to say its search.
   const std::string served = readFile(path("served.log"));
   const std::string matched = readFile(path("matched.log"));
-  // The page tells the brain whether to say its search; a match does not.
   const std::size_t from = served.find("START 9", served.find("START 9") + 1);
   EXPECT_EQ(
       std::regex_replace(served.substr(from), std::regex("INFO show_detail 0\r\n"), "") + "END\r\n",
@@ -483,7 +479,6 @@ TEST_F(Serve, DefencesChangeNothingAndEveryTabSeesEachStone) {
       {{"Host: 127.0.0.1:" + p}, 0},
       {{"Host: localhost:" + p}, 0},
       {{"Host: LOCALHOST:" + p}, 0},
-      {{"Host: evil.example:" + p}, 421},
       {{"Host: 127.0.0.1.evil.example:" + p}, 421},
       {{"Host: localhost.:" + p}, 421},
       {{"Host: 127.0.0.1:" + other}, 421},
@@ -491,7 +486,6 @@ TEST_F(Serve, DefencesChangeNothingAndEveryTabSeesEachStone) {
       {{"Host: [::1]:" + p}, 421},  // not the address it listens on
       {{"Host:"}, 421},             // none at all
       {{"Host: 127.0.0.1:" + p, "Host: evil.example:" + p}, 421},
-      {{"Origin: http://evil.example"}, 403},
       {{"Origin: null"}, 403},
       {{"Origin: http://127.0.0.1:" + other}, 403},
       {{"Origin: https://127.0.0.1:" + p}, 403},
@@ -531,7 +525,6 @@ TEST_F(Serve, DefencesChangeNothingAndEveryTabSeesEachStone) {
   };
   const std::tuple<const char*, std::vector<std::string>, std::string, int> framings[] = {
       {"length at the limit", {length(fits)}, fits, 409},
-      {"length over it", {length(over)}, over, 413},
       {"a length beyond any number", {"Content-Length: 99999999999999999999999"}, "", 413},
       {"chunks up to the limit", {te}, chunked(fits, 100), 409},
       {"chunks over it", {te}, chunked(over, 100), 413},
