@@ -167,7 +167,6 @@ class Serve : public ::testing::Test {
     const std::string xy = "{\"x\":" + std::to_string(x) + ",\"y\":" + std::to_string(y) + "}";
     return send("/api/move", xy, kJson, headers);
   }
-  Json state() { return parse(send("/api/state").body); }
 
   // An event stream, its head read.
   std::unique_ptr<HttpConnection> openEvents() {
