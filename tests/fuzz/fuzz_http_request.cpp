@@ -1,10 +1,6 @@
-// Fuzzing the board page's request reader: arbitrary bytes, read as one
-// connection's, once in a single delivery and once cut into pieces whose
-// sizes the input chooses (a network may deliver any split). Both readings
-// give the same requests and the same refusal, the reader never takes more
-// than it was given, a request it accepts has a method, a target beginning
-// with '/' and a body within the limit, and a refusal is one of the statuses
-// it may answer.
+// Fuzzing the board page's request reader: arbitrary bytes read as one connection's, whole and cut
+// into pieces whose sizes the input chooses (a network may deliver any split). Both readings agree;
+// the reader never takes more than it was given; what it accepts and refuses is well formed.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,8 +15,8 @@ namespace {
 using arena::HttpRequestParser;
 using Status = HttpRequestParser::Status;
 
-// What a connection's bytes amount to: each request (method, target, body)
-// in order, then the refusal's status, or 0 when the bytes ran out first.
+// What a connection's bytes amount to: each request (method, target, body) in order, then the
+// refusal's status or where the bytes ran out.
 std::vector<std::string> readAll(std::string_view bytes, std::string_view cuts) {
   const arena::HttpLimits limits;
   HttpRequestParser parser(limits);

@@ -10,13 +10,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <sstream>
 
 #include "child_process.h"
 
 namespace testing_support {
-
-// For an answer of the server, which may wait for a brain.
-constexpr int kAnswerTimeoutMs = 30000;
 
 HttpConnection::HttpConnection(int port) {
   fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -58,8 +56,9 @@ bool HttpConnection::fill(long long deadline) {
     char chunk[65536];
     const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      closed = true;
+    if (n <= 0) {  // the server closed the connection
+      close(fd);
+      fd = -1;
       return false;
     }
     buffer.append(chunk, static_cast<std::size_t>(n));
@@ -70,28 +69,23 @@ bool HttpConnection::fill(long long deadline) {
 bool HttpConnection::readReply(HttpReply& reply, int timeoutMs) {
   reply = HttpReply();
   const long long deadline = tools::nowMs() + timeoutMs;
-  // Step 1. The head, skipping interim answers (100 Continue).
   std::size_t end;
-  for (;;) {
-    while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-      if (!fill(deadline)) return false;
-    if (buffer.rfind("HTTP/1.1 1", 0) != 0) break;
-    buffer.erase(0, end + 4);
-  }
-  const std::string head = buffer.substr(0, end);
+  while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
+    if (!fill(deadline)) return false;
+  std::istringstream head(buffer.substr(0, end + 2));  // each line with its CR LF
   buffer.erase(0, end + 4);
-  if (std::sscanf(head.c_str(), "HTTP/1.1 %d", &reply.status) != 1) return false;
-  for (std::size_t at = head.find("\r\n"); at != std::string::npos;) {
-    const std::size_t next = head.find("\r\n", at + 2);
-    const std::string line = head.substr(at + 2, next == std::string::npos ? next : next - at - 2);
+  std::string line;
+  std::getline(head, line);
+  if (std::sscanf(line.c_str(), "HTTP/1.1 %d", &reply.status) != 1) return false;
+  while (std::getline(head, line)) {
+    line.pop_back();  // the CR
     const std::size_t colon = line.find(':');
     std::string name = line.substr(0, colon);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     reply.headers[name] = line.substr(std::min(line.size(), colon + 2));
-    at = next;
   }
-  // Step 2. The body: Content-Length bytes; an event stream has none.
+  // The body: Content-Length bytes; an event stream has none.
   if (reply.header("content-length").empty()) return true;
   const std::size_t length = std::stoul(reply.header("content-length"));
   while (buffer.size() < length) {
@@ -107,27 +101,23 @@ bool HttpConnection::readReply(HttpReply& reply, int timeoutMs) {
 
 bool HttpConnection::readEvent(std::string& data, int timeoutMs) {
   const long long deadline = tools::nowMs() + timeoutMs;
-  for (;;) {
+  data.clear();
+  while (data.empty()) {  // comments and `retry:` alone carry no state
     std::size_t end;
     while ((end = buffer.find("\n\n")) == std::string::npos)
       if (!fill(deadline)) return false;
-    const std::string event = buffer.substr(0, end + 1);
+    std::istringstream event(buffer.substr(0, end + 1));
     buffer.erase(0, end + 2);
-    data.clear();
-    for (std::size_t at = 0; at < event.size();) {
-      const std::size_t eol = event.find('\n', at);
-      const std::string line = event.substr(at, eol - at);
-      if (line.rfind("data: ", 0) == 0) data += line.substr(6);
-      at = eol + 1;
-    }
-    if (!data.empty()) return true;  // comments and `retry:` alone carry no state
+    for (std::string line; std::getline(event, line);)
+      if (line.starts_with("data: ")) data += line.substr(6);
   }
+  return true;
 }
 
 bool HttpConnection::closedWithin(int timeoutMs) {
   const long long deadline = tools::nowMs() + timeoutMs;
-  while (!closed && fill(deadline)) buffer.clear();
-  return closed || fd < 0;
+  while (fill(deadline)) buffer.clear();
+  return fd < 0;
 }
 
 std::string requestText(const std::string& method, const std::string& path, int port,
@@ -146,15 +136,6 @@ std::string requestText(const std::string& method, const std::string& path, int 
       text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   }
   return text + "\r\n" + body;
-}
-
-HttpReply httpRequest(int port, const std::string& method, const std::string& path,
-                      const std::string& body, const std::vector<std::string>& headers) {
-  HttpConnection connection(port);
-  HttpReply reply;
-  if (connection.send(requestText(method, path, port, body, headers)))
-    connection.readReply(reply, kAnswerTimeoutMs);
-  return reply;
 }
 
 std::string chunked(const std::string& body, std::size_t chunk) {

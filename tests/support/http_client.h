@@ -32,16 +32,14 @@ class HttpConnection {
   bool readReply(HttpReply& reply, int timeoutMs);
   // The data of the next event of an event stream whose head has been read.
   bool readEvent(std::string& data, int timeoutMs);
-  // True when the server closes the connection within the time (what it
-  // sends first is dropped).
+  // True when the server closes the connection within the time (what it sends first is dropped).
   bool closedWithin(int timeoutMs);
 
  private:
-  // Reads more into `buffer`; false at the deadline or at the end (then `closed`).
+  // Reads more into `buffer`; false at the deadline or at the end (then the socket is closed).
   bool fill(long long deadline);
 
   int fd = -1;
-  bool closed = false;  // the server has closed the connection
   std::string buffer;
 };
 
@@ -50,10 +48,6 @@ class HttpConnection {
 // Transfer-Encoding) and, unless `headers` give one, Content-Type application/json.
 std::string requestText(const std::string& method, const std::string& path, int port,
                         const std::string& body = "", const std::vector<std::string>& headers = {});
-
-// One request on a connection of its own.
-HttpReply httpRequest(int port, const std::string& method, const std::string& path,
-                      const std::string& body = "", const std::vector<std::string>& headers = {});
 
 // A body in the chunked coding, in chunks of `chunk` bytes.
 std::string chunked(const std::string& body, std::size_t chunk);

@@ -13,9 +13,9 @@ using namespace arena;
 using Status = HttpRequestParser::Status;
 using namespace std::string_literals;
 
-// The reader fed a request whole, or one byte at a time: "done" and the
-// body, "more", or "failed" and the status, each with the bytes taken, and
-// whether the connection closes after a request read.
+// The reader fed a request whole, or one byte at a time: "done" and the body, "more", or "failed"
+// and the status, each with the bytes taken, and whether the connection closes after a request
+// read.
 std::string read(const std::string& text, bool byteByByte) {
   HttpRequestParser parser{HttpLimits()};
   std::size_t used = 0;
@@ -39,11 +39,9 @@ std::string headerLines(int count) {
   return lines.str();
 }
 
-// The same outcome whole and one byte at a time (a connection may deliver
-// them so), a finished request having taken all its bytes; the limits hold
-// before more than the limit is taken: a request line without end is refused
-// after the head limit, a body announced in one huge chunk or over the limit
-// without its data taken.
+// The same outcome whole and one byte at a time (a connection may deliver them so); a limit holds
+// before more than it is taken: a request line without end is refused after the head limit, a
+// body announced in one huge chunk or over the limit without its data taken.
 TEST(HttpRequestReader, ReadsRequestsAndRefusesWhatItMust) {
   const std::string post = "POST / HTTP/1.1\r\n", chunked = "Transfer-Encoding: chunked\r\n\r\n";
   const std::tuple<const char*, std::string, std::string> cases[] = {
@@ -84,8 +82,8 @@ TEST(HttpRequestReader, ReadsRequestsAndRefusesWhatItMust) {
 }
 
 TEST(HttpRequestReader, HeadersAndPipelinedRequests) {
-  // Two requests in one delivery are read one after the other; a body that
-  // asked for "100 Continue" says so until it has come.
+  // Two requests in one delivery are read one after the other; a body that asked for
+  // "100 Continue" says so until it has come.
   const std::string first = "GET /a?b=c HTTP/1.1\r\nHost:  x y \r\nX-Two: 1\r\nx-two: 2\r\n\r\n";
   const std::string second =
       "POST /d HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n{}";
