@@ -143,10 +143,16 @@ TEST_F(Arena, FullBoardDrawsShownWithTheBrainsMessages) {
             std::string::npos);
 }
 
+// Each engine's own INFO lines follow the arena's settings after every START, in the order given;
+// the other engine gets none of them.
 TEST_F(Arena, ScriptedMatchWritesExactRecordsAndTranscript) {
-  Output out = run(brain("--name alpha --moves '4,4 5,4 6,4 7,4 8,4'", "one.log"),
-                   brain("--name 'be]ta' --moves '4,5 5,5 6,5 7,5'", "two.log"),
-                   "--size 9 --games 2 --turn 1000 --psq psq --sgf games.sgf");
+  const std::string one = brain("--name alpha --moves '4,4 5,4 6,4 7,4 8,4'", "one.log");
+  const std::string two = brain("--name 'be]ta' --moves '4,5 5,5 6,5 7,5'", "two.log");
+  Output out = runArgs(
+      {"--engine", one,        "--engine-info", "thread_num 2",  "--engine-info", "max_node 5000",
+       "--engine", two,        "--engine-info", "show_detail 0", "--size",        "9",
+       "--games",  "2",        "--turn",        "1000",          "--psq",         "psq",
+       "--sgf",    "games.sgf"});
   EXPECT_EQ(out.code, 0);
   EXPECT_EQ(out.count("\nGame 1 of 2: engine 1 (black) wins, five in a row; 9 moves; slowest "), 1)
       << out.text;
@@ -172,9 +178,9 @@ TEST_F(Arena, ScriptedMatchWritesExactRecordsAndTranscript) {
             ";B[ef];W[ee];B[ff];W[fe];B[gf];W[ge];B[hf];W[he];B[aa];W[ie])\n");
 
   const std::string settings =
-      "INFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\n"
-      "INFO max_memory 0\r\nINFO rule 0\r\nINFO folder " +
-      path("data") + "/arena-engine1\r\n";
+      "INFO timeout_turn 1000\r\nINFO timeout_match 1000000000\r\nINFO max_memory 0\r\n"
+      "INFO rule 0\r\nINFO folder " +
+      path("data") + "/arena-engine1\r\nINFO thread_num 2\r\nINFO max_node 5000\r\n";
   const std::string left = "INFO time_left 1000000000\r\n";
   EXPECT_EQ(readFile(path("one.log")),
             "# start\nABOUT\r\nSTART 9\r\n" + settings + left + "BEGIN\r\n" + left +
@@ -183,7 +189,10 @@ TEST_F(Arena, ScriptedMatchWritesExactRecordsAndTranscript) {
                 "START 9\r\n" +
                 settings + left + "BOARD\r\n4,5,2\r\nDONE\r\n" + left + "TURN 5,5\r\n" + left +
                 "TURN 6,5\r\n" + left + "TURN 7,5\r\n" + left + "TURN 0,0\r\nEND\r\n");
-  EXPECT_EQ(boardBlocks(readFile(path("two.log"))), Args{"4,4,2\r\n"});
+  const std::string log = readFile(path("two.log"));
+  EXPECT_EQ(boardBlocks(log), Args{"4,4,2\r\n"});
+  EXPECT_EQ(countOf(log, "/arena-engine2\r\nINFO show_detail 0\r\nINFO time_left"), 2);
+  EXPECT_EQ(countOf(log, "thread_num") + countOf(log, "max_node"), 0);
 }
 
 TEST_F(Arena, OpeningsArePlayedTwiceWithColoursSwappedAndBadOnesStopTheArena) {
@@ -427,27 +436,6 @@ TEST_F(Arena, RealBrainPlaysEveryGameAndItsDetailLinesAreKeptWithTheMoveTheyChos
   EXPECT_GT(depths, 0);
   EXPECT_EQ(countOf(sgf, "best "), bests);
   EXPECT_EQ(countOf(sgf, "C[creating player\nbest "), 1) << sgf;
-}
-
-// Each engine's own INFO lines follow the arena's settings after every START, in the order given,
-// also in a process started again after a crash; the other engine gets none of them.
-TEST_F(Arena, EngineInfoLinesFollowEveryStartOfTheirEngine) {
-  Output out =
-      runArgs({"--engine", brain("--mode crash --at 2", "one.log"), "--engine-info", "thread_num 2",
-               "--engine-info", "max_node 5000", "--engine", brain("", "two.log"), "--engine-info",
-               "show_detail 1", "--size", "5", "--games", "3", "--turn", "1000"});
-  EXPECT_EQ(out.code, 0) << out.text;
-  EXPECT_EQ(out.count("engine 1 crashed (signal 6)"), 3) << out.text;
-  const std::string one = readFile(path("one.log")), two = readFile(path("two.log"));
-  EXPECT_EQ(countOf(one, "# start\n"), 3);
-  const std::string folder = "INFO rule 0\r\nINFO folder " + path("data") + "/arena-engine";
-  EXPECT_EQ(countOf(one, "START 5\r\n"), 3);
-  EXPECT_EQ(countOf(one, folder + "1\r\nINFO thread_num 2\r\nINFO max_node 5000\r\nINFO time_left"),
-            3);
-  EXPECT_EQ(countOf(two, "START 5\r\n"), 3);
-  EXPECT_EQ(countOf(two, folder + "2\r\nINFO show_detail 1\r\nINFO time_left"), 3);
-  EXPECT_EQ(countOf(one, "show_detail"), 0);
-  EXPECT_EQ(countOf(two, "thread_num") + countOf(two, "max_node"), 0);
 }
 
 // A bad command line stops the arena with its reason, the usage and exit code 2, before any
