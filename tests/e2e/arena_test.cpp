@@ -73,11 +73,6 @@ class Arena : public ::testing::Test {
     argv.insert(argv.end(), args.begin(), args.end());
     return runToEnd(errors ? withStandardError(argv) : argv, temp.path(), during);
   }
-  // Waits until `text` occurs `times` times in a brain's log.
-  void awaitInFile(const std::string& name, const std::string& text, int times) const {
-    EXPECT_TRUE(eventually([&] { return countOf(readFile(path(name)), text) >= times; }))
-        << name << " never got " << text;
-  }
   std::vector<int> runningBrains() const { return runningPids(path("pids")); }
 };
 
@@ -250,17 +245,21 @@ TEST_F(Arena, SprtStopsTheMatchOnAPairOrAGame) {
   EXPECT_EQ(runningBrains(), std::vector<int>{});
 }
 
+// Two games at once, each begun (its START logged) before the Ctrl-C; in the second match both
+// hang on engine 1's second move. The first is a shard: it writes the games it counted, marked
+// unfinished, and merge says so.
 TEST_F(Arena, CtrlCFinishesTheRunningGamesAndASecondBreaksThemOff) {
-  // Two games at once, each begun (its START logged) before the Ctrl-C; in
-  // the second match both hang on engine 1's second move.
   for (bool hang : {false, true}) {
     const std::string one = hang ? "--mode hang --at 2" : "--delay 200";
     const std::string log = hang ? "hang.log" : "slow.log";
+    const std::string shard = hang ? "" : " --shard 2/2 --results part.json";
     std::string first;
     Output out =
         run(brain(one + " --pids " + path("pids"), log), brain("--pids " + path("pids")),
-            "--size 5 --games 20 --concurrency 2 --turn 60000", [&](tools::ChildProcess& arena) {
-              awaitInFile(log, "START 5", 2);
+            "--size 5 --games 20 --concurrency 2 --turn 60000" + shard,
+            [&](tools::ChildProcess& arena) {
+              EXPECT_TRUE(hang || arena.readLine(first, kLineTimeoutMs));  // "Shard 2/2: ..."
+              EXPECT_TRUE(eventually([&] { return countOf(readFile(path(log)), "START 5") >= 2; }));
               ::kill(arena.processId(), SIGINT);
               EXPECT_TRUE(arena.readLine(first, kLineTimeoutMs));
               if (hang) ::kill(arena.processId(), SIGINT);
@@ -277,6 +276,16 @@ TEST_F(Arena, CtrlCFinishesTheRunningGamesAndASecondBreaksThemOff) {
     }
     EXPECT_EQ(runningBrains(), std::vector<int>{});
   }
+  const std::string part = readFile(path("part.json"));
+  EXPECT_NE(part.find("\n  \"complete\": false,\n"), std::string::npos) << part;
+  EXPECT_NE(part.find("{\"game\":4,"), std::string::npos);
+  EXPECT_EQ(part.find("{\"game\":7,"), std::string::npos);
+  EXPECT_FALSE(fileExists(path("part.json.tmp")));
+  Output merged = runArgs({"merge", path("part.json")});
+  EXPECT_EQ(merged.code, 0);
+  EXPECT_TRUE(merged.begins(
+      "Merged 1 results file: shard 2 of 2 (not all finished); 2 of the match's 20 games\n"))
+      << merged.text;
 }
 
 TEST_F(Arena, MatchTimeAndClockLosses) {
@@ -564,28 +573,6 @@ TEST_F(Arena, ShardsMergeIntoTheWholeMatchAndSlicesOfOthersAreRefused) {
   EXPECT_TRUE(part.begins("Merged 1 results file: shard 2 of 3; 2 of the match's 8 games\n"))
       << part.text;
   EXPECT_EQ(runningBrains(), std::vector<int>{});
-}
-
-// A shard stopped by Ctrl-C writes the games it counted, marked unfinished; merge says so.
-TEST_F(Arena, AnInterruptedShardWritesWhatItCounted) {
-  Output out =
-      run(brain("--delay 100", "slow.log"), brain(""),
-          "--size 5 --games 40 --shard 2/2 --results part.json", [&](tools::ChildProcess& arena) {
-            awaitInFile("slow.log", "START 5", 1);
-            ::kill(arena.processId(), SIGINT);
-          });
-  EXPECT_EQ(out.code, 130) << out.text;
-  EXPECT_EQ(out.count("\nGame 3 of 40: "), 1) << out.text;
-  const std::string part = readFile(path("part.json"));
-  EXPECT_NE(part.find("\n  \"complete\": false,\n"), std::string::npos) << part;
-  EXPECT_NE(part.find("{\"game\":3,"), std::string::npos);
-  EXPECT_EQ(part.find("{\"game\":4,"), std::string::npos);
-  EXPECT_FALSE(fileExists(path("part.json.tmp")));
-  Output merged = runArgs({"merge", path("part.json")});
-  EXPECT_EQ(merged.code, 0);
-  EXPECT_TRUE(merged.begins(
-      "Merged 1 results file: shard 2 of 2 (not all finished); 1 of the match's 40 games\n"))
-      << merged.text;
 }
 
 // A brain that cannot start at all stops the arena before the first game, in a match and for
