@@ -21,11 +21,6 @@ void expectLines(const Output& out, const Args& lines) {
   for (const std::string& line : lines) EXPECT_TRUE(out.has(line)) << line << " not in" << out.text;
 }
 
-// A path as one word of a shell command.
-std::string quoted(const std::string& path) {
-  return std::string(1, '\'').append(path).append(1, '\'');
-}
-
 // The command run through the shell with its standard error joined to its output.
 Args withStandardError(const Args& argv) {
   Args shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
@@ -115,15 +110,12 @@ TEST_F(Arena, FullBoardDrawsShownWithTheBrainsMessages) {
   EXPECT_EQ(out.code, 0);
   EXPECT_EQ(out.count(" of 2: draw, board full; 25 moves;"), 2) << out.text;
   // Two draws have no spread: the margin is 0.
-  expectLines(out, {"Engine 1: 0 wins, 0 losses, 2 draws in 2 games",
+  expectLines(out, {"Progress: 2 of 2 games; score 1.0 (50.0%); Elo +0.0 +/- 0.0 (95%)",
+                    "Engine 1: 0 wins, 0 losses, 2 draws in 2 games",
                     "Score of engine 1: 1.0 of 2 (50.0%)", "Elo difference: +0.0 +/- 0.0 (95%)"});
   EXPECT_TRUE(psq(1).ends_with("\n1\n"));
-  // Engine 1's MESSAGE lines are the comments of its stones; DEBUG is left out.
-  EXPECT_NE(readFile(path("games.sgf"))
-                .find("RE[0];B[cc]C[thinking about move 1];W[cd];B[dd]C[thinking about move 2];"
-                      "W[aa];B[ab]C[thinking about move 3];"),
-            std::string::npos)
-      << readFile(path("games.sgf"));
+  // Engine 1's MESSAGE lines are still the comments of its stones.
+  EXPECT_EQ(countOf(readFile(path("games.sgf")), "C[thinking about move 1]"), 2);
   EXPECT_EQ(out.count("\n  [engine 1] MESSAGE thinking about move 1\n"), 2);
   EXPECT_EQ(out.count("\n  [engine 1] DEBUG 7,7 looks good\n"), 25);  // 13 + 12 moves
   EXPECT_EQ(out.count("[engine 2] "), 0);
@@ -580,8 +572,8 @@ TEST_F(Arena, ShardsMergeIntoTheWholeMatchAndSlicesOfOthersAreRefused) {
 TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
   writeFile(path("not-a-program"), "just text\n");
   const std::tuple<std::string, std::string> engines[] = {
-      {quoted(path("no/pbrain-typo")), "the command was not found (exit code 127)"},
-      {quoted(path("not-a-program")), "the command cannot be executed (exit code 126)"},
+      {path("no/pbrain-typo"), "the command was not found (exit code 127)"},
+      {path("not-a-program"), "the command cannot be executed (exit code 126)"},
       {"true", "it ended before answering ABOUT (exit code 0)"},
       {"sh -c 'kill -9 $$'", "it ended by signal 9 before answering ABOUT"},
   };
