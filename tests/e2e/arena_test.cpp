@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -19,13 +18,6 @@ using Args = std::vector<std::string>;
 
 void expectLines(const Output& out, const Args& lines) {
   for (const std::string& line : lines) EXPECT_TRUE(out.has(line)) << line << " not in" << out.text;
-}
-
-// The command run through the shell with its standard error joined to its output.
-Args withStandardError(const Args& argv) {
-  Args shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
-  shell.insert(shell.end(), argv.begin(), argv.end());
-  return shell;
 }
 
 // Every BOARD block (the lines between BOARD and DONE) in a transcript.
@@ -66,7 +58,8 @@ class Arena : public ::testing::Test {
     Args argv = {kArena};
     if (args.empty() || args[0] != "merge") argv.insert(argv.end(), {"--folder", path("data")});
     argv.insert(argv.end(), args.begin(), args.end());
-    return runToEnd(errors ? withStandardError(argv) : argv, temp.path(), during);
+    if (errors) argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1"});
+    return runToEnd(argv, temp.path(), during);
   }
   std::vector<int> runningBrains() const { return runningPids(path("pids")); }
 };
@@ -582,15 +575,12 @@ TEST_F(Arena, AnEngineThatCannotStartStopsTheArenaBeforeAnyGame) {
     for (const bool serve : {false, true}) {
       SCOPED_TRACE(engine + (serve ? ", serving" : ""));
       // In a match the second engine fails, so the first has started and must end.
-      const Args argv = serve ? withStandardError({kArena, "--serve", "0", "--folder", path("data"),
-                                                   "--engine", engine})
-                              : withStandardError({kArena, "--folder", path("data"), "--engine",
-                                                   other, "--engine", engine, "--games", "1000"});
-      const Output out = runToEnd(argv, temp.path());
+      const Output out = serve
+                             ? runArgs({"--serve", "0", "--engine", engine})
+                             : runArgs({"--engine", other, "--engine", engine, "--games", "1000"});
       EXPECT_EQ(out.code, 2) << out.text;
-      const std::string number = serve ? "1" : "2";
-      EXPECT_TRUE(
-          out.has("velmaro-arena: engine " + number + " (" + engine + ") cannot start: " + reason))
+      EXPECT_TRUE(out.has("velmaro-arena: engine " + std::string(serve ? "1" : "2") + " (" +
+                          engine + ") cannot start: " + reason))
           << out.text;
       EXPECT_EQ(out.count("Game "), 0);
       EXPECT_EQ(out.count("board page is at"), 0);
