@@ -1,8 +1,6 @@
-// velmaro-test-brain: a small scripted brain for the arena tests. It speaks
-// the brain side of the manager protocol, plays either a scripted list of
-// moves or the first empty square in index order (x * size + y), and can be
-// told to misbehave on one move request of every game (the options below).
-// It has no engine in it: its only job is to be predictable.
+// velmaro-test-brain: a scripted brain for the arena tests, with no engine in it. It speaks the
+// brain side of the manager protocol, plays a scripted list of moves, then the first empty square
+// in index order (x * size + y), and can misbehave on one move request of every game (below).
 #include <unistd.h>
 
 #include <chrono>
@@ -65,16 +63,14 @@ std::string square(int x, int y) {
   return std::to_string(x) + "," + std::to_string(y);
 }
 
-// The index of the first square that is empty (or, with empty false,
-// taken), the last square when there is none.
+// The index of the first empty (with `empty` false: taken) square; the last when there is none.
 int first(bool empty) {
   int i = 0;
   while (i + 1 < size * size && (cells[i] == 0) != empty) ++i;
   return i;
 }
 
-// The reply to request k (0-based) of the game: the script's, else the
-// first empty square.
+// The reply to request k (0-based) of the game: the script's, else the first empty square.
 std::pair<int, int> planned(std::size_t k) {
   const int empty = first(true);
   return k < script.size() ? script[k] : std::pair{empty / size, empty % size};

@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
-# A match cut into shards and played by GNU parallel equals the match played
-# at once, game for game:
-#
-#   tests/shards/parallel_check.sh ARENA BRAIN OPENINGS
-#
-# The real brain against itself, each side held to a node budget (so that
-# its moves do not depend on the machine's load) and every game with fresh
-# brains (so that its game memory does not depend on the games before). GNU
-# parallel plays shards 1/3, 2/3 and 3/3 at once on this machine, as it
-# would on three hosts with --sshlogin; `velmaro-arena merge` adds them up.
-# The merged results file must be the unsharded match's byte for byte, and
-# the merge must print the match's summary. Both wall times are printed.
-# Exit code 77 (skipped) without GNU parallel (Debian's `parallel`).
+# A match cut into shards and played by GNU parallel equals the match played at once, game for
+# game:  tests/shards/parallel_check.sh ARENA BRAIN OPENINGS
+# The real brain against itself, each side held to a node budget (its moves do not depend on the
+# machine's load), every game with fresh brains (its game memory does not depend on the games
+# before). GNU parallel plays shards 1/3, 2/3 and 3/3 at once here, as it would on three hosts
+# with --sshlogin; `velmaro-arena merge` adds them up into the whole match's results file, byte for
+# byte, and summary. Both wall times are printed. Exit code 77 (skipped) without GNU parallel.
 set -euo pipefail
 
 arena=$(realpath "${1:?arena}")
@@ -28,8 +22,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# Small board, small tables (quick to start for every game), budgets the
-# brain spends in a few milliseconds, and a turn time far above them.
+# Small board, small tables (quick to start for every game), budgets the brain spends in a few
+# milliseconds, and a turn time far above them.
 match=(--engine "$brain" --engine-info "max_node 3000"
        --engine "$brain" --engine-info "max_node 6000"
        --size 9 --turn 5000 --memory 30000000 --openings "$openings" --games 24)

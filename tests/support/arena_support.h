@@ -1,6 +1,5 @@
-// What the arena's end-to-end suites share: the programs, scripted test
-// brains' commands, the arena run to its end with its output, and records
-// compared without their measured times.
+// What the arena's end-to-end suites share: the programs, scripted test brains' commands, the
+// arena run to its end with its output, and records compared without their measured times.
 #pragma once
 
 #include <gtest/gtest.h>

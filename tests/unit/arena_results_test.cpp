@@ -100,16 +100,6 @@ TEST(ArenaResults, TextIsTheDocumentedFormatAndReadsBack) {
   ASSERT_TRUE(parseResults(text, read, error)) << error;
   EXPECT_EQ(resultsText(read), text);
   EXPECT_EQ(read.match.engines[1].name, "oth\xEF\xBF\xBD");
-
-  // Without openings, "openings" is null and so is each game's opening.
-  Slice plain = sample();
-  plain.match.openings = false;
-  for (GameResult& g : plain.games) g.opening = -1;
-  const std::string plainText = resultsText(plain);
-  EXPECT_NE(plainText.find("\"openings\":null,"), std::string::npos);
-  EXPECT_NE(plainText.find("{\"game\":3,\"opening\":null,"), std::string::npos);
-  ASSERT_TRUE(parseResults(plainText, read, error)) << error;
-  EXPECT_EQ(resultsText(read), plainText);
 }
 
 // A damaged or foreign file is refused with the reason, whatever it lacks.
