@@ -3,8 +3,8 @@
 // a closed output), timed with bounds generous enough for a busy machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -58,25 +58,8 @@ string times(int n, const string& steps) {
   return all;
 }
 
-// INFO rule before START (Piskvork), after its OK (c-gomoku-cli), between moves and while the
-// engine thinks: any rule but free-style (0) is refused at once with one ERROR line, which START
-// then answers too; 10,10 taken in both games and no new player show that both were kept.
-string rule(const char* value, const string& refused) {
-  const string refusal = refused.empty() ? "" : "ERROR unsupported game type " + refused;
-  const string info = "> INFO rule " + string(value) + "|";
-  const string announced = info + (refused.empty() ? "" : refusal + "|");
-  const string start = "> START 20|" + (refused.empty() ? "OK" : refusal) + "|";
-  return "> INFO timeout_turn 300|" + announced + start + "> INFO rule 0|> START 20|OK|" +
-         announced + "> BEGIN|MESSAGE creating player|10,10|" + announced +
-         "> TURN 10,10|ERROR bad coordinates|> TURN 0,0|<move 20>|"
-         "> RESTART|MESSAGE restarting player|OK|" +
-         kQuietBoard + "|" + info +
-         (refused.empty() ? "<move 20>" : "{<move 20>/" + refusal + "}") +
-         "|> TURN 10,10|ERROR bad coordinates|> TURN 0,19|<move 20>|" + start + "<silent>";
-}
-
 struct Conversation {
-  const char* name;
+  string name;
   string steps;
 };
 
@@ -172,25 +155,44 @@ const Conversation kConversations[] = {
          "|> |UNKNOWN command|> TURN 0,19|<move 20>|> RESTART|<move 20>|"
          "MESSAGE restarting player|OK|" +
          kQuietBoard + "|> START 20|<move 20>|OK|> BEGIN|10,10"},
+    // The replies go on while nobody reads them; the first that finds no reader ends the brain
+    // with exit code 0, never a signal.
+    {"AClosedOutputEndsTheBrainWithExitCodeZero",
+     "> INFO timeout_turn 500|> START 20|OK|<close output>|" + string(kQuietBoard) + "|<exit>"},
 #ifndef VELMARO_WINE
     {"AnEmptyFolderMeansTheWorkingFolder",
      "> INFO folder |" + kBegin15 + "<size velmaro/velmaro.log 0>"},
 #endif
-    {"RuleFreeStyle", rule("0", "")},
-    {"RuleExactFive", rule("1", "exact 5")},
-    {"RuleContinuous", rule("2", "continuous")},
-    {"RuleRenju", rule("4", "renju")},
-    {"RuleCaro", rule("8", "caro")},
-    // Several rules: one line, for the first of exact five, renju, continuous and caro.
-    {"RuleExactFiveAndContinuous", rule("3", "exact 5")},
-    {"RuleRenjuAndContinuous", rule("6", "renju")},
-    {"RuleContinuousAndCaro", rule("10", "continuous")},
-    {"RuleRenjuAndCaro", rule("12", "renju")},
-    {"RuleAllFour", rule("15", "exact 5")},
-    // Bits above 8 name no rule.
-    {"RuleUndefinedBit", rule("16", "")},
-    {"RuleExactFiveAndAnUndefinedBit", rule("17", "exact 5")},
 };
+
+// INFO rule before START (Piskvork), after its OK (c-gomoku-cli), between moves and while the
+// engine thinks: any rule but free-style (0) is refused at once with one ERROR line (for several,
+// the first of exact five, renju, continuous and caro; bits above 8 name none), which START then
+// answers too; 10,10 taken in both games and no new player show that both were kept.
+const std::pair<string, string> kRules[] = {
+    {"0", ""},       {"1", "exact 5"},  {"2", "continuous"}, {"4", "renju"},
+    {"8", "caro"},   {"3", "exact 5"},  {"6", "renju"},      {"10", "continuous"},
+    {"12", "renju"}, {"15", "exact 5"}, {"16", ""},          {"17", "exact 5"}};
+
+std::vector<Conversation> withRules() {
+  std::vector<Conversation> all(std::begin(kConversations), std::end(kConversations));
+  for (const auto& [value, refused] : kRules) {
+    const string refusal = refused.empty() ? "" : "ERROR unsupported game type " + refused;
+    const string info = "> INFO rule " + value + "|";
+    const string announced = info + (refused.empty() ? "" : refusal + "|");
+    const string start = "> START 20|" + (refused.empty() ? "OK" : refusal) + "|";
+    all.push_back({"Rule" + value,
+                   "> INFO timeout_turn 300|" + announced + start + "> INFO rule 0|> START 20|OK|" +
+                       announced + "> BEGIN|MESSAGE creating player|10,10|" + announced +
+                       "> TURN 10,10|ERROR bad coordinates|> TURN 0,0|<move 20>|"
+                       "> RESTART|MESSAGE restarting player|OK|" +
+                       kQuietBoard + "|" + info +
+                       (refused.empty() ? "<move 20>" : "{<move 20>/" + refusal + "}") +
+                       "|> TURN 10,10|ERROR bad coordinates|> TURN 0,19|<move 20>|" + start +
+                       "<silent>"});
+  }
+  return all;
+}
 
 class Brain : public ::testing::Test {
  protected:
@@ -220,20 +222,27 @@ TEST_P(Script, Replies) {
   run(GetParam().steps);
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocol, Script, ::testing::ValuesIn(kConversations),
-                         [](const auto& info) { return string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Protocol, Script, ::testing::ValuesIn(withRules()),
+                         [](const auto& info) { return info.param.name; });
 
-// Whether x,y is in a row of five or more of the stones that `own` counts as its side's.
-bool fiveThrough(int x, int y, const std::function<bool(int, int)>& own) {
-  const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
-  for (const auto& d : steps) {
-    int run = 1;
-    for (int sign : {1, -1})
-      for (int k = 1; own(x + sign * k * d[0], y + sign * k * d[1]); k++) run++;
-    if (run >= 5) return true;
+// A board of side `size`, by index x * size + y: 0 empty, else the number of the side there.
+struct Board {
+  int size;
+  std::vector<int> cells = std::vector<int>(size * size);
+  int at(int x, int y) const {  // -1 off the board
+    return x >= 0 && y >= 0 && x < size && y < size ? cells[x * size + y] : -1;
   }
-  return false;
-}
+  // Whether a stone of `who` on x,y is (or would be) in a row of five or more.
+  bool fiveThrough(int x, int y, int who) const {
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {0, 1}, {1, 1}, {1, -1}}) {
+      int run = 1;
+      for (int sign : {1, -1})
+        for (int k = 1; at(x + sign * k * dx, y + sign * k * dy) == who; k++) run++;
+      if (run >= 5) return true;
+    }
+    return false;
+  }
+};
 
 // Whole games against a simple opponent (the first empty square in index order), on the default
 // search threads, two, more than the machine has, or none: every reply is an empty square, a five
@@ -247,31 +256,21 @@ TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
     run((*threads ? "> INFO thread_num " + string(threads) + "|" : "") +
         "> INFO timeout_turn 200|> INFO timeout_match 60000|> START 10|OK|> BEGIN|"
         "MESSAGE creating player");
-    int board[kSize][kSize] = {};  // 0 empty, 1 the brain, 2 the opponent
-    auto side = [&board](int who) {
-      return [&board, who](int a, int b) {
-        return a >= 0 && b >= 0 && a < kSize && b < kSize && board[a][b] == who;
-      };
-    };
-    auto canWin = [&] {  // whether an empty square makes the brain's five
-      for (int sq = 0; sq < kSize * kSize; sq++)
-        if (board[sq / kSize][sq % kSize] == 0 && fiveThrough(sq / kSize, sq % kSize, side(1)))
-          return true;
-      return false;
-    };
+    Board board{kSize};  // 1 the brain, 2 the opponent
     for (int stones = 0, x, y;;) {
-      const bool winning = canWin();
+      bool winning = false;  // whether an empty square makes the brain's five
+      for (int sq = 0; sq < kSize * kSize; sq++)
+        winning = winning || (board.cells[sq] == 0 && board.fiveThrough(sq / kSize, sq % kSize, 1));
       const string reply = brain.next();
       ASSERT_TRUE(isMove(reply, kSize)) << reply;
       std::sscanf(reply.c_str(), "%d,%d", &x, &y);
-      ASSERT_EQ(board[x][y], 0) << "the brain played on a stone: " << reply;
-      board[x][y] = 1;
-      ASSERT_TRUE(!winning || fiveThrough(x, y, side(1))) << "a five missed: " << reply;
-      if (fiveThrough(x, y, side(1)) || ++stones == kSize * kSize) break;
-      int sq = 0;
-      while (board[sq / kSize][sq % kSize] != 0) sq++;
-      board[sq / kSize][sq % kSize] = 2;
-      if (fiveThrough(sq / kSize, sq % kSize, side(2)) || ++stones == kSize * kSize) break;
+      ASSERT_EQ(board.at(x, y), 0) << "the brain played on a stone: " << reply;
+      board.cells[x * kSize + y] = 1;
+      ASSERT_TRUE(!winning || board.fiveThrough(x, y, 1)) << "a five missed: " << reply;
+      if (board.fiveThrough(x, y, 1) || ++stones == kSize * kSize) break;
+      const int sq = std::find(board.cells.begin(), board.cells.end(), 0) - board.cells.begin();
+      board.cells[sq] = 2;
+      if (board.fiveThrough(sq / kSize, sq % kSize, 2) || ++stones == kSize * kSize) break;
       brain.send("TURN " + std::to_string(sq / kSize) + "," + std::to_string(sq % kSize));
     }
     run(kEnd);
@@ -331,24 +330,19 @@ Detail readDetail(BrainDriver& brain) {
   }
 }
 
-// Plays a variation from a position: every move on an empty square of a board of side `size`, sides
-// alternating; `five` tells whether its last move makes five.
+// Plays a variation after a position's stones: every move on an empty square of a board of side
+// `size`, sides alternating; `five` tells whether its last move makes five.
 bool legalVariation(int size, std::vector<std::pair<int, int>> stones,
                     const std::vector<std::pair<int, int>>& pv, bool& five) {
-  for (const auto& move : pv) {
-    if (move.first < 0 || move.second < 0 || move.first >= size || move.second >= size)
-      return false;
-    for (const auto& stone : stones)
-      if (stone == move) return false;
-    stones.push_back(move);
+  stones.insert(stones.end(), pv.begin(), pv.end());
+  Board board{size};
+  for (std::size_t k = 0; k < stones.size(); k++) {
+    const auto [x, y] = stones[k];
+    const int who = k % 2 + 1;
+    if (board.at(x, y) != 0) return false;
+    five = board.fiveThrough(x, y, who);
+    board.cells[x * size + y] = who;
   }
-  // The stones of the last mover are those of its parity.
-  const std::size_t last = stones.size() - 1;
-  five = fiveThrough(stones[last].first, stones[last].second, [&](int x, int y) {
-    for (std::size_t k = last % 2; k < stones.size(); k += 2)
-      if (stones[k] == std::pair{x, y}) return true;
-    return false;
-  });
   return true;
 }
 
@@ -571,14 +565,6 @@ TEST_F(Brain, ManagerClockAndLimitsHoldPerGameAndPerMove) {
       "> START 20|OK");
   EXPECT_GE(quietMove(), 30) << "no match limit is no reason to play at once";
   run(kEnd);
-}
-
-// The replies go on while nobody reads them; the first that finds no reader ends the brain with
-// exit code 0, never a signal.
-TEST_F(Brain, AClosedOutputEndsTheBrainWithExitCodeZero) {
-  run("> INFO timeout_turn 500|> START 20|OK");
-  brain.process.closeOutput();
-  run(string(kQuietBoard) + "|<exit>");
 }
 
 #ifdef __linux__

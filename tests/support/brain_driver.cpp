@@ -43,6 +43,8 @@ void BrainDriver::run(const std::string& script, const std::string& folder) {
       send(line);
     } else if (step == "<close>") {
       process.closeInput();
+    } else if (step == "<close output>") {
+      process.closeOutput();
     } else if (std::sscanf(step.c_str(), "<exit %d>", &ms) == 1 || step == "<exit>") {
       int code = -1;
       EXPECT_TRUE(process.waitExit(ms, code) && !process.exitedBySignal()) << "no end, or a signal";

@@ -28,11 +28,12 @@ class BrainDriver {
   }
 
   // Plays a conversation: steps separated by '|'. "> text" sends text (each "$D" replaced by
-  // `folder`); "<close>" closes the program's input; "<exit>" or "<exit MS>" expects it to end
-  // with exit code 0 (within MS); "<silent>" expects no reply for a moment; "<size FILE N>"
-  // expects the file in the working folder to hold N bytes (-1: no such file); "<move N>" expects
-  // a move on a board of side N; "{a/b/c}" expects these replies in any order (the command loop
-  // and the worker write independently); any other step is the exact next reply.
+  // `folder`); "<close>" closes the program's input, "<close output>" its output; "<exit>" or
+  // "<exit MS>" expects it to end with exit code 0 (within MS); "<silent>" expects no reply for a
+  // moment; "<size FILE N>" expects the file in the working folder to hold N bytes (-1: no such
+  // file); "<move N>" expects a move on a board of side N; "{a/b/c}" expects these replies in any
+  // order (the command loop and the worker write independently); any other step is the exact next
+  // reply.
   void run(const std::string& script, const std::string& folder = "");
 
   tools::ChildProcess process;
