@@ -247,7 +247,8 @@ struct Board {
 // Whole games against a simple opponent (the first empty square in index order), on the default
 // search threads, two, more than the machine has, or none: every reply is an empty square, a five
 // is played whenever the brain has one, and the game ends with a five or a full board. Then, on two
-// threads, the limits hold: a turn limit, the manager's clock, END at once.
+// threads, the limits hold: a turn limit, the manager's clock over the brain's own account, limits
+// sent before a game or a move, timeout_match 0 as no match limit, END at once.
 TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
   constexpr int kSize = 10;
   for (const char* threads : {"", "2", "64", "0", "-3"}) {
@@ -278,10 +279,16 @@ TEST_F(Brain, ThreadsPlayAndKeepTheLimits) {
   restart();
   run("> INFO thread_num 2|> INFO timeout_turn 500|> START 20|OK");
   EXPECT_LT(quietMove(), 500 + kTurnSlackMs) << "a turn of 500 ms";
-  run("> START 20|OK|> INFO time_left 600");
+  run("> INFO timeout_turn 30000|> START 20|OK|> INFO time_left 600");
   EXPECT_LT(quietMove(), 600 / 5 + kTurnSlackMs) << "time_left 600";
-  run("> INFO timeout_turn 30000|> INFO timeout_match 0|> START 20|OK|" + string(kQuietBoard) +
-      "|<silent>");
+  run("> INFO timeout_turn 100|> START 20|OK");
+  EXPECT_LT(quietMove(), 5000) << "a turn limit sent before the next game";
+  run("> INFO timeout_turn 30000|> INFO timeout_match 500|> RESTART|MESSAGE restarting player|OK");
+  EXPECT_LT(quietMove(), 5000) << "a match time sent before RESTART";
+  run("> INFO timeout_match 0|> INFO time_left 0|> INFO timeout_turn 300|> INFO game_type 3|"
+      "> START 20|OK");
+  EXPECT_GE(quietMove(), 30) << "no match limit is no reason to play at once";
+  run("> INFO timeout_turn 30000|> START 20|OK|" + string(kQuietBoard) + "|<silent>");
   const long long end = tools::nowMs();
   run("> END|<move 20>|OK|<exit>");
   EXPECT_LT(tools::nowMs() - end, kPromptEndMs);
@@ -551,21 +558,6 @@ TEST_F(Brain, TheDataFolderItsMissingParentsAndSubFolderAreAllItCreates) {
   }
 }
 #endif
-
-// The manager's clock wins over the brain's own account; limits sent before a game or a move hold
-// for it; timeout_match 0 means no match limit.
-TEST_F(Brain, ManagerClockAndLimitsHoldPerGameAndPerMove) {
-  run("> INFO timeout_turn 30000|> START 20|OK|> INFO time_left 50");
-  EXPECT_LT(quietMove(), 5000) << "time_left 50";
-  run("> INFO timeout_turn 100|> START 20|OK");
-  EXPECT_LT(quietMove(), 5000) << "a turn limit sent before the second game";
-  run("> INFO timeout_turn 30000|> INFO timeout_match 500|> RESTART|MESSAGE restarting player|OK");
-  EXPECT_LT(quietMove(), 5000) << "a match time sent before RESTART";
-  run("> INFO timeout_match 0|> INFO time_left 0|> INFO timeout_turn 300|> INFO game_type 3|"
-      "> START 20|OK");
-  EXPECT_GE(quietMove(), 30) << "no match limit is no reason to play at once";
-  run(kEnd);
-}
 
 #ifdef __linux__
 // The limit holds with every search thread's board and stack counted, whether the threads are
