@@ -356,8 +356,22 @@ bool legalVariation(int size, std::vector<std::pair<int, int>> stones,
 // INFO show_detail 1: a line per completed iteration, in order, each with a legal principal
 // variation starting at the move chosen in the end, then the choice; max_depth bounds the
 // iterations; a proven win is said with its plies down to the five; the opening and forced replies
-// are named. (Without it, the conversations show the replies byte for byte.)
-TEST_F(Brain, ShowDetailSaysWhatTheBrainThinks) {
+// are named. (Without it, the conversations show the replies byte for byte.) INFO max_node: the
+// same position and budget give the same lines in two processes, whatever the machine's load, and a
+// small budget answers at once; thread_num does not change that (a budget means one thread). Absurd
+// values are taken as none.
+TEST_F(Brain, ShowDetailSaysWhatTheBrainThinksAndMaxNodeMakesItReproducible) {
+  std::vector<Detail> decisions;
+  for (const char* threads : {"2", "1"}) {
+    restart();
+    const long long start = tools::nowMs();
+    run("> INFO show_detail 1|> INFO thread_num " + string(threads) +
+        "|> INFO max_node 2000000|> START 20|OK|" + kQuietBoard);
+    decisions.push_back(readDetail(brain));
+    EXPECT_LT(tools::nowMs() - start, 10000);
+  }
+  ASSERT_TRUE(isMove(decisions[0].move, 20));
+  EXPECT_EQ(decisions[0].lines, decisions[1].lines);
   // A middle game that the side to move wins (found at depth 10 within the budget).
   const std::vector<std::pair<int, int>> stones = {{7, 7}, {8, 8}, {8, 7}, {6, 7}, {9, 7}, {6, 8},
                                                    {9, 8}, {6, 6}, {6, 5}, {7, 6}, {9, 6}, {9, 5}};
@@ -368,8 +382,7 @@ TEST_F(Brain, ShowDetailSaysWhatTheBrainThinks) {
   board += "> DONE";
   for (const char* maxDepth : {"4", "10"}) {
     SCOPED_TRACE(maxDepth);
-    run("> INFO show_detail 1|> INFO max_node 4000000|> INFO max_depth " + string(maxDepth) +
-        "|> START 15|OK|" + board);
+    run("> INFO max_node 4000000|> INFO max_depth " + string(maxDepth) + "|> START 15|OK|" + board);
     const Detail d = readDetail(brain);
     ASSERT_FALSE(d.iterations.empty()) << d.move;
     int depth = 0;
@@ -395,30 +408,10 @@ TEST_F(Brain, ShowDetailSaysWhatTheBrainThinks) {
   EXPECT_TRUE(d.iterations.empty() && d.choice == d.move + " by opening rule") << d.choice;
   // The opponent's four (3..6,9) leaves one block.
   run("> START 15|OK|> BOARD|> 2,9,1|> 3,9,2|> 0,11,1|> 4,9,2|> 4,11,1|> 5,9,2|> 8,11,1|> 6,9,2|"
-      "> DONE|MESSAGE best 7,9 by forced reply|7,9|> INFO show_detail 0|> TURN 0,0|<move 15>|" +
-      kEnd);
-}
-
-// INFO max_node: the same position and budget give the same move and the same iterations in two
-// processes, whatever the machine's load, and a small budget answers at once; thread_num does not
-// change that (a budget means one thread). Absurd values are taken as none.
-TEST_F(Brain, MaxNodeMakesDecisionsReproducible) {
-  std::vector<Detail> decisions;
-  for (const char* threads : {"1", "2"}) {
-    restart();
-    const long long start = tools::nowMs();
-    run("> INFO show_detail 1|> INFO thread_num " + string(threads) +
-        "|> INFO max_node 2000000|> START 20|OK|" + kQuietBoard);
-    decisions.push_back(readDetail(brain));
-    EXPECT_LT(tools::nowMs() - start, 10000);
-    run(kEnd);
-  }
-  ASSERT_TRUE(isMove(decisions[0].move, 20));
-  EXPECT_EQ(decisions[0].lines, decisions[1].lines);
-  restart();
-  run("> INFO max_node -5|> INFO max_depth -1|> INFO show_detail -1|> INFO max_node 99999999999|"
-      "> INFO max_depth 1000000|> START 15|OK|> BEGIN|MESSAGE creating player|7,7|"
-      "> INFO max_depth 1|> INFO max_node 0|> START 20|OK|" +
+      "> DONE|MESSAGE best 7,9 by forced reply|7,9|> INFO show_detail 0|> TURN 0,0|<move 15>|"
+      "> INFO max_node -5|> INFO max_depth -1|> INFO show_detail -1|> INFO max_node 99999999999|"
+      "> INFO max_depth 1000000|> START 15|OK|> BEGIN|7,7|> INFO max_depth 1|> INFO max_node 0|"
+      "> START 20|OK|" +
       string(kQuietBoard) + "|MESSAGE creating player|<move 20>");
   run("> INFO max_depth 0|> INFO max_node 1|> INFO timeout_turn 30000|> START 20|OK");
   EXPECT_LT(quietMove(), kPromptEndMs) << "a budget of one node";
