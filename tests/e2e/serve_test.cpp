@@ -294,24 +294,62 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
             "DONE\r\n");
 }
 
-// Refused requests answer why and change nothing. The person may resign at any moment; a brain's
-// answer that comes after it is dropped, and a new game need not wait for it.
-TEST_F(Serve, RefusedRequestsChangeNothingAndResignationEndsTheGameAtOnce) {
+// Refused requests answer why and change nothing. With help, the brain's search reaches the page
+// while it thinks; a hint is the hint brain's move for the person, and the playing brain never
+// hears of it. The person may resign at any moment; a brain's answer that comes after it is
+// dropped, and a new game need not wait for it.
+TEST_F(Serve, RefusalsAnalysisHintsFromASecondBrainAndResignationAtOnce) {
   // The brain takes 2 s a move: time for the requests while it thinks, on a busy machine.
-  start({"--engine", brain("--delay 2000"), "--size", "9", "--turn", "10000"});
+  start({"--engine", brain("--delay 2000 --pids '" + path("pids") + "'", "hint.log"), "--size", "9",
+         "--turn", "10000"});
   expectRefusals(kNoStone);
+  const auto searching = [](bool hint) {
+    return [hint](const Json& x) {
+      return x["status"] == (hint ? "hint" : "thinking") && x["analysis"].is_object() &&
+             x["analysis"]["hint"] == hint && x["analysis"]["depth"] == 2;
+    };
+  };
+  // A hint on the empty board: the hint brain begins the game for the person.
+  ASSERT_EQ(send("/api/hint", "{}").status, 200);
+  expectFields(awaitState(searching(true))["analysis"],
+               R"({"player": 1, "hint": true, "active": true, "stones": 0, "score": -25,
+                   "pv": [[0,0],[8,8]]})");
+  for (const char* where : {"/api/hint", "/api/move", "/api/undo"})
+    expectRefused(send(where, "{\"x\":4,\"y\":4}"), 409, "wait: the hint is on its way");
+  Json s = awaitStatus("turn");
+  EXPECT_EQ(s["hint"], Json::parse("{\"stones\":0,\"square\":[0,0]}"));
+  expectFields(s["analysis"], R"({"best": [0,0], "by": "search depth 2", "active": false})");
+  EXPECT_EQ(parse(send("/api/hint", "{}").body)["status"], "turn");  // it is there already
+
+  // The brain's own search, live.
   ASSERT_EQ(play(0, 0).status, 200);
   expectRefusals(kThinking);
-  awaitStatus("turn");
+  expectFields(awaitState(searching(false))["analysis"],
+               R"({"player": 0, "hint": false, "stones": 1})");
+  EXPECT_TRUE(awaitStatus("turn")["hint"].is_null());
   expectRefusals(kTurn);
+
+  // The second hint: the position with the person's stones as the hint
+  // brain's own. The playing brain then gets the person's stone with TURN.
+  ASSERT_EQ(send("/api/hint", "{}").status, 200);
+  s = awaitState([](const Json& x) { return x["status"] == "turn" && x["hint"].is_object(); });
+  EXPECT_EQ(s["hint"], Json::parse("{\"stones\":2,\"square\":[0,2]}"));
+  after(play(0, 2));
+  const std::string log = readFile(path("hint.log"));
+  EXPECT_NE(log.find("INFO show_detail 1\r\nINFO time_left 1000000000\r\nBOARD\r\n0,0,1\r\n"
+                     "0,1,2\r\nDONE\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(log.ends_with("\r\nTURN 0,2\r\n")) << log;
+
   ASSERT_EQ(play(4, 4).status, 200);
   // The brain has begun: its search is under way.
   awaitState(
       [](const Json& x) { return x["analysis"].is_object() && x["analysis"]["active"] == true; });
-  Json s = parse(send("/api/resign", "{}").body);
+  s = parse(send("/api/resign", "{}").body);
   expectFields(s, R"({"status": "over", "winner": 0, "reason": "resigned",
                       "detail": "engine 2 resigned", "endCode": 9})");
-  EXPECT_EQ(s["moves"].size(), 3u);
+  EXPECT_EQ(s["moves"].size(), 5u);
   expectRefused(send("/api/undo", "{}"), 409, "wait: the brain is busy");
   ASSERT_EQ(send("/api/new", "{\"colour\":\"white\"}").status, 200);
   s = awaitState([](const Json& x) { return x["game"] == 2 && x["status"] == "turn"; });
@@ -320,6 +358,11 @@ TEST_F(Serve, RefusedRequestsChangeNothingAndResignationEndsTheGameAtOnce) {
   ASSERT_EQ(send("/api/resign", "{}").status, 200);
   EXPECT_EQ(withoutTimes(send("/api/record.psq").body),
             "Piskvorky 9x9, 11:11, 0\n1,1,#\ntest-brain\nperson\n9\n");
+
+  // Both brains end with the server.
+  expectStops(arena);
+  EXPECT_EQ(countOf(readFile(path("pids")), "\n"), 2);
+  EXPECT_EQ(runningPids(path("pids")), std::vector<int>{});
 }
 
 TEST_F(Serve, CrashEndsTheGameAndTheBrainIsStartedAgainForTheNext) {
@@ -406,54 +449,6 @@ TEST_F(Serve, NewGamesTakeTheirSettingsAndUndoTakesBackTheBrainsLines) {
   log = readFile(path("served.log"));
   EXPECT_EQ(countOf(log, "START 9\r\n"), 3) << log;
   EXPECT_EQ(countOf(log, "START 9\r\nINFO timeout_turn 1000\r\n" + info), 3) << log;
-}
-
-// With help, the brain's search reaches the page while it thinks; a hint is
-// the hint brain's move for the person, and the playing brain never hears of it.
-TEST_F(Serve, AnalysisWhileTheBrainThinksAndHintsFromASecondBrain) {
-  start({"--engine", brain("--delay 1500 --pids '" + path("pids") + "'", "hint.log"), "--size", "9",
-         "--turn", "10000"});
-  const auto searching = [](bool hint) {
-    return [hint](const Json& x) {
-      return x["status"] == (hint ? "hint" : "thinking") && x["analysis"].is_object() &&
-             x["analysis"]["hint"] == hint && x["analysis"]["depth"] == 2;
-    };
-  };
-  // A hint on the empty board: the hint brain begins the game for the person.
-  ASSERT_EQ(send("/api/hint", "{}").status, 200);
-  expectFields(awaitState(searching(true))["analysis"],
-               R"({"player": 1, "hint": true, "active": true, "stones": 0, "score": -25,
-                   "pv": [[0,0],[8,8]]})");
-  for (const char* where : {"/api/hint", "/api/move", "/api/undo"})
-    expectRefused(send(where, "{\"x\":4,\"y\":4}"), 409, "wait: the hint is on its way");
-  Json s = awaitStatus("turn");
-  EXPECT_EQ(s["hint"], Json::parse("{\"stones\":0,\"square\":[0,0]}"));
-  expectFields(s["analysis"], R"({"best": [0,0], "by": "search depth 2", "active": false})");
-  EXPECT_EQ(parse(send("/api/hint", "{}").body)["status"], "turn");  // it is there already
-
-  // The brain's own search, live.
-  ASSERT_EQ(play(4, 4).status, 200);
-  expectFields(awaitState(searching(false))["analysis"],
-               R"({"player": 0, "hint": false, "stones": 1})");
-  EXPECT_TRUE(awaitStatus("turn")["hint"].is_null());
-
-  // The second hint: the position with the person's stones as the hint
-  // brain's own. The playing brain then gets the person's stone with TURN.
-  ASSERT_EQ(send("/api/hint", "{}").status, 200);
-  s = awaitState([](const Json& x) { return x["status"] == "turn" && x["hint"].is_object(); });
-  EXPECT_EQ(s["hint"], Json::parse("{\"stones\":2,\"square\":[0,1]}"));
-  after(play(0, 1));
-  const std::string log = readFile(path("hint.log"));
-  EXPECT_NE(log.find("INFO show_detail 1\r\nINFO time_left 1000000000\r\nBOARD\r\n4,4,1\r\n"
-                     "0,0,2\r\nDONE\r\n"),
-            std::string::npos)
-      << log;
-  EXPECT_TRUE(log.ends_with("\r\nTURN 0,1\r\n")) << log;
-
-  // Both brains end with the server.
-  expectStops(arena);
-  EXPECT_EQ(countOf(readFile(path("pids")), "\n"), 2);
-  EXPECT_EQ(runningPids(path("pids")), std::vector<int>{});
 }
 
 // Only this server's own page drives it: a foreign Host (DNS rebinding), another site's page (a
