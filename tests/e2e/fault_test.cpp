@@ -21,15 +21,12 @@ using namespace testing_support;
 const std::string kStartGame = "> INFO folder $D|> START 15|OK|> BEGIN|MESSAGE creating player|7,7";
 const std::string kHeader15("\x0f\0\0\0\x14\0\0\0\x08\0\0\0\x1e\0\0\0\xe8\x03\0\0", 20);
 
-class Faults : public ::testing::Test {
- protected:
+// An END that cannot write leaves the old file untouched and no temporary file behind, and says
+// nothing about it. An END the brain can write, killed at any moment, leaves the old file or the
+// new one, complete.
+TEST(Faults, EndLeavesACompleteMemoryFile) {
   TempFolder temp;
   const std::string sub = temp.path() + "/velmaro", memory = sub + "/velmDat.0";
-};
-
-// An END that cannot write leaves the old file untouched and no temporary file behind, and says
-// nothing about it.
-TEST_F(Faults, AnEndThatCannotWriteKeepsTheOldMemory) {
   // Prefixes of the brain's command in a shell; the size limit is 100 blocks of 512 bytes.
   const std::string noCapabilities = "exec setpriv --inh-caps=-all --bounding-set=-all --";
   for (const std::string& prefix :
@@ -54,16 +51,11 @@ TEST_F(Faults, AnEndThatCannotWriteKeepsTheOldMemory) {
     EXPECT_FALSE(fileExists(memory + ".tmp"));
     EXPECT_EQ(readFile(sub + "/velmaro.log"), "") << "a failed write is not reported";
   }
-}
-
-// The old file is not one a 15x15 game can read, so END writes a new one: a kill at any moment of
-// END leaves one or the other, complete.
-TEST_F(Faults, AKillDuringEndLeavesTheOldOrTheNewCompleteFile) {
+  // The old file is not one a 15x15 game can read, so END writes a new one.
   const std::string old(358540, 'x');
   int sawOld = 0, sawNew = 0;
   for (int delayUs = 0; delayUs <= 30000; delayUs += 1500) {
     SCOPED_TRACE("kill " + std::to_string(delayUs) + " us after END");
-    std::filesystem::create_directories(sub);
     writeFile(memory, old);
     std::filesystem::remove(memory + ".tmp");
     BrainDriver brain(VELMARO_BRAIN, temp.path());
