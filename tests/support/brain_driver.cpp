@@ -102,16 +102,6 @@ void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-bool fileExists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
-long fileSize(const std::string& path) {
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  return error ? -1 : static_cast<long>(size);
-}
-
 std::string listTree(const std::string& root, const std::string& leaveOut) {
   namespace fs = std::filesystem;
   const mode_t mask = umask(0);

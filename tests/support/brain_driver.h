@@ -3,6 +3,7 @@
 // instead of hanging it. Beside it: temporary folders and files.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "child_process.h"
@@ -70,8 +71,14 @@ class TempFolder {
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
-bool fileExists(const std::string& path);
-long fileSize(const std::string& path);  // -1 when there is no such file
+inline bool fileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
+inline long fileSize(const std::string& path) {  // -1 when there is no such file
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? -1 : static_cast<long>(size);
+}
 // What is below `root` but the file `leaveOut`: the relative names, sorted, joined by blanks, a
 // folder's with a trailing "/". Every folder is expected to have what the umask leaves of 0777.
 std::string listTree(const std::string& root, const std::string& leaveOut = "");
