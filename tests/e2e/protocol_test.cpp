@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -319,12 +320,8 @@ Detail readDetail(BrainDriver& brain) {
     std::smatch m;
     if (std::regex_match(line, m, iteration)) {
       Detail::Iteration it{std::stoi(m[1]), m[2], {}};
-      const string pv = m[3];
-      for (std::size_t at = 0; (at = pv.find(' ', at)) != string::npos; at++) {
-        int x, y;
-        std::sscanf(pv.c_str() + at, " %d,%d", &x, &y);
-        it.pv.push_back({x, y});
-      }
+      std::istringstream pv(m[3]);
+      for (int x, y; pv >> x && pv.ignore() && pv >> y;) it.pv.push_back({x, y});
       d.iterations.push_back(it);
     } else if (std::regex_match(line, m, choice)) {
       d.choice = m[1];

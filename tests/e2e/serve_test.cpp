@@ -262,7 +262,6 @@ TEST_F(Serve, RecordsAndTranscriptAreThoseOfAMatchAndUndoResendsTheBoard) {
   Json s = awaitStatus("over");
   EXPECT_EQ(s["winner"], 0);
   const HttpReply psq = send("/api/record.psq"), sgf = send("/api/record.sgf");
-  ASSERT_EQ(psq.status, 200);
   EXPECT_EQ(psq.header("content-disposition"), "attachment; filename=\"game002.psq\"");
 
   // The same game as a match between two scripted brains.
