@@ -32,9 +32,6 @@ TEST_F(Search, PositionsAndTheirAnswers) {
   const int win = winScore;
   const std::tuple<int, const char*, const char*, int, int, const char*> cases[] = {
       {15, "", "", 0, 0, "7,7"},
-      {20, "", "", 0, 0, "10,10"},
-      {6, "", "", 0, 0, "3,3"},
-      {15, "0,0", "", 0, 0, "1,1"},
       {15, kFiveInOne, "7,7", win, win, "7,7"},
       {15, "3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9", "7,7", win, win, "7,7"},  // own five first
       {15, kOpponentsOpenFour, "7,9", -win, -win, "7,9"},
