@@ -95,12 +95,6 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
     newGame(width, kOptionRichEval, height);
-    // The corners first: the edges of the board's geometry tables.
-    for (int corner : {0, height - 1, b().numSquares() - height, b().numSquares() - 1}) {
-      b().makeMove(corner);
-      ASSERT_TRUE(consistent()) << "corner " << corner;
-      b().undoMove();
-    }
     b().makeMove(static_cast<int>(rng() % b().numSquares()));  // never taken back
     std::vector<std::vector<long long>> at(kMaxSquares + 1);
     at[1] = state(b());
