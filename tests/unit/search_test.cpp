@@ -373,27 +373,23 @@ TEST_F(Search, TimeAccount) {
   EXPECT_EQ(t.timeLeft, INT_MIN);
 }
 
-// Stopped decisions: past the hard limit in the first iteration, the list's first move; with no
-// match time, a legal move. Faults found: a node whose child the time limit cut off stored the
+// Decisions with no match time: stopped at the first node, the list's first move; at the first
+// usual check, a legal move. Faults found: a node whose child the time limit cut off stored the
 // child's meaningless score as a bound later searches trusted; a forced-line evaluation in a
 // decision did not yield to the time limit (it can branch into millions of positions).
 TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
+  b().params.timeoutMatch = 0;
+  b().init(15, 15);
   play(kQuietMiddle);
   int list[kReplyListCapacity], x = -1, y = -1;
   ListKind kind;
   w().genMoves(list, kFullWidth, kind);
-  FakeClock::reads = 0;
-  b().params.clock = [] { return FakeClock::reads++ == 0 ? 0 : 1000000; };  // jumps past the limit
   w().time.checkCountdown = 1;
   const std::uint64_t nodes = b().nodes();
   b().thinkMove(x, y);
   EXPECT_TRUE(sq(x, y) == list[0] && b().nodes() == nodes + 1 && w().stopSearch);
-  newGame(15);
-  b().params.timeoutMatch = 0;
-  b().init(15, 15);
-  play(kQuietMiddle);
   b().thinkMove(x, y);
-  EXPECT_TRUE(board().isCandidate(sq(x, y)) && w().time.timeLeft <= 0);
+  EXPECT_TRUE(board().isCandidate(sq(x, y)) && w().time.timeLeft <= 0 && b().nodes() > nodes + 9);
   newGame(15);
   play(kQuietMiddle);
   w().time.startTime();
