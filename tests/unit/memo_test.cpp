@@ -92,20 +92,17 @@ TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
   EXPECT_TRUE(readFile(file) == fileBytes(15, true) && !fs::exists(file + ".tmp"));
   // The offset of a 32-bit value (or -1) and the value, bytes added, accepted.
   const long f = kFillOffset,
-             damage[][4] = {{-1, 0, 0, 1},       {0, 20, 0, 0},      {4, 19, 0, 0},
-                            {8, 7, 0, 0},        {12, 29, 0, 0},     {16, 999, 0, 0},
-                            {-1, 0, 1, 0},       {-1, 0, -1, 0},     {-1, 0, -6400, 0},
-                            {f, 1000, 0, 0},     {f + 84, -1, 0, 0}, {f + 28, 1 << 30, 0, 0},
-                            {f + 84, 999, 0, 1}, {f + 88, -1, 0, 1}, {f + 116, 5000, 0, 1}};
+             damage[][4] = {{-1, 0, 0, 1},      {0, 20, 0, 0},       {4, 19, 0, 0},
+                            {8, 7, 0, 0},       {12, 29, 0, 0},      {16, 999, 0, 0},
+                            {-1, 0, 1, 0},      {-1, 0, -1, 0},      {f, 1000, 0, 0},
+                            {f + 84, -1, 0, 0}, {f + 84, 999, 0, 1}, {f + 88, -1, 0, 1}};
   for (const auto& [offset, value, added, accepted] : damage) {
     open("", 15, 7);  // the numbers of the file
     std::string bytes = fileBytes(15, true);
     if (offset >= 0) bytes.replace(offset, 4, le(value, 4));
     bytes.resize(bytes.size() + added);
     testing_support::writeFile(file, bytes);
-    memo = open(folder, 15, 8);
-    EXPECT_EQ(used(*memo), accepted) << offset << " " << added;
-    memo.reset();
+    open(folder, 15, 8).reset();  // reads the file and writes its tables back
     EXPECT_TRUE(readFile(file) == (accepted ? bytes : fileBytes(15, false)))
         << offset << " " << added;
   }
@@ -254,8 +251,6 @@ TEST_F(Memo, APlayerOverANewGame) {
   p.move_my(x, y);
   EXPECT_EQ((Ints{x, y, p.color, p.num_moves}), (Ints{9, 7, 1, 11}));
   VelmMemo& memo = p.brain->memo;
-  EXPECT_TRUE(memo.lostTable[0][0].key != 0 && memo.lostTable[0][0].value == 1 &&
-              memo.fillIndex[0] == 1);
   p.brain->worker.time.timeLeft = 17;
   p.newgame();
   EXPECT_EQ(state(), fresh);
