@@ -237,10 +237,9 @@ TEST_F(Search, ForcedLinesThroughTheCornersInEveryImage) {
     SCOPED_TRACE(moves);
     n = side;
     newGame(n);
-    const Ints fours = squares(four), blocks = squares(block);
     inEveryImage(squares(moves), true);
     EXPECT_EQ(first.back()[n * n + 3] == winScore, won);
-    for (int f : fours) EXPECT_EQ(first.back()[f], blocks.empty() ? -1 : blocks[0]);
+    for (int f : squares(four)) EXPECT_EQ(first.back()[f], *block ? squares(block)[0] : -1);
   }
   int edges = 0;  // fours blocked on the first row or column
   for (n = 5; n <= kMaxSide; n++) {
@@ -326,7 +325,6 @@ TEST_F(Search, TimeAccount) {
   b().params.clock = FakeClock::read;
   FakeClock::now = 700;
   b().params.timeoutTurn = 5000;
-  b().init(15, 15);
   t.startTime();
   EXPECT_EQ((Ints{t.softLimit, t.hardLimit, t.moveStart}), (Ints{5000, 5000, 700}));
   // The hard limit, less the margin, at the clock readings: one per 1000 checks.
@@ -340,7 +338,6 @@ TEST_F(Search, TimeAccount) {
   // The soft limit spreads the time left over the moves to go (at least 5), the hard limit is a
   // fifth of it, neither more than the turn time.
   b().params.timeoutTurn = 30000;
-  b().init(15, 15);
   Ints limits;
   for (int move = 0; move < 12; move++, FakeClock::now += t.softLimit, t.stopTime()) {
     t.startTime();
@@ -360,15 +357,14 @@ TEST_F(Search, TimeAccount) {
   EXPECT_EQ((Ints{t.timeOut(40), t.elapsedIte()}), (Ints{false, 0}));
   t.iterStart = FakeClock::now - 43;
   EXPECT_TRUE(t.timeOut(40));
-  // A new game has the whole match time; an overspent account stops at once.
+  // A new game has the whole match time; an overspent account stops at once, and the most negative
+  // match time stays the least there is (it once wrapped to a full clock).
   b().init(15, 15);
   EXPECT_EQ((Ints{t.timeLeft, t.movesToGo}), (Ints{kDefaultTimeoutMatch, kInitialMovesToGo}));
-  t.timeLeft = -20;
+  t.timeLeft = INT_MIN;
   t.startTime();
   t.checkCountdown = 1;
   EXPECT_TRUE(t.timeOver() && t.timeOut(0));
-  // The most negative match time stays the least there is (it once wrapped to a full clock).
-  t.timeLeft = INT_MIN;
   for (int move = 0; move < 2; move++, FakeClock::now += 7, t.stopTime()) t.startTime();
   EXPECT_EQ(t.timeLeft, INT_MIN);
 }
