@@ -16,9 +16,6 @@ using test::FakeClock;
 using Ints = std::vector<int>;
 
 // Positions, as their moves in the order of play (side 0, X, first).
-const char* kFiveInOne = "3,7 2,7 4,7 3,9 5,7 4,9 6,7 7,9";
-const char* kOwnOpenThree = "5,3 2,9 6,3 6,9 7,3 9,9";
-const char* kOpponentsOpenFour = "0,0 3,9 14,0 4,9 0,14 5,9 14,14 6,9";
 const char* kFoursAndASplitThree = "5,4 4,4 6,4 3,10 7,4 5,10 13,13 6,10";
 const char* kUnrelatedOpenThrees = "0,0 3,3 7,0 4,3 14,0 5,3 0,7 9,11 14,7 10,11 0,14 11,11";
 const char* kQuietMiddle = "7,7 6,6 7,8 8,7 9,9 9,8";
@@ -30,34 +27,32 @@ const char* kQuietMiddle = "7,7 6,6 7,8 8,7 9,9 9,8";
 // A single answer is played unsearched, its time not charged.
 TEST_F(Search, PositionsAndTheirAnswers) {
   const int win = winScore;
-  const std::tuple<int, const char*, const char*, int, int, const char*> cases[] = {
-      {15, "", "", 0, 0, "7,7"},
-      {15, kFiveInOne, "7,7", win, win, "7,7"},
-      {15, "3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9", "7,7", win, win, "7,7"},  // own five first
-      {15, kOpponentsOpenFour, "7,9", -win, -win, "7,9"},
-      {15, "0,0 9,3 14,0 9,4 9,2 9,5 4,7 9,6 0,12 5,7 14,12 6,7 0,14 7,7 14,14 8,7", "9,7", -win,
-       -win, "9,7"},                                                     // one square, two fives
-      {15, "2,9 3,9 0,11 4,9 4,11 5,9 8,11 6,9", "7,9", 0, 542, "7,9"},  // the only block
-      {15, "5,5 3,9 6,5 4,9 7,5 5,9 2,9 6,9", "7,9", 0, 4062, "7,9"},    // despite an open three
-      {15, kOwnOpenThree, "4,3", win, win, "4,3"},
-      {15, "5,5 0,0 7,5 0,2 8,5 0,4", "6,5", win, win, "6,5"},  // a split three
-      {15, "5,3 5,9 6,3 6,9 7,3 7,9", "4,3", win, win, "4,3"},  // both have open threes
-      {15, kFoursAndASplitThree, "8,4 9,4 4,10 2,10 7,10", 0, -1606, nullptr},  // own fours first
-      {15, kUnrelatedOpenThrees, "2,3", -win, -8642, "2,3"},                    // no common defence
-      {15, "2,3 3,4 12,3 4,5 2,7 5,6 0,11 3,7 14,11 4,7 12,13 5,7", "6,7 7,7 7,8", 0, -5114,
+  const std::tuple<const char*, const char*, int, int, const char*> cases[] = {
+      {"", "", 0, 0, "7,7"},
+      {"3,7 2,7 4,7 3,9 5,7 4,9 6,7 7,9", "7,7", win, win, "7,7"},        // a five in one
+      {"3,7 3,9 4,7 4,9 5,7 5,9 6,7 6,9", "7,7", win, win, "7,7"},        // own five first
+      {"0,0 3,9 14,0 4,9 0,14 5,9 14,14 6,9", "7,9", -win, -win, "7,9"},  // opponent's open four
+      {"0,0 9,3 14,0 9,4 9,2 9,5 4,7 9,6 0,12 5,7 14,12 6,7 0,14 7,7 14,14 8,7", "9,7", -win, -win,
+       "9,7"},                                                              // one square, two fives
+      {"2,9 3,9 0,11 4,9 4,11 5,9 8,11 6,9", "7,9", 0, 542, "7,9"},         // the only block
+      {"5,5 3,9 6,5 4,9 7,5 5,9 2,9 6,9", "7,9", 0, 4062, "7,9"},           // despite an open three
+      {"5,3 2,9 6,3 6,9 7,3 9,9", "4,3", win, win, "4,3"},                  // own open three
+      {"5,5 0,0 7,5 0,2 8,5 0,4", "6,5", win, win, "6,5"},                  // a split three
+      {"5,3 5,9 6,3 6,9 7,3 7,9", "4,3", win, win, "4,3"},                  // both have open threes
+      {kFoursAndASplitThree, "8,4 9,4 4,10 2,10 7,10", 0, -1606, nullptr},  // own fours first
+      {kUnrelatedOpenThrees, "2,3", -win, -8642, "2,3"},                    // no common defence
+      {"2,3 3,4 12,3 4,5 2,7 5,6 0,11 3,7 14,11 4,7 12,13 5,7", "6,7 7,7 7,8", 0, -5114, nullptr},
+      {"0,0 3,3 7,0 4,3 14,0 5,3 5,7 4,7 6,7 9,11 7,7 10,11 14,7 11,11", "8,7 9,7", 0, -7306,
        nullptr},
-      {15, "0,0 3,3 7,0 4,3 14,0 5,3 5,7 4,7 6,7 9,11 7,7 10,11 14,7 11,11", "8,7 9,7", 0, -7306,
-       nullptr},
-      {15, "0,5 5,7 14,5 6,7 0,9 7,7 8,9 5,9", "4,7 8,7", 0, -5390, "4,7 8,7"},  // inner ends
-      // O's four (8,1..4) blocked at (8,5) makes X's three an open four.
-      {15, "8,0 8,1 5,5 8,2 6,5 8,3 7,5 8,4", "8,5", 0, win, "8,5"},
+      {"0,5 5,7 14,5 6,7 0,9 7,7 8,9 5,9", "4,7 8,7", 0, -5390, "4,7 8,7"},  // inner ends
+      {"8,0 8,1 5,5 8,2 6,5 8,3 7,5 8,4", "8,5", 0, win, "8,5"},  // the block opens X's three
       // X leaves its five at (4,0) open, makes another that O blocks, and plays elsewhere: the
       // board's record names a stone (the position fuzzer found the engine answer a taken square).
-      {15, "0,0 14,0 1,0 14,3 2,0 14,6 3,0 14,9 0,5 14,12 1,5 11,14 2,5 8,14 3,5 4,5 9,10", "4,0",
-       0, 1280, "4,0"}};
-  for (const auto& [size, moves, replies, verdict, value, decisions] : cases) {
+      {"0,0 14,0 1,0 14,3 2,0 14,6 3,0 14,9 0,5 14,12 1,5 11,14 2,5 8,14 3,5 4,5 9,10", "4,0", 0,
+       1280, "4,0"}};
+  for (const auto& [moves, replies, verdict, value, decisions] : cases) {
     SCOPED_TRACE(moves);
-    newGame(size);
+    newGame(15);
     b().params.timeoutTurn = 300;
     play(moves);
     int list[kReplyListCapacity], score = 12345;
