@@ -381,8 +381,6 @@ TEST_F(Search, StoppedDecisionsAndSearchesStoreNothing) {
   EXPECT_TRUE(sq(x, y) == list[0] && b().nodes() == nodes + 1 && w().stopSearch);
   b().thinkMove(x, y);
   EXPECT_TRUE(board().isCandidate(sq(x, y)) && w().time.timeLeft <= 0 && b().nodes() > nodes + 9);
-  newGame(15);
-  play(kQuietMiddle);
   w().time.startTime();
   w().stopSearch = false;
   b().params.nodeLimit = 2;  // the node goes on; its first child stops
