@@ -85,7 +85,6 @@ TEST(HttpRequestReader, HeadersAndPipelinedRequests) {
   HttpRequestParser parser{HttpLimits()};
   const std::string both = first + second;
   ASSERT_EQ(parser.feed(both), first.size());
-  ASSERT_EQ(parser.status(), Status::kDone);
   HttpRequest a = parser.take();
   EXPECT_EQ(a.method + "|" + a.path + "|" + a.query + "|" + *a.header("host"), "GET|/a|b=c|x y");
   EXPECT_EQ(a.headerCount("x-two"), 2);
