@@ -83,8 +83,12 @@ class Memo : public ::testing::Test {
 
 // The file, byte for byte: header, blocks, fill indices and random numbers, little-endian, written
 // through a temporary file that does not stay. A reader takes a file of exactly this size, header
-// and used fill indices, and writes it back as it was; any other leaves fresh tables, written.
-TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
+// and used fill indices, and writes it back as it was; any other leaves fresh tables, written. The
+// name: none without a folder, the folder as a prefix however short, none when no room is left for
+// the temporary file's name; the memory works all the same, and another size empties the tables
+// under the new folder's name. A plain file in the way, or a memory never initialised, writes
+// nothing (failing writes: the end-to-end faults test); a board not square is fatal.
+TEST_F(Memo, TheFileItsNameAndWhatAReaderDoesWithIt) {
   auto memo = open(folder, 15);
   memo->lostTable[3][7] = {0xF1E2D3C4B5A69788, 1, -2};
   memo->fillIndex[3] = 8;
@@ -106,19 +110,11 @@ TEST_F(Memo, FileBytesAndWhatAReaderDoesWithThem) {
     EXPECT_TRUE(readFile(file) == (accepted ? bytes : fileBytes(15, false)))
         << offset << " " << added;
   }
-}
-
-// The file's name: none without a folder, the folder as a prefix however short, none when the
-// folder leaves no room for the temporary file's name; the memory works in play all the same, and
-// another board size starts empty tables under the new folder's name.
-// Nothing is written under a plain file, or by a memory never initialised; a board that is not
-// square is fatal. (The end-to-end faults test writes that fail.)
-TEST_F(Memo, FileNames) {
   const std::string longest = folder + std::string(kPathCapacity - 14 - folder.size(), 'e');
   const std::pair<std::string, std::string> names[] = {
       {"", ""}, {"d", "dvelmDat.0"}, {longest, longest + "velmDat.0"}, {longest + "e", ""}};
   for (const auto& [where, name] : names) {
-    auto memo = open(where, 15);
+    memo = open(where, 15);
     EXPECT_EQ(memo->fileName, name);
     play(*memo, game(15, 12));
     memo->saveGame(0, 12);
@@ -139,8 +135,8 @@ TEST_F(Memo, FileNames) {
 }
 
 // A position's canonical key is the smallest XOR of its stones' numbers under the 8 symmetries:
-// every image of a game has the same keys, another game others; moves after the 30th are not
-// recorded. A lost position is found in every image of the game, but only as reached by move 9-30.
+// every image of a game has the same keys; moves after the 30th are not recorded. A lost position
+// is found in every image of the game, but only as reached by move 9-30.
 TEST_F(Memo, CanonicalKeysAndLostPositions) {
   auto reference = open("", 15);
   play(*reference, game(15, 32));
