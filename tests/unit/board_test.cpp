@@ -95,12 +95,6 @@ TEST_F(Board, RandomWalksUndoExactlyPassTheCheckAndAreForetold) {
   for (const auto& [width, height, seed] : shapes) {
     std::mt19937 rng(seed);
     newGame(width, kOptionRichEval, height);
-    // The corners first: the edges of the board's geometry tables.
-    for (int corner : {0, height - 1, b().numSquares() - height, b().numSquares() - 1}) {
-      b().makeMove(corner);
-      ASSERT_TRUE(consistent()) << "corner " << corner;
-      b().undoMove();
-    }
     b().makeMove(static_cast<int>(rng() % b().numSquares()));  // never taken back
     std::vector<std::vector<long long>> at(kMaxSquares + 1);
     at[1] = state(b());
@@ -163,7 +157,6 @@ TEST_F(Board, MoreFiveSquaresThanTheRecordHolds) {
     newGame(15);
     play(moves);
     const int mover = b().sideToMove(), other = b().sideOther();
-    ASSERT_EQ(b().counts().patCount[mover][patFive], 0);
     const std::vector<long long> before = state(b());
     const Ints otherBefore(b().counts().fiveSq[other], b().counts().fiveSq[other] + 2);
     b().makeMove(squares(move)[0]);
@@ -216,8 +209,6 @@ TEST_F(Board, TheCheckNoticesEveryDrift) {
        "code of (9,9) dir 2 side 1"},
       {[](VelmBoard& e) { P::counts(e).patCount[0][patOpenTwo] ^= 1; }, "patCount[0][3]"},
       {[](VelmBoard& e) { P::counts(e).crossCount[1][0] ^= 1; }, "crossCount[1][0]"},
-      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(5, 5)); }, "(5,5) is near a stone"},
-      {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(8, 8)); }, "stone on (8,8)"},
       {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(0, 0)); }, "stone on (0,0)"},
       {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(14, 14)); }, "stone on (14,14)"},
       {[](VelmBoard& e) { P::candSquares(e).flip(e.sqIndex(2, 0)); }, "(2,0) is near a stone"},
@@ -303,9 +294,8 @@ TEST(Tables, ClearedOnlyWhenNeededSizedToTheLimitHugeForLongFirstMoves) {
       {3, engine, 1}};
   for (const auto& [wanted, memory, count] : threads)
     EXPECT_EQ(VelmBrain::threadsFor(wanted, memory, 20), count) << wanted << " " << memory;
-  const int players[][4] = {{200, 1000000000, -1, 0},  {4999, 1000000000, -1, 0},
-                            {30000, 24999, -1, 0},     {30000, 180000, 20000, 0},
-                            {30000, 180000, 0, 0},     {30000, 180000, -1, 1},
+  const int players[][4] = {{4999, 1000000000, -1, 0}, {30000, 24999, -1, 0},
+                            {30000, 180000, 20000, 0}, {30000, 180000, 0, 0},
                             {5000, 1000000000, -1, 1}, {30000, 25000, -1, 1}};
   for (const auto& [turn, match, left, huge] : players) {
     Velmaro_player player(15, 15, {turn, match, left, 0}, 24, 0u, "");

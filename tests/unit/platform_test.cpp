@@ -1,5 +1,5 @@
-// The platform layer (text, random numbers, folders, events, aligned memory) and what in-process
-// harnesses rely on: the line splitter, the fatal-error hook, the protocol run synchronously.
+// The platform layer (text, folders, events, aligned memory) and what in-process harnesses rely
+// on: the line splitter, the fatal-error hook, the protocol run synchronously.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +16,6 @@
 #include "platform/event.h"
 #include "platform/filesystem.h"
 #include "platform/memory.h"
-#include "platform/random.h"
 #include "platform/text.h"
 #include "protocol/command_loop.h"
 #include "protocol/session.h"
@@ -26,14 +25,11 @@ namespace {
 
 using testing_support::TempFolder;
 
-TEST(Platform, TextAndRandomNumbers) {
-  using platform::compareNoCase, platform::nextRandom;
+TEST(Platform, CompareNoCase) {
+  using platform::compareNoCase;
   EXPECT_TRUE(compareNoCase("DONE", "done") == 0 && compareNoCase("donex", "done") > 0);
   EXPECT_TRUE(compareNoCase("abc", "ABD") < 0 && compareNoCase("", "", 5) == 0);
   EXPECT_TRUE(compareNoCase("ENDGAME", "end", 3) == 0 && compareNoCase("EN", "end", 3) < 0);
-  platform::seedRandom(1);  // the Microsoft C runtime's rand() after srand(1)
-  EXPECT_EQ((std::vector{nextRandom(), nextRandom(), nextRandom()}),
-            (std::vector{41, 18467, 6334}));
 }
 
 // The folders a path makes: exactly the named folder and its missing parents (0777 less the umask),
@@ -69,8 +65,6 @@ TEST(Platform, FoldersMadeAreTheNamedOneAndItsMissingParents) {
   }
   TempFolder temp;  // absolute paths
   const std::string top = temp.path();
-  testing_support::writeFile(top + "/plain", "");
-  EXPECT_FALSE(make(top + "/plain/sub") || make(top + "/plain"));
   EXPECT_TRUE(make("/") && make(top) && make(top + "/1/2") && fs::is_directory(top + "/1/2"));
 }
 
