@@ -172,7 +172,6 @@ TEST_F(Arena, ScriptedMatchWritesExactRecordsAndTranscript) {
   const std::string log = readFile(path("two.log"));
   EXPECT_EQ(boardBlocks(log), Args{"4,4,2\r\n"});
   EXPECT_EQ(countOf(log, "/arena-engine2\r\nINFO show_detail 0\r\nINFO time_left"), 2);
-  EXPECT_EQ(countOf(log, "thread_num") + countOf(log, "max_node"), 0);
 }
 
 TEST_F(Arena, OpeningsArePlayedTwiceWithColoursSwappedAndBadOnesStopTheArena) {
@@ -252,13 +251,10 @@ TEST_F(Arena, CtrlCFinishesTheRunningGamesAndASecondBreaksThemOff) {
     EXPECT_EQ(out.code, 130);
     EXPECT_EQ(first,
               "Ctrl-C: no new games; the running ones finish (Ctrl-C again breaks them off)");
-    if (hang) {
-      EXPECT_TRUE(out.begins("Stopping: the running games are broken off and not counted\n"));
-      expectLines(out, {"Engine 1: 0 wins, 0 losses, 0 draws in 0 games"});
-    } else {
-      EXPECT_EQ(out.count("\nGame "), 2) << out.text;
-      expectLines(out, {"Engine 1: 1 wins, 1 losses, 0 draws in 2 games"});
-    }
+    EXPECT_EQ(out.begins("Stopping: the running games are broken off and not counted\n"), hang);
+    EXPECT_EQ(out.count("\nGame "), hang ? 0 : 2) << out.text;
+    expectLines(out, {hang ? "Engine 1: 0 wins, 0 losses, 0 draws in 0 games"
+                           : "Engine 1: 1 wins, 1 losses, 0 draws in 2 games"});
     EXPECT_EQ(runningBrains(), std::vector<int>{});
   }
   const std::string part = readFile(path("part.json"));
@@ -284,11 +280,9 @@ TEST_F(Arena, MatchTimeAndClockLosses) {
   std::string log = readFile(path("match.log"));
   EXPECT_NE(log.find("INFO timeout_match 500\r\n"), std::string::npos);
   EXPECT_NE(log.find("INFO time_left 500\r\nBEGIN\r\n"), std::string::npos);
-  std::smatch m;
-  const std::string rest = log.substr(log.find("BEGIN"));
-  ASSERT_TRUE(std::regex_search(rest, m, std::regex("INFO time_left (\\d+)\r\nTURN")));
-  EXPECT_LT(std::stoi(m[1]), 320);  // 500 less the first reply
-  EXPECT_GT(std::stoi(m[1]), 150);
+  const int left = std::stoi(log.substr(log.find("INFO time_left ", log.find("BEGIN")) + 15));
+  EXPECT_LT(left, 320);  // 500 less the first reply
+  EXPECT_GT(left, 150);
 
   // 150 ms a move: a 400 ms clock that gains 200 ms a move only grows...
   out = run(brain("--delay 150", "clock.log"), brain(""),
