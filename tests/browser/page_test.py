@@ -55,7 +55,6 @@ def check(condition, what):
 
 
 def figures(what, values, bound):
-    """Prints the median and the slowest of the values, and checks them against a generous bound."""
     print(f"{what}: {statistics.median(values):.1f} ms (median), {max(values):.1f} ms (max) over {len(values)}")
     check(max(values) < bound, f"{what}: within {bound} ms")
 
@@ -112,7 +111,6 @@ class Browser:
         return self.until(lambda: self.text("status").startswith("Your turn"))
 
     def flagged(self, element_id, attribute="disabled"):
-        """Whether the element carries the attribute (disabled, hidden)."""
         return self.find("#" + element_id)[0].get_attribute(attribute) is not None
 
     def stones(self, css=".stone"):
@@ -349,10 +347,6 @@ def ten_tabs(page, url):
         timings = driver.execute_script("return window.velmaroTimings")
         lags += [min((t["lagMs"] for t in timings if t["moves"] == moves), default=10**9) for moves in (1, 2)]
     figures(f"{TABS} tabs showed the stone and the brain's answer after the server had them", lags, TABS_BOUND_MS)
-    for tab in tabs[1:]:
-        driver.switch_to.window(tab)
-        driver.close()
-    driver.switch_to.window(tabs[0])
 
 
 def main():

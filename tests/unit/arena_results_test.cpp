@@ -107,9 +107,8 @@ TEST(ArenaResults, DamagedFilesAreRefusedWithTheReason) {
     EXPECT_NE(at, std::string::npos) << from;
     return std::string(good).replace(at, from.size(), to);
   };
-  const std::string cut = good.substr(0, good.size() / 2);
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {cut, "not JSON"},
+      {good.substr(0, good.size() / 2), "not JSON"},
       {"[1,2]", "not a velmaro-arena results file"},
       {changed("velmaro-arena results", "other results"), "not a velmaro-arena results file"},
       {changed("\"version\": 1", "\"version\": 2"), "a results file of another version"},
