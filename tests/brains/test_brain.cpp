@@ -135,8 +135,8 @@ int main(int argc, char** argv) {
       reply("name=\"" + option["--name"] + "\", version=\"1.0\", author=\"tests\"");
     } else if (line.starts_with("START") && option["--mode"] == "starterror") {
       reply("ERROR start refused");
-    } else if (line.starts_with("START") || line.starts_with("RESTART")) {
-      if (line.starts_with("START")) size = std::atoi(line.c_str() + 5);
+    } else if (line.starts_with("START")) {
+      size = std::atoi(line.c_str() + 5);
       cells.assign(size * size, 0);
       requests = 0;
       if (!option["--say"].empty()) reply("MESSAGE " + option["--say"]);
@@ -145,9 +145,8 @@ int main(int argc, char** argv) {
       place(x, y, 2);
       move();
     } else if (line.starts_with("BOARD")) {
-      while (readLine(line) && std::sscanf(line.c_str(), "%d,%d,%d", &x, &y, &who) == 3) {
+      while (readLine(line) && std::sscanf(line.c_str(), "%d,%d,%d", &x, &y, &who) == 3)
         place(x, y, who);
-      }
       move();
     } else if (line.starts_with("END")) {
       return 0;

@@ -81,8 +81,7 @@ bool HttpConnection::readReply(HttpReply& reply, int timeoutMs) {
     line.pop_back();  // the CR
     const std::size_t colon = line.find(':');
     std::string name = line.substr(0, colon);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     reply.headers[name] = line.substr(std::min(line.size(), colon + 2));
   }
   // The body: Content-Length bytes; an event stream has none.
@@ -123,8 +122,7 @@ bool HttpConnection::closedWithin(int timeoutMs) {
 std::string requestText(const std::string& method, const std::string& path, int port,
                         const std::string& body, const std::vector<std::string>& headers) {
   const auto given = [&](const std::string& name) {
-    return std::any_of(headers.begin(), headers.end(),
-                       [&](const std::string& h) { return h.rfind(name, 0) == 0; });
+    return std::ranges::any_of(headers, [&](const std::string& h) { return h.starts_with(name); });
   };
   std::string text = method + " " + path + " HTTP/1.1\r\n";
   if (!given("Host:")) text += "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";

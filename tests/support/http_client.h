@@ -13,8 +13,7 @@ struct HttpReply {
   std::map<std::string, std::string> headers;  // names in lower case
   std::string body;
   std::string header(const std::string& name) const {
-    auto it = headers.find(name);
-    return it == headers.end() ? "" : it->second;
+    return headers.contains(name) ? headers.at(name) : "";
   }
 };
 
