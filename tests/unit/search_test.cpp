@@ -281,21 +281,24 @@ TEST_F(Search, FixedDepthFingerprint) {
                           "11,5 10,4 11,4 11,6 10,5 7,8 12,3 9,6 4,8 7,4 7,3 5,6 13,2 14,1 6,4 "
                           "4,6 8,9 6,5 7,9 6,9 4,7";
   const char* square = "6,6 8,6 8,8 6,8";
-  // Board side, depth, work budget (0: none), moves, answer.
-  const std::tuple<int, int, std::uint64_t, std::string, std::string> cases[] = {
-      {20, 6, 0, "10,10 9,9 9,8 10,7", "11,9 33874 2124"},
-      {15, 4, 0, attack, "10,9 1307 2850"},
-      {20, 4, 0, "10,10 9,9 9,8 10,7 11,9 11,7 10,8 9,7 8,7 11,8 10,9 11,10", "8,8 2079 5086"},
-      {15, 4, 0, middle, "8,11 2499 4020"},
-      {15, 6, 0, defence, "6,5 748 4638"},
-      {15, 6, 0, lost, "12,1 905 -99999999"},
-      {15, 6, 0, won, "9,2 8 99999999"},
-      {15, 4, 0, square, "7,7 627 2830"},
-      {15, 4, 1000000000000, square, "7,7 627 2830"},  // a budget it does not reach: as without
-      {15, 24, 700, square, "7,7 566 2830"}};          // held to the budget whatever the depth
-  for (const auto& [size, depth, budget, moves, answer] : cases) {
+  // Board side, depth, work budget (0: none), moves, answer; the last row grows the depth by a
+  // fixed step, as the clock never says to stop.
+  constexpr unsigned r = kOptionRichEval;
+  const std::tuple<int, int, std::uint64_t, std::string, std::string, unsigned> cases[] = {
+      {20, 6, 0, "10,10 9,9 9,8 10,7", "11,9 33874 2124", r},
+      {15, 4, 0, attack, "10,9 1307 2850", r},
+      {20, 4, 0, "10,10 9,9 9,8 10,7 11,9 11,7 10,8 9,7 8,7 11,8 10,9 11,10", "8,8 2079 5086", r},
+      {15, 4, 0, middle, "8,11 2499 4020", r},
+      {15, 6, 0, defence, "6,5 748 4638", r},
+      {15, 6, 0, lost, "12,1 905 -99999999", r},
+      {15, 6, 0, won, "9,2 8 99999999", r},
+      {15, 4, 0, square, "7,7 627 2830", r},
+      {15, 4, 1000000000000, square, "7,7 627 2830", r},  // a budget it does not reach: as without
+      {15, 24, 700, square, "7,7 566 2830", r},           // held to the budget whatever the depth
+      {15, 4, 0, square, "7,7 627 2830", r | kOptionFixedGrowth}};
+  for (const auto& [size, depth, budget, moves, answer, options] : cases) {
     platform::seedRandom(1);
-    newGame(size);
+    newGame(size, options);
     b().params.timeoutTurn = b().params.timeoutMatch = 2000000000;
     b().params.maxDepth = depth;
     b().params.nodeLimit = budget;
