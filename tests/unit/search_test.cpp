@@ -464,8 +464,9 @@ TEST_F(Search, SelfPlay) {
 
 // A helper's result travels whole in one word.
 TEST(HelperResults, TravelWholeInOneWord) {
-  for (const HelperResult r : {HelperResult{24, 399, -winScore}, HelperResult{1, -1, winScore},
-                               HelperResult{0, 0, 0}, HelperResult{7, 12, -1234}}) {
+  for (const HelperResult r :
+       {HelperResult{24, 399, -winScore}, HelperResult{1, -1, winScore}, HelperResult{0, 0, 0},
+        HelperResult{7, 12, -1234}, HelperResult{2, -1, 2}}) {
     const HelperResult back = SearchThreads::unpack(SearchThreads::pack(r));
     EXPECT_EQ((Ints{back.depth, back.move, back.score}), (Ints{r.depth, r.move, r.score}));
   }
